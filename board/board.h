@@ -1,0 +1,59 @@
+// The one way the program reaches the device's hardware, file system and shell.
+//
+// The device build passes every call straight to the operating system. The simulated
+// build maps absolute paths under a root folder, answers device nodes with simulated
+// chips and records shell commands instead of running them, so the same program runs
+// on an ordinary PC.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace board {
+
+// An absolute path of the device's file system ("/data/...", "/mnt/usb1", "/etc/...")
+// as this build reaches it. Relative paths come back unchanged.
+std::string path(const std::string& devicePath);
+
+// Device nodes ("/dev/spidev32766.0", "/dev/i2c-0", "/dev/mem", ...). A descriptor is a
+// real descriptor, so select() and ::close() on it behave; use board::close all the same.
+int open(const char* node, int flags, mode_t mode = 0);
+int close(int fd);
+int ioctl(int fd, unsigned long request, void* arg);
+ssize_t read(int fd, void* buf, size_t count);
+ssize_t write(int fd, const void* buf, size_t count);
+ssize_t pread(int fd, void* buf, size_t count, off_t offset);
+ssize_t pwrite(int fd, const void* buf, size_t count, off_t offset);
+off_t lseek(int fd, off_t offset, int whence);
+void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset);
+int munmap(void* addr, size_t length);
+
+// Serial line settings and the modem lines of a serial descriptor.
+int tcgetattr(int fd, struct termios* tio);
+int tcsetattr(int fd, int action, const struct termios* tio);
+int tcflush(int fd, int queue);
+int tcdrain(int fd);
+
+// Stores and loads of a memory-mapped SoC register. Every access to a mapped register
+// word goes through these, so that the simulated board sees each change when it happens.
+void mmio_write16(volatile uint16_t* reg, uint16_t value);
+uint16_t mmio_read16(const volatile uint16_t* reg);
+
+// The only way to run a shell command. Returns what system() returns.
+int system(const char* command);
+
+// A datagram socket that delivers the kernel's uevent messages ("add@...", "remove@...").
+int ueventSocket();
+
+// Every wait of the program.
+void usleep(unsigned int microseconds);
+void msleep(unsigned int milliseconds);
+
+// The arguments the Qt platform needs on this build when none is given on the command
+// line ("-platform linuxfb" on the device).
+const char* defaultPlatform();
+
+}  // namespace board

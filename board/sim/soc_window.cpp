@@ -1,0 +1,110 @@
+#include "board/sim/soc_window.h"
+
+#include <errno.h>
+#include <sys/mman.h>
+
+#include <QJsonArray>
+
+namespace sim {
+namespace {
+
+// The window currently alive, so that a store through a mapped pointer finds its model
+// without a registry lookup.
+std::mutex liveMutex;
+std::weak_ptr<SocWindow> live;
+
+Registration registration("/dev/mem", [] {
+    auto window = std::make_shared<SocWindow>();
+    std::lock_guard<std::mutex> lock(liveMutex);
+    live = window;
+    return window;
+});
+
+std::shared_ptr<SocWindow> liveWindow() {
+    std::lock_guard<std::mutex> lock(liveMutex);
+    return live.lock();
+}
+
+}  // namespace
+
+SocWindow::SocWindow() : words_(kSize / 2, 0) {
+    QJsonArray id = scene().value("chipId").toArray();
+    setChipId(id.size() > 0 ? id[0].toInt() : 0x1A2B, id.size() > 1 ? id[1].toInt() : 0x3C4D,
+              id.size() > 2 ? id[2].toInt() : 0x5E6F);
+}
+
+SocWindow::~SocWindow() = default;
+
+void* SocWindow::mmap(size_t length, off_t offset) {
+    uint64_t start = static_cast<uint64_t>(offset);
+    if (failMapping_ || start < kBase || start + length > kBase + kSize) {
+        errno = EINVAL;
+        return MAP_FAILED;
+    }
+    return reinterpret_cast<char*>(words_.data()) + (start - kBase);
+}
+
+void SocWindow::failMapping(bool fail) { failMapping_ = fail; }
+
+void SocWindow::setChipId(uint16_t x, uint16_t y, uint16_t z) {
+    setWord(kChipIdX, x);
+    setWord(kChipIdY, y);
+    setWord(kChipIdZ, z);
+}
+
+uint16_t SocWindow::word(uint32_t offset) const {
+    return reinterpret_cast<const volatile uint16_t*>(words_.data())[offset / 2];
+}
+
+void SocWindow::setWord(uint32_t offset, uint16_t value) {
+    reinterpret_cast<volatile uint16_t*>(words_.data())[offset / 2] = value;
+}
+
+std::vector<SocWindow::Change> SocWindow::changes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return log_;
+}
+
+std::vector<SocWindow::Change> SocWindow::changes(uint32_t offset) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Change> out;
+    for (const Change& c : log_)
+        if (c.offset == offset) out.push_back(c);
+    return out;
+}
+
+void SocWindow::addListener(Listener listener) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    listeners_.push_back(std::move(listener));
+}
+
+void SocWindow::record(uint32_t offset, uint16_t value) {
+    std::vector<Listener> listeners;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        log_.push_back(Change{nowMs(), offset, value});
+        listeners = listeners_;
+    }
+    for (auto& l : listeners) l(offset, value);
+}
+
+bool SocWindow::contains(const void* address) const {
+    const char* p = static_cast<const char*>(address);
+    const char* begin = reinterpret_cast<const char*>(words_.data());
+    return p >= begin && p < begin + kSize;
+}
+
+void SocWindow::stored(volatile uint16_t* reg, uint16_t value) {
+    const void* p = const_cast<const uint16_t*>(reg);
+    std::shared_ptr<SocWindow> window = liveWindow();
+    if (!window || !window->contains(p)) return;
+    const char* begin = reinterpret_cast<const char*>(window->words_.data());
+    window->record(static_cast<uint32_t>(static_cast<const char*>(p) - begin), value);
+}
+
+bool SocWindow::owns(const void* address) {
+    std::shared_ptr<SocWindow> window = liveWindow();
+    return window && window->contains(address);
+}
+
+}  // namespace sim

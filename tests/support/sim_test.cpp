@@ -1,0 +1,50 @@
+#include "tests/support/sim_test.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "board/sim/sim.h"
+
+namespace test {
+
+void SimTest::SetUp() {
+    std::string base = std::filesystem::temp_directory_path() / "krx-test-XXXXXX";
+    std::vector<char> name(base.begin(), base.end());
+    name.push_back('\0');
+    ASSERT_NE(mkdtemp(name.data()), nullptr);
+    root_ = name.data();
+    sim::reset();
+    sim::setScene(QJsonObject());
+    sim::setRoot(root_);
+}
+
+void SimTest::TearDown() {
+    sim::reset();
+    std::error_code ec;
+    std::filesystem::remove_all(root_, ec);
+}
+
+std::string SimTest::rooted(const std::string& devicePath) const { return root_ + devicePath; }
+
+std::vector<unsigned char> SimTest::readFile(const std::string& devicePath) const {
+    std::ifstream in(rooted(devicePath), std::ios::binary);
+    return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
+}
+
+void SimTest::writeFile(const std::string& devicePath,
+                        const std::vector<unsigned char>& bytes) const {
+    std::filesystem::path file = rooted(devicePath);
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+bool SimTest::exists(const std::string& devicePath) const {
+    return std::filesystem::exists(rooted(devicePath));
+}
+
+}  // namespace test
