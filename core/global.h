@@ -79,4 +79,6 @@ extern MainWindow* g_mainwindow;
 extern LockWindow* g_lockwindow;
 
 // Console diagnostics are written only while g_debugSwitch is 254.
-inline bool debugOn() { return g_debugSwitch == 254; }
+inline bool debugOn() {
+    return g_debugSwitch == 254;
+}

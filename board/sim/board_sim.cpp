@@ -1,8 +1,8 @@
 // The board calls of the simulated build, and the registry of the board's parts.
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -46,13 +46,16 @@ std::atomic<unsigned> sleepDivisor{1};
 
 std::string defaultRoot() {
     const char* env = std::getenv("KRX_ROOT");
-    if (env && *env) return env;
+    if (env && *env)
+        return env;
     return (std::filesystem::current_path() / "sim-root").string();
 }
 
 }  // namespace
 
-int Node::open(const std::string&, int) { return ::open("/dev/null", O_RDWR | O_CLOEXEC); }
+int Node::open(const std::string&, int) {
+    return ::open("/dev/null", O_RDWR | O_CLOEXEC);
+}
 void Node::closed(int) {}
 int Node::ioctl(int, unsigned long, void*) {
     errno = ENOTTY;
@@ -89,9 +92,11 @@ std::shared_ptr<Part> part(const std::string& name) {
     Registry& r = registry();
     std::lock_guard<std::recursive_mutex> lock(r.mutex);
     auto found = r.parts.find(name);
-    if (found != r.parts.end()) return found->second;
+    if (found != r.parts.end())
+        return found->second;
     auto factory = r.factories.find(name);
-    if (factory == r.factories.end()) return nullptr;
+    if (factory == r.factories.end())
+        return nullptr;
     std::shared_ptr<Part> made = factory->second();
     r.parts[name] = made;
     return made;
@@ -128,10 +133,12 @@ void reset() {
     std::vector<std::shared_ptr<Part>> dropped;
     {
         std::lock_guard<std::recursive_mutex> lock(r.mutex);
-        for (auto& entry : r.parts) dropped.push_back(entry.second);
+        for (auto& entry : r.parts)
+            dropped.push_back(entry.second);
         r.parts.clear();
         r.start = Clock::now();
-        for (int fd : r.ueventSockets) ::close(fd);
+        for (int fd : r.ueventSockets)
+            ::close(fd);
         r.ueventSockets.clear();
     }
     dropped.clear();  // parts may lock the registry while they go
@@ -165,10 +172,12 @@ void setScene(const QJsonObject& scene) {
 
 bool loadScene(const std::string& file) {
     QFile in(QString::fromStdString(file));
-    if (!in.open(QIODevice::ReadOnly)) return false;
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
     QJsonParseError error;
     QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject()) return false;
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
     setScene(doc.object());
     return true;
 }
@@ -190,12 +199,15 @@ SleepStats sleepStats() {
     return stats;
 }
 
-void setSleepDivisor(unsigned divisor) { sleepDivisor = divisor ? divisor : 1; }
+void setSleepDivisor(unsigned divisor) {
+    sleepDivisor = divisor ? divisor : 1;
+}
 
 void injectUevent(const std::string& message) {
     Registry& r = registry();
     std::lock_guard<std::recursive_mutex> lock(r.mutex);
-    for (int fd : r.ueventSockets) ::send(fd, message.data(), message.size(), MSG_DONTWAIT);
+    for (int fd : r.ueventSockets)
+        ::send(fd, message.data(), message.size(), MSG_DONTWAIT);
 }
 
 }  // namespace sim
@@ -203,7 +215,8 @@ void injectUevent(const std::string& message) {
 namespace board {
 
 std::string path(const std::string& devicePath) {
-    if (devicePath.empty() || devicePath[0] != '/') return devicePath;
+    if (devicePath.empty() || devicePath[0] != '/')
+        return devicePath;
     return sim::root() + devicePath;
 }
 
@@ -217,7 +230,8 @@ int open(const char* node, int flags, mode_t mode) {
         return ::open(path(node).c_str(), flags, mode);
     }
     int fd = model->open(node, flags);
-    if (fd < 0) return fd;
+    if (fd < 0)
+        return fd;
     sim::Registry& r = sim::registry();
     std::lock_guard<std::recursive_mutex> lock(r.mutex);
     r.fds[fd] = model;
@@ -235,13 +249,15 @@ int close(int fd) {
             r.fds.erase(found);
         }
     }
-    if (model) model->closed(fd);
+    if (model)
+        model->closed(fd);
     return ::close(fd);
 }
 
 int ioctl(int fd, unsigned long request, void* arg) {
     std::shared_ptr<sim::Node> model = sim::nodeOf(fd);
-    if (model) return model->ioctl(fd, request, arg);
+    if (model)
+        return model->ioctl(fd, request, arg);
     return ::ioctl(fd, request, arg);
 }
 
@@ -265,40 +281,55 @@ ssize_t pwrite(int fd, const void* buf, size_t count, off_t offset) {
     return model ? model->pwrite(fd, buf, count, offset) : ::pwrite(fd, buf, count, offset);
 }
 
-off_t lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
+off_t lseek(int fd, off_t offset, int whence) {
+    return ::lseek(fd, offset, whence);
+}
 
 void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
     std::shared_ptr<sim::Node> model = sim::nodeOf(fd);
-    if (model) return model->mmap(length, offset);
+    if (model)
+        return model->mmap(length, offset);
     return ::mmap(addr, length, prot, flags, fd, offset);
 }
 
 int munmap(void* addr, size_t length) {
-    if (sim::SocWindow::owns(addr)) return 0;
+    if (sim::SocWindow::owns(addr))
+        return 0;
     return ::munmap(addr, length);
 }
 
 // Serial nodes that are pseudo-terminals answer termios calls themselves; the modem-line
 // ioctls (RTS) go to their model through board::ioctl.
-int tcgetattr(int fd, struct termios* tio) { return ::tcgetattr(fd, tio); }
+int tcgetattr(int fd, struct termios* tio) {
+    return ::tcgetattr(fd, tio);
+}
 int tcsetattr(int fd, int action, const struct termios* tio) {
     return ::tcsetattr(fd, action, tio);
 }
-int tcflush(int fd, int queue) { return ::tcflush(fd, queue); }
-int tcdrain(int fd) { return ::tcdrain(fd); }
+int tcflush(int fd, int queue) {
+    return ::tcflush(fd, queue);
+}
+int tcdrain(int fd) {
+    return ::tcdrain(fd);
+}
 
 void mmio_write16(volatile uint16_t* reg, uint16_t value) {
     *reg = value;
     sim::SocWindow::stored(reg, value);
 }
 
-uint16_t mmio_read16(const volatile uint16_t* reg) { return *reg; }
+uint16_t mmio_read16(const volatile uint16_t* reg) {
+    return *reg;
+}
 
-int system(const char* command) { return sim::runCommand(command ? command : ""); }
+int system(const char* command) {
+    return sim::runCommand(command ? command : "");
+}
 
 int ueventSocket() {
     int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, pair) < 0) return -1;
+    if (::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, pair) < 0)
+        return -1;
     sim::Registry& r = sim::registry();
     std::lock_guard<std::recursive_mutex> lock(r.mutex);
     r.ueventSockets.push_back(pair[1]);
@@ -311,7 +342,9 @@ void usleep(unsigned int microseconds) {
     std::this_thread::sleep_for(std::chrono::microseconds(microseconds / sim::sleepDivisor));
 }
 
-void msleep(unsigned int milliseconds) { usleep(milliseconds * 1000u); }
+void msleep(unsigned int milliseconds) {
+    usleep(milliseconds * 1000u);
+}
 
 const char* defaultPlatform() {
     const char* display = std::getenv("DISPLAY");

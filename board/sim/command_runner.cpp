@@ -58,7 +58,8 @@ Words tokenize(const std::string& line) {
             continue;
         }
         if (c == ' ' || c == '\t' || c == '\n') {
-            if (inWord) words.push_back(word);
+            if (inWord)
+                words.push_back(word);
             word.clear();
             inWord = false;
             continue;
@@ -66,7 +67,8 @@ Words tokenize(const std::string& line) {
         word += c;
         inWord = true;
     }
-    if (inWord) words.push_back(word);
+    if (inWord)
+        words.push_back(word);
     return words;
 }
 
@@ -89,21 +91,26 @@ std::vector<Words> segments(const std::string& line) {
             out.emplace_back();
             continue;
         }
-        if (word == "&") continue;
+        if (word == "&")
+            continue;
         if (isRedirection(word)) {
             bool bare = word == ">" || word == ">>" || word == "<" || word == "2>" ||
                         word == "&>" || word == "1>";
-            if (bare) ++i;
+            if (bare)
+                ++i;
             continue;
         }
         bool endsSegment = word.size() > 1 && word.back() == ';';
-        if (endsSegment) word.pop_back();
+        if (endsSegment)
+            word.pop_back();
         out.back().push_back(word);
-        if (endsSegment) out.emplace_back();
+        if (endsSegment)
+            out.emplace_back();
     }
     std::vector<Words> nonEmpty;
     for (auto& s : out)
-        if (!s.empty()) nonEmpty.push_back(s);
+        if (!s.empty())
+            nonEmpty.push_back(s);
     return nonEmpty;
 }
 
@@ -123,7 +130,8 @@ Words operands(const Words& words, std::string& flags) {
         }
         glob_t g;
         if (::glob(mapped.c_str(), 0, nullptr, &g) == 0) {
-            for (size_t k = 0; k < g.gl_pathc; ++k) out.push_back(g.gl_pathv[k]);
+            for (size_t k = 0; k < g.gl_pathc; ++k)
+                out.push_back(g.gl_pathv[k]);
         }
         globfree(&g);
     }
@@ -131,26 +139,30 @@ Words operands(const Words& words, std::string& flags) {
 }
 
 bool copyFiles(const Words& args) {
-    if (args.size() < 2) return false;
+    if (args.size() < 2)
+        return false;
     fs::path target = args.back();
     std::error_code ec;
     for (size_t i = 0; i + 1 < args.size(); ++i) {
         fs::path to = fs::is_directory(target) ? target / fs::path(args[i]).filename() : target;
-        fs::copy(args[i], to,
-                 fs::copy_options::overwrite_existing | fs::copy_options::recursive, ec);
-        if (ec) return false;
+        fs::copy(args[i], to, fs::copy_options::overwrite_existing | fs::copy_options::recursive,
+                 ec);
+        if (ec)
+            return false;
     }
     return true;
 }
 
 bool moveFiles(const Words& args) {
-    if (args.size() < 2) return false;
+    if (args.size() < 2)
+        return false;
     fs::path target = args.back();
     std::error_code ec;
     for (size_t i = 0; i + 1 < args.size(); ++i) {
         fs::path to = fs::is_directory(target) ? target / fs::path(args[i]).filename() : target;
         fs::rename(args[i], to, ec);
-        if (ec) return false;
+        if (ec)
+            return false;
     }
     return true;
 }
@@ -176,7 +188,8 @@ bool removeFiles(const Words& args, const std::string& flags) {
 }
 
 bool changeMode(const Words& args) {
-    if (args.size() < 2) return false;
+    if (args.size() < 2)
+        return false;
     const std::string& mode = fs::path(args[0]).filename().string();
     bool ok = true;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -204,7 +217,8 @@ bool toUnixLineEnds(const Words& args) {
         in.close();
         std::string out;
         for (size_t i = 0; i < text.size(); ++i)
-            if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
+            if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+                out += text[i];
         std::ofstream(a, std::ios::binary | std::ios::trunc) << out;
     }
     return ok;
@@ -212,7 +226,8 @@ bool toUnixLineEnds(const Words& args) {
 
 bool existAll(const Words& args) {
     bool ok = !args.empty();
-    for (const std::string& a : args) ok = ok && fs::exists(a);
+    for (const std::string& a : args)
+        ok = ok && fs::exists(a);
     return ok;
 }
 
@@ -228,12 +243,18 @@ bool runFileCommand(const Words& words) {
         return changeMode(mapped);
     }
     Words args = operands(words, flags);
-    if (name == "sync") return true;
-    if (name == "cp") return copyFiles(args);
-    if (name == "mv") return moveFiles(args);
-    if (name == "rm") return removeFiles(args, flags);
-    if (name == "chattr") return existAll(Words(args.begin() + (args.empty() ? 0 : 1), args.end()));
-    if (name == "dos2unix") return toUnixLineEnds(args);
+    if (name == "sync")
+        return true;
+    if (name == "cp")
+        return copyFiles(args);
+    if (name == "mv")
+        return moveFiles(args);
+    if (name == "rm")
+        return removeFiles(args, flags);
+    if (name == "chattr")
+        return existAll(Words(args.begin() + (args.empty() ? 0 : 1), args.end()));
+    if (name == "dos2unix")
+        return toUnixLineEnds(args);
     return false;
 }
 
@@ -242,12 +263,14 @@ bool runFileCommand(const Words& words) {
 int runCommand(const std::string& line) {
     std::vector<Words> parts = segments(line);
     bool allFileCommands = !parts.empty();
-    for (const Words& p : parts) allFileCommands = allFileCommands && fileCommands().count(p[0]);
+    for (const Words& p : parts)
+        allFileCommands = allFileCommands && fileCommands().count(p[0]);
 
     int status = 0;
     if (allFileCommands) {
         for (const Words& p : parts) {
-            if (!runFileCommand(p)) status = 1 << 8;
+            if (!runFileCommand(p))
+                status = 1 << 8;
         }
     }
     Runner& r = runner();

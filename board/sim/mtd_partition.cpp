@@ -1,8 +1,8 @@
 #include "board/sim/mtd_partition.h"
 
 #include <errno.h>
-#include <sys/ioctl.h>
 #include <mtd/mtd-user.h>
+#include <sys/ioctl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -24,24 +24,27 @@ Registration mtd10("/dev/mtd10", [] {
 
 }  // namespace
 
-MtdPartition::MtdPartition(std::string node, uint32_t size, uint32_t eraseSize,
-                           uint32_t writeSize)
+MtdPartition::MtdPartition(std::string node, uint32_t size, uint32_t eraseSize, uint32_t writeSize)
     : node_(std::move(node)), size_(size), eraseSize_(eraseSize), writeSize_(writeSize) {}
 
 void MtdPartition::load() {
-    if (loaded_) return;
+    if (loaded_)
+        return;
     loaded_ = true;
     data_.assign(size_, 0xFF);
     std::ifstream in(board::path(node_), std::ios::binary);
-    if (in) in.read(reinterpret_cast<char*>(data_.data()), size_);
-    if (!in) persist(0, size_);
+    if (in)
+        in.read(reinterpret_cast<char*>(data_.data()), size_);
+    if (!in)
+        persist(0, size_);
 }
 
 void MtdPartition::persist(uint32_t offset, uint32_t count) {
     std::string file = board::path(node_);
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
-    if (!std::filesystem::exists(file)) std::ofstream(file, std::ios::binary);
+    if (!std::filesystem::exists(file))
+        std::ofstream(file, std::ios::binary);
     std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
     out.seekp(offset);
     out.write(reinterpret_cast<const char*>(data_.data()) + offset, count);
@@ -72,7 +75,8 @@ int MtdPartition::erase(const void* arg, bool unlockOnly) {
         std::memset(data_.data() + block, 0xFF, eraseSize_);
         erased_.push_back(static_cast<uint32_t>(block));
     }
-    if (!unlockOnly) persist(static_cast<uint32_t>(start), static_cast<uint32_t>(length));
+    if (!unlockOnly)
+        persist(static_cast<uint32_t>(start), static_cast<uint32_t>(length));
     return 0;
 }
 
@@ -93,15 +97,18 @@ int MtdPartition::ioctl(int, unsigned long request, void* arg) {
         info->oobsize = 64;
         return 0;
     }
-    if (request == MEMERASE) return erase(arg, false);
-    if (request == MEMUNLOCK) return erase(arg, true);
+    if (request == MEMERASE)
+        return erase(arg, false);
+    if (request == MEMUNLOCK)
+        return erase(arg, true);
     errno = ENOTTY;
     return -1;
 }
 
 ssize_t MtdPartition::pread(int, void* buf, size_t count, off_t offset) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (offset < 0 || static_cast<uint64_t>(offset) >= size_) return 0;
+    if (offset < 0 || static_cast<uint64_t>(offset) >= size_)
+        return 0;
     size_t n = std::min<uint64_t>(count, size_ - offset);
     std::memcpy(buf, data_.data() + offset, n);
     return static_cast<ssize_t>(n);

@@ -44,7 +44,9 @@ void* SocWindow::mmap(size_t length, off_t offset) {
     return reinterpret_cast<char*>(words_.data()) + (start - kBase);
 }
 
-void SocWindow::failMapping(bool fail) { failMapping_ = fail; }
+void SocWindow::failMapping(bool fail) {
+    failMapping_ = fail;
+}
 
 void SocWindow::setChipId(uint16_t x, uint16_t y, uint16_t z) {
     setWord(kChipIdX, x);
@@ -69,7 +71,8 @@ std::vector<SocWindow::Change> SocWindow::changes(uint32_t offset) const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<Change> out;
     for (const Change& c : log_)
-        if (c.offset == offset) out.push_back(c);
+        if (c.offset == offset)
+            out.push_back(c);
     return out;
 }
 
@@ -85,7 +88,8 @@ void SocWindow::record(uint32_t offset, uint16_t value) {
         log_.push_back(Change{nowMs(), offset, value});
         listeners = listeners_;
     }
-    for (auto& l : listeners) l(offset, value);
+    for (auto& l : listeners)
+        l(offset, value);
 }
 
 bool SocWindow::contains(const void* address) const {
@@ -97,7 +101,8 @@ bool SocWindow::contains(const void* address) const {
 void SocWindow::stored(volatile uint16_t* reg, uint16_t value) {
     const void* p = const_cast<const uint16_t*>(reg);
     std::shared_ptr<SocWindow> window = liveWindow();
-    if (!window || !window->contains(p)) return;
+    if (!window || !window->contains(p))
+        return;
     const char* begin = reinterpret_cast<const char*>(window->words_.data());
     window->record(static_cast<uint32_t>(static_cast<const char*>(p) - begin), value);
 }

@@ -1,6 +1,6 @@
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <mtd/mtd-user.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 
@@ -51,7 +51,8 @@ TEST_F(Board, CommandsThatTouchThePcAreOnlyRecorded) {
     auto log = sim::commands();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].text, "reboot");
-    for (const auto& c : log) EXPECT_FALSE(c.executed);
+    for (const auto& c : log)
+        EXPECT_FALSE(c.executed);
 }
 
 TEST_F(Board, ATestChoosesACommandsExitCode) {
@@ -103,8 +104,8 @@ TEST_F(Board, MtdEraseAndProgram) {
 TEST_F(Board, SocWindowLogsEveryStoreWithItsTime) {
     int fd = board::open("/dev/mem", O_RDWR | O_SYNC);
     ASSERT_GE(fd, 0);
-    void* map = board::mmap(nullptr, sim::SocWindow::kSize, PROT_READ | PROT_WRITE, MAP_SHARED,
-                            fd, sim::SocWindow::kBase);
+    void* map = board::mmap(nullptr, sim::SocWindow::kSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd,
+                            sim::SocWindow::kBase);
     ASSERT_NE(map, MAP_FAILED);
     auto soc = sim::get<sim::SocWindow>("/dev/mem");
     soc->setChipId(0x1234, 0x5678, 0x9ABC);

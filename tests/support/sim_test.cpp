@@ -27,7 +27,9 @@ void SimTest::TearDown() {
     std::filesystem::remove_all(root_, ec);
 }
 
-std::string SimTest::rooted(const std::string& devicePath) const { return root_ + devicePath; }
+std::string SimTest::rooted(const std::string& devicePath) const {
+    return root_ + devicePath;
+}
 
 std::vector<unsigned char> SimTest::readFile(const std::string& devicePath) const {
     std::ifstream in(rooted(devicePath), std::ios::binary);

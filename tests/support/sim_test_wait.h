@@ -11,7 +11,8 @@ bool waitFor(Pred pred, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (!pred()) {
-        if (timer.elapsed() > timeoutMs) return pred();
+        if (timer.elapsed() > timeoutMs)
+            return pred();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);
     }
