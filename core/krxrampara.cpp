@@ -23,6 +23,26 @@ constexpr int kEnglish = 1;
 constexpr u8 kModeSaved = 0xAA;
 constexpr u8 kModeEmpty = 0xFF;
 
+// Start values of the processor's own registers (multi-byte values little-endian); every
+// other byte from kRegStartFrom on starts at 0.
+struct RegisterStart {
+    u16 first;
+    u16 last;
+    u8 value;
+};
+constexpr int kRegStartFrom = 0x25;
+constexpr RegisterStart kRegisterStart[] = {
+    {0x25, 0x25, 0x80},   // input-side status
+    {0x26, 0x26, 0x1F},   // status word 0x071F, low byte
+    {0x27, 0x27, 0x07},   // status word, high byte
+    {0x35, 0x35, 0xC3},   // 0xC3
+    {0x36, 0x36, 0x10},   // u16 0xFF10, low byte
+    {0x37, 0x37, 0xFF},   // u16 0xFF10, high byte
+    {0x38, 0x3A, 0xFF},   // u32 0xC0FFFFFF, low three bytes
+    {0x3B, 0x3B, 0xC0},   // u32 0xC0FFFFFF, high byte
+    {0x3C, 0x424, 0xFF},  // all ones
+};
+
 // True while this thread is inside test_signal: a slot that raises another refresh on
 // the same thread must not wait for the lock its own emitter holds.
 thread_local bool t_emitting = false;
@@ -188,18 +208,9 @@ void KrxRamPara::applyBootResets() {
 }
 
 void KrxRamPara::setRegisterStartValues() {
-    memset(reg_para + 0x25, 0, kRegParaSize - 0x25);
-    reg_para[0x25] = 0x80;
-    reg_para[0x26] = 0x1F;  // u16 0x071F
-    reg_para[0x27] = 0x07;
-    reg_para[0x35] = 0xC3;
-    reg_para[0x36] = 0x10;  // u16 0xFF10
-    reg_para[0x37] = 0xFF;
-    reg_para[0x38] = 0xFF;  // u32 0xC0FFFFFF
-    reg_para[0x39] = 0xFF;
-    reg_para[0x3A] = 0xFF;
-    reg_para[0x3B] = 0xC0;
-    memset(reg_para + 0x3C, 0xFF, 0x424 - 0x3C + 1);
+    memset(reg_para + kRegStartFrom, 0, kRegParaSize - kRegStartFrom);
+    for (const RegisterStart& row : kRegisterStart)
+        memset(reg_para + row.first, row.value, row.last - row.first + 1);
 }
 
 int KrxRamPara::test_signal(int reason) {

@@ -139,14 +139,4 @@ TEST_F(Alias, BrokenFilesAreDeleted) {
     EXPECT_EQ(get_json_alias_para(nullptr, "source", 1), 0) << "no file";
 }
 
-TEST_F(Alias, SampleFileReadsBack) {
-    loadStore();  // creates the folders, as start-up does
-    ASSERT_EQ(write_json_alias_sample(), 0);
-    ALIAS_PARA alias{};
-    EXPECT_EQ(get_json_alias_para(&alias, "crop", 2), 0);
-    EXPECT_EQ(alias.valid, "off");
-    EXPECT_FALSE(alias.name.empty());
-    EXPECT_EQ(print_json_alias_para(), 0);
-}
-
 }  // namespace

@@ -187,6 +187,14 @@ TEST_F(Store, DamagedFileIsReplacedByTheDefaults) {
     }
 }
 
+TEST_F(Store, DefaultsReachMemoryWhenNoFileCanBeWritten) {
+    std::filesystem::create_directories(rooted("/data/ram_device_info.tmp/x"));
+    auto store = loadStore();
+    EXPECT_FALSE(exists(kFile));
+    EXPECT_EQ(std::memcmp(store->ram_para.data() + 768, default_para_ramlist + 2, 2816 - 768), 0);
+    EXPECT_EQ(store->ram_para.u16At(2272), 1);
+}
+
 // A save killed in the middle (the process dies while the data is on its way to the disk,
 // as on a power cut) must leave the previous image loadable.
 TEST_F(Store, SaveKilledHalfWayLeavesTheOldImage) {
