@@ -12,6 +12,13 @@ namespace {
 using coretest::CoreTest;
 using Bytes = std::vector<unsigned char>;
 
+std::vector<std::string> commandTexts() {
+    std::vector<std::string> out;
+    for (const sim::Command& c : sim::commands())
+        out.push_back(c.text);
+    return out;
+}
+
 bool ran(const std::string& command) {
     for (const sim::Command& c : sim::commands()) {
         if (c.text == command)
@@ -49,8 +56,11 @@ TEST_F(UserModes, OsdCopyOnlyForAPlainSaveWithOsdOn) {
     store->ram_para.setU16(2124, 1);
     store->mode_file_write(9, 2);
     EXPECT_FALSE(exists("/data/modes/MO0a.json"));
+    sim::clearCommands();
     store->mode_file_write(9, 0);
-    EXPECT_TRUE(ran("cp  /data/configs/omenu.json /data/modes/MO0a.json"));
+    EXPECT_EQ(commandTexts(),
+              (std::vector<std::string>{
+                  "sync", "cp  /data/configs/omenu.json /data/modes/MO0a.json", "sync"}));
     EXPECT_EQ(readFile("/data/modes/MO0a.json"), (Bytes{'{', '}'}));
     store->ram_para.setU16(2124, 0);
     sim::clearCommands();
@@ -73,8 +83,10 @@ TEST_F(UserModes, DeleteRemovesTheFilesItOwns) {
     EXPECT_TRUE(exists("/data/modes/MO01.json")) << "OSD flag 0 keeps the MO file";
     EXPECT_EQ(store->KrxUserModeSaved(0), 0);
 
+    sim::clearCommands();
     store->mode_file_deal(1, 1);
-    EXPECT_TRUE(ran("rm  -rf  /data/modes/custom_mode2"));
+    EXPECT_EQ(commandTexts(), (std::vector<std::string>{"rm  -rf  /data/modes/custom_mode2",
+                                                        "rm  -rf  /data/modes/MO02.json", "sync"}));
     EXPECT_FALSE(exists("/data/modes/custom_mode2"));
     EXPECT_FALSE(exists("/data/modes/MO02.json"));
     EXPECT_EQ(store->user_mode[1].data()[1228], 0);
