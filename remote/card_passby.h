@@ -1,0 +1,10 @@
+// Frames addressed to a receiving card go on to the FPGA manager, which puts them on the
+// net ports; the cards' answer comes back later through the transport's reply list.
+#pragma once
+
+#include "core/types.h"
+
+// Hands the frame (unescaped, check byte last; modified in place) to the cards on behalf
+// of transport (1 serial, 2 TCP, 3 UDP). False when there is no way to the cards for it:
+// the frame is then answered with an error status.
+bool card_passby(u8 transport, u8* frame, unsigned length);
