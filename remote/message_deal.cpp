@@ -63,32 +63,32 @@ u8 store_self_register(KrxRamPara* store, u32 r, u8 v) {
     u8* reg = store->reg_para;
     reg[r] = v;
     switch (r) {
-    case 11:  // apply the image as the PC has written it
-        return 1;
-    case 16:  // the PC has written user-mode slots: check their files
-        return 2;
-    case 0xA0:  // receiver commands, served by the input-source thread
-        reg[0x20] = v;
-        return 0;
-    case 0xA1:
-        if ((v & 1) == (store->ram_para[para::dbd_enable] & 1))
+        case 11:  // apply the image as the PC has written it
+            return 1;
+        case 16:  // the PC has written user-mode slots: check their files
+            return 2;
+        case 0xA0:  // receiver commands, served by the input-source thread
+            reg[0x20] = v;
             return 0;
-        set_dot_by_dot(store->ram_para, v & 1);
-        return 1;
-    case 0xA2:
-        reg[0x22] = v;
-        return 1;
-    case 0xA3:
-        reg[0x23] = static_cast<u8>(v + 1);
-        return 1;
-    case 0xA4:
-        reg[0x24] = v;
-        return 1;
-    case 0xA5:
-        reg[0x21] = v;
-        return 1;
-    default:
-        return 0;
+        case 0xA1:
+            if ((v & 1) == (store->ram_para[para::dbd_enable] & 1))
+                return 0;
+            set_dot_by_dot(store->ram_para, v & 1);
+            return 1;
+        case 0xA2:
+            reg[0x22] = v;
+            return 1;
+        case 0xA3:
+            reg[0x23] = static_cast<u8>(v + 1);
+            return 1;
+        case 0xA4:
+            reg[0x24] = v;
+            return 1;
+        case 0xA5:
+            reg[0x21] = v;
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -119,30 +119,30 @@ unsigned message_deal::message_group_deal(u8* frame, unsigned length, u8* reply)
 
 void message_deal::processor_command(const u8* frame, unsigned length, Reply& r) {
     switch (frame[PhyData_Type::kCommand]) {
-    case kRamWrite:
-        return ram_write(frame, length, r);
-    case kRamRead:
-        return ram_read(frame, length, r);
-    case kRegWrite:
-        return register_write(frame, length, r);
-    case kRegRead:
-        return register_read(frame, length, r);
-    case kSave:
-        return parameter_save(length, r);
-    case kNetWrite:
-        return network_write(frame, length, r);
-    case kNetRead:
-        return network_read(length, r);
-    case kFileStart:
-        return file_start(frame, length, r);
-    case kFileData:
-        return file_data(frame, length, r);
-    case kFileEnd:
-        return file_end(length, r);
-    case kFileDelete:
-        return file_delete(frame, length, r);
-    default:
-        r.fail();
+        case kRamWrite:
+            return ram_write(frame, length, r);
+        case kRamRead:
+            return ram_read(frame, length, r);
+        case kRegWrite:
+            return register_write(frame, length, r);
+        case kRegRead:
+            return register_read(frame, length, r);
+        case kSave:
+            return parameter_save(length, r);
+        case kNetWrite:
+            return network_write(frame, length, r);
+        case kNetRead:
+            return network_read(length, r);
+        case kFileStart:
+            return file_start(frame, length, r);
+        case kFileData:
+            return file_data(frame, length, r);
+        case kFileEnd:
+            return file_end(length, r);
+        case kFileDelete:
+            return file_delete(frame, length, r);
+        default:
+            r.fail();
     }
 }
 

@@ -155,7 +155,9 @@ void message_deal::file_end(unsigned length, Reply& r) {
     file_buffer_release(buffer_user());
     if (debugOn())
         printf("\n file %s: %s\n", f.path,
-               written ? "written" : complete ? "write failed" : "incomplete or damaged");
+               written    ? "written"
+               : complete ? "write failed"
+                          : "incomplete or damaged");
     if (!written)
         return r.fail();
     write_file_end(&f.file_type);
@@ -167,8 +169,8 @@ void message_deal::file_delete(const u8* frame, unsigned length, Reply& r) {
     unsigned payload = length - PhyData_Type::kMinSize;
     const u8* p = frame + PhyData_Type::kPayload;
     // The name ends at the frame's end or at a NUL, whichever comes first.
-    unsigned name_length = static_cast<unsigned>(strnlen(reinterpret_cast<const char*>(p + 1),
-                                                         payload - 1));
+    unsigned name_length =
+        static_cast<unsigned>(strnlen(reinterpret_cast<const char*>(p + 1), payload - 1));
     if (name_length > kMaxName)
         return r.fail();
     unsigned char request[kMaxName + 2] = {};

@@ -5,14 +5,14 @@ namespace {
 // The second byte of an escape pair for each byte that must not appear in a frame.
 u8 escape_code(u8 byte) {
     switch (byte) {
-    case protocol_phy::kStart:
-        return 0x01;
-    case protocol_phy::kEnd:
-        return 0x02;
-    case protocol_phy::kEscape:
-        return 0x03;
-    default:
-        return 0;
+        case protocol_phy::kStart:
+            return 0x01;
+        case protocol_phy::kEnd:
+            return 0x02;
+        case protocol_phy::kEscape:
+            return 0x03;
+        default:
+            return 0;
     }
 }
 

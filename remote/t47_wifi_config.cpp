@@ -27,7 +27,8 @@ bool wifi_switched_off() {
 bool wifi_address(QString* text) {
     if (!ConfigEngine::p_config)
         return false;
-    QString value = ConfigEngine::p_config->read_config_variant(ConfigItem::WifiIPAddress).toString();
+    QString value =
+        ConfigEngine::p_config->read_config_variant(ConfigItem::WifiIPAddress).toString();
     u8 a[4];
     if (!NetSettings::parse_ipv4(value, a) || a[0] == 0 || a[0] == 127 || a[0] >= 224 ||
         a[3] == 0 || a[3] == 255) {

@@ -18,8 +18,7 @@ public:
     static constexpr u32 kResetTicks = 300;  // a restart waits this long after its request
     static constexpr const char* kStopHostapd =
         "kill -9 `pidof /usr/bin/hostapd /etc/rtl_hostapd_2G.conf`";
-    static constexpr const char* kStopUdhcpd =
-        "kill -9 `pidof /usr/sbin/udhcpd  /etc/udhcpd.conf`";
+    static constexpr const char* kStopUdhcpd = "kill -9 `pidof /usr/sbin/udhcpd  /etc/udhcpd.conf`";
 
     static T47_WIFI_CONFIG* p_wifi;
     // Creates the manager on the first call and runs initialize().
@@ -43,8 +42,7 @@ public:
 
     // Answers one AT command into reply (at most cap bytes) and returns the reply length.
     // No AT command set is defined for this device: every command is answered "ERROR".
-    static size_t wifi_AT_cmd_manage(const char* command, size_t length, char* reply,
-                                     size_t cap);
+    static size_t wifi_AT_cmd_manage(const char* command, size_t length, char* reply, size_t cap);
 
 private:
     void start_access_point();

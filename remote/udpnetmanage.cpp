@@ -79,8 +79,8 @@ void udpnetManage::wifi_step(int timeout_ms) {
     if (!wifi_.receive(at_rx_, sizeof at_rx_, timeout_ms, &d))
         return;
     char reply[64];
-    size_t n = T47_WIFI_CONFIG::wifi_AT_cmd_manage(reinterpret_cast<const char*>(at_rx_),
-                                                   d.length, reply, sizeof reply);
+    size_t n = T47_WIFI_CONFIG::wifi_AT_cmd_manage(reinterpret_cast<const char*>(at_rx_), d.length,
+                                                   reply, sizeof reply);
     wifi_.send_to(d.peer, reinterpret_cast<const u8*>(reply), n);
 }
 

@@ -1,0 +1,112 @@
+// A bounded random-frame run of the decoder and the handler under the sanitizers: random
+// byte streams, and well-formed frames of every command with random fields (their check
+// byte made good so that they reach the handlers). Nothing may crash, overrun or leave
+// the device's files; every reply must be a well-formed frame.
+//
+// KRX_FUZZ_ITERATIONS makes the run longer (the default keeps it to about a second).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+
+#include "remote/krx_file_deal.h"
+#include "remote/message_deal.h"
+#include "remote/protocol_phy.h"
+#include "tests/remote/remote_test.h"
+
+using namespace remotetest;
+
+namespace {
+
+constexpr unsigned char kCommands[] = {0x60, 0x61, 0x81, 0x90, 0x91, 0x92,
+                                       0x93, 0xA0, 0xA1, 0xC0, 0xC1, 0x00};
+constexpr unsigned kDestinations[] = {0xF100, 0xF101, 0x0FFF, 0x1005, 0xF000, 0xFFFF};
+
+unsigned iterations() {
+    const char* env = std::getenv("KRX_FUZZ_ITERATIONS");
+    return env ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : 20000;
+}
+
+class Fuzz : public RemoteTest {
+protected:
+    void handle(Bytes f) {
+        Bytes out(message_deal::kMaxReply + 1, 0xEE);
+        unsigned n = deal.message_group_deal(f.data(), f.size(), out.data());
+        ASSERT_LE(n, message_deal::kMaxReply);
+        ASSERT_EQ(out[message_deal::kMaxReply], 0xEE);
+        if (n > 0) {
+            Bytes reply(out.begin(), out.begin() + n);
+            ASSERT_GE(replyStatus(f, reply), 0);
+        }
+    }
+
+    // A frame of a known command with fields that are mostly near the edges of the areas.
+    Bytes structured(std::mt19937& rng) {
+        auto pick = [&](unsigned n) { return static_cast<unsigned>(rng() % n); };
+        static const unsigned kAddresses[] = {0,       4090, 4095, 4096, 0x1000, 0x1FFE,    0x10FFF,
+                                              0x11000, 0xA0, 0xA9, 0xAA, 1063,   0xFFFFFFFF};
+        unsigned address = pick(3) ? kAddresses[pick(13)] : static_cast<unsigned>(rng());
+        unsigned count = pick(4) ? pick(16) : pick(0x10000);
+        unsigned data = pick(3) ? std::min(count, 5000u) : pick(64);
+        Bytes payload;
+        unsigned char command = kCommands[pick(sizeof kCommands)];
+        if (command == 0x90) {
+            payload = {static_cast<unsigned char>(pick(2) ? 9 : pick(256))};
+            put32(payload, pick(2) ? pick(9000) : static_cast<unsigned>(rng()));
+            payload.resize(payload.size() + 16, 0);
+        } else if (command == 0x91) {
+            put32(payload, pick(2) ? pick(9000) : static_cast<unsigned>(rng()));
+            put16(payload, count);
+            payload.resize(payload.size() + data, 0x5A);
+        } else if (command == 0x93) {
+            payload = {static_cast<unsigned char>(pick(2) ? 13 : 9)};
+            for (unsigned i = pick(80); i > 0; --i)
+                payload.push_back(static_cast<unsigned char>(pick(3) ? "./.x"[pick(4)] : rng()));
+        } else if (command == 0xC0) {
+            for (unsigned i = pick(2) ? 14 : pick(20); i > 0; --i)
+                payload.push_back(static_cast<unsigned char>(rng()));
+        } else {
+            Bytes values(data);
+            for (auto& v : values)
+                v = static_cast<unsigned char>(rng());
+            payload = mem(address, count, values, pick(0x10000));
+        }
+        return frame(kDestinations[pick(sizeof kDestinations / sizeof kDestinations[0])], command,
+                     payload);
+    }
+
+    message_deal deal{RemoteTransport::Tcp};
+};
+
+}  // namespace
+
+TEST_F(Fuzz, RandomStreamsAndFramesNeverBreakTheHandler) {
+    writeFile("/data/sentinel", {1, 2, 3});
+    std::mt19937 rng(20240601);
+    protocol_phy phy;
+    unsigned n = iterations();
+    for (unsigned i = 0; i < n; ++i) {
+        Bytes stream;
+        if (i % 4 == 0) {
+            // Raw noise, rich in marker and escape bytes.
+            for (unsigned k = rng() % 300; k > 0; --k) {
+                unsigned r = rng() % 8;
+                stream.push_back(r == 0 ? 0xA5 : r == 1 ? 0x5A : r == 2 ? 0xAA : rng() & 0xFF);
+            }
+        } else {
+            Bytes f = structured(rng);
+            if (rng() % 8 == 0 && !f.empty())
+                f[rng() % f.size()] ^= static_cast<unsigned char>(1 + rng() % 255);
+            stream = escape(f);
+        }
+        phy.receive(stream.data(), stream.size(),
+                    [&](unsigned char* f, unsigned len) { handle(Bytes(f, f + len)); });
+        if (HasFatalFailure())
+            return;
+    }
+    EXPECT_EQ(readFile("/data/sentinel"), (Bytes{1, 2, 3}));
+    EXPECT_TRUE(exists("/data/ram_device_info"));
+    file_buffer_release(FileBufferUser::Tcp);
+    g_port = 5005;
+    g_int_tcp_port = 5005;
+}
