@@ -23,7 +23,8 @@ bool isMessage(unsigned long request) {
 
 }  // namespace
 
-SpidevNode::SpidevNode(int chipSelect) : chipSelect_(chipSelect) {}
+SpidevNode::SpidevNode(int chipSelect)
+    : chipSelect_(chipSelect), bus_(get<SpiBus>("spi-bus")) {}
 
 int SpidevNode::open(const std::string& path, int flags) {
     {
@@ -154,11 +155,11 @@ int SpidevNode::message(const void* arg, size_t count) {
     }
     std::vector<uint8_t> rx;
     uint32_t firstSpeed = xfers[0].speed_hz ? xfers[0].speed_hz : maxSpeed;
-    get<SpiBus>("spi-bus")->message(chipSelect_, mode, tx, rx, firstSpeed, busNs);
+    bus_->message(chipSelect_, mode, tx, rx, firstSpeed, busNs);
     size_t at = 0;
     for (size_t i = 0; i < count; ++i) {
         uint8_t* dst = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(xfers[i].rx_buf));
-        if (dst)
+        if (dst && xfers[i].len)
             std::memcpy(dst, rx.data() + at, xfers[i].len);
         at += xfers[i].len;
     }

@@ -5,15 +5,19 @@
 // A node keeps spidev's settings (mode, bits per word, maximum clock; power-on 0, 8 and
 // 1 MHz) and hands each SPI_IOC_MESSAGE to the bus as one message: the chip select stays
 // active across the transfers of one request. A transfer without a clock of its own runs
-// at the node's maximum.
+// at the node's maximum. The bus (and with it the pads' power-on levels) exists from the
+// first node on.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 #include "board/sim/sim.h"
 
 namespace sim {
+
+class SpiBus;
 
 class SpidevNode : public Node {
 public:
@@ -35,6 +39,7 @@ private:
     bool failThisMessage();
 
     const int chipSelect_;
+    const std::shared_ptr<SpiBus> bus_;
     mutable std::mutex mutex_;
     uint8_t mode_ = 0;
     uint8_t bits_ = 8;
