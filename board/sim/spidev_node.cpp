@@ -23,8 +23,7 @@ bool isMessage(unsigned long request) {
 
 }  // namespace
 
-SpidevNode::SpidevNode(int chipSelect)
-    : chipSelect_(chipSelect), bus_(get<SpiBus>("spi-bus")) {}
+SpidevNode::SpidevNode(int chipSelect) : chipSelect_(chipSelect), bus_(get<SpiBus>("spi-bus")) {}
 
 int SpidevNode::open(const std::string& path, int flags) {
     {

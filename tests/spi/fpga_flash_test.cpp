@@ -64,9 +64,11 @@ TEST_F(FpgaFlash, ProgramSplitsAtPageBordersAndLeavesTheBufferAlone) {
     EXPECT_EQ(flash(0)->contents(0x31C, 1), Bytes{0xFF});
     // Every page program came right after its own write enable.
     auto ops = flash(0)->operations();
-    for (size_t i = 0; i < ops.size(); ++i)
-        if (ops[i].op == Op::Program)
+    for (size_t i = 0; i < ops.size(); ++i) {
+        if (ops[i].op == Op::Program) {
             EXPECT_TRUE(i > 0 && ops[i - 1].op == Op::WriteEnable);
+        }
+    }
     EXPECT_TRUE(flash(0)->errors().empty());
     expectBusIdle();
 }
@@ -75,9 +77,8 @@ TEST_F(FpgaFlash, ShortAndPageAlignedPrograms) {
     ASSERT_EQ(write(0x10, test::pattern(16, 1)), 1);
     ASSERT_EQ(write(0x1000, test::pattern(512, 2)), 1);
     ASSERT_EQ(write(0x20F0, test::pattern(16, 3)), 1);
-    EXPECT_THAT(spans(Op::Program),
-                testing::ElementsAre(Span{0x10, 16}, Span{0x1000, 256}, Span{0x1100, 256},
-                                     Span{0x20F0, 16}));
+    EXPECT_THAT(spans(Op::Program), testing::ElementsAre(Span{0x10, 16}, Span{0x1000, 256},
+                                                         Span{0x1100, 256}, Span{0x20F0, 16}));
 }
 
 TEST_F(FpgaFlash, ImageAcrossPagesAndSectorsReadsBack) {

@@ -178,7 +178,8 @@ TEST_F(SpiBusModel, C331AndFpgaTrafficInterleaveOnlyBetweenAccesses) {
             fpgaOk = fpgaOk && manager->write_fpga_register(i % 64, i, 0, 0xFF) == 1;
             fpgaOk = fpgaOk && manager->read_fpga_register(i % 64, &value, 0) == 1 && value == i;
             fpgaOk = fpgaOk && manager->write_fpga_ram(data.data(), i, 64, 1, 0) == 1;
-            fpgaOk = fpgaOk && manager->read_fpga_ram(back.data(), i, 64, 1, 0) == 1 && back == data;
+            fpgaOk =
+                fpgaOk && manager->read_fpga_ram(back.data(), i, 64, 1, 0) == 1 && back == data;
         }
     });
     std::thread flashThread([&] {
