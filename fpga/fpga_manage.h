@@ -153,9 +153,6 @@ public:
     // Utils::_spi_mutex and has checked gpio_mapped().
     void route_c331();
 
-    int link_handle(u8 fpga) const {
-        return link_fd[fpga];
-    }
     int flash_handle(u8 index) const {
         return flash_fd[index];
     }
