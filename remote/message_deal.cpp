@@ -8,6 +8,7 @@
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "core/utils.h"
+#include "fpga/fpga_manage.h"
 #include "remote/card_passby.h"
 #include "remote/message_deal_reply.h"
 #include "remote/net_settings.h"
@@ -180,7 +181,7 @@ void message_deal::register_read(const u8* frame, unsigned length, Reply& r) {
         return r.fail();
     r.append(frame + PhyData_Type::kPayload, kAccessHeader);
     u8* out = r.extend(a.count);
-    if (!read_self_registers(a.address, a.count, out)) {
+    if (!read_registers(a.address, a.count, out)) {
         r.discard(a.count);
         r.fail();
     }
@@ -197,6 +198,23 @@ bool message_deal::write_self_registers(u32 first, const u8* values, u16 count) 
     for (u16 i = 0; i < count; ++i)
         request = std::max(request, store_self_register(store, first + i, values[i]));
     raise_apply(request);
+    return true;
+}
+
+bool message_deal::read_registers(u32 first, u16 count, u8* out) {
+    if (first < kFpgaRegisters)
+        return read_self_registers(first, count, out);
+    u32 fpga = (first - kFpgaRegisters) >> 8;
+    u32 reg = first & 0xFF;
+    fpga_manage* m = fpga_manage::p_fpga_manage;
+    if (!m || fpga >= fpga_manage::kFpgaCount || reg >= kFpgaRegisterCount ||
+        count > kFpgaRegisterCount - reg)
+        return false;
+    // Registers the FPGA holds are read from it first; the others live in the shadow only.
+    for (u16 i = 0; i < count; ++i) {
+        m->read_from_register(static_cast<u8>(reg + i), static_cast<u8>(fpga));
+        out[i] = fpga_manage::MCU_REG_func[fpga][reg + i];
+    }
     return true;
 }
 

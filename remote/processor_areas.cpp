@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/krxrampara.h"
+#include "fpga/fpga_manage.h"
 #include "video/c331_manage.h"
 
 namespace processor_map {
@@ -59,9 +60,67 @@ bool user_mode_write(u32 offset, const u8* data, u16 count) {
     return s->KrxModeUserRamParaDeal(data, count, kUserModes + offset) == 0;
 }
 
+// The controller areas exist once the FPGA manager does.
+u8* controller_area(u8* area) {
+    return fpga_manage::p_fpga_manage ? area : nullptr;
+}
+
+bool copy_out(const u8* area, u32 offset, u16 count, u8* out) {
+    if (!area)
+        return false;
+    memcpy(out, area + offset, count);
+    return true;
+}
+
+bool command_read(u32 offset, u16 count, u8* out) {
+    return copy_out(controller_area(fpga_manage::MCU_RAM_CMD), offset, count, out);
+}
+
+// The PC then sets register 2 bit 2 to have the command carried out.
+bool command_write(u32 offset, const u8* data, u16 count) {
+    u8* area = controller_area(fpga_manage::MCU_RAM_CMD);
+    if (!area)
+        return false;
+    memcpy(area + offset, data, count);
+    return true;
+}
+
+bool extend_read(u32 offset, u16 count, u8* out) {
+    return copy_out(controller_area(fpga_manage::MCU_RAM_EXTEND), offset, count, out);
+}
+
+template <u8 F>
+bool para_ram_read(u32 offset, u16 count, u8* out) {
+    return copy_out(controller_area(fpga_manage::MCU_RAM_PARA_func[F]), offset, count, out);
+}
+
+// The manager's image changes only once the FPGA's RAM block 1 took the bytes.
+template <u8 F>
+bool para_ram_write(u32 offset, const u8* data, u16 count) {
+    u8* image = controller_area(fpga_manage::MCU_RAM_PARA_func[F]);
+    if (!image)
+        return false;
+    if (count > 0 && fpga_manage::p_fpga_manage->write_fpga_ram(data, offset, count, 1, F) != 1)
+        return false;
+    memcpy(image + offset, data, count);
+    return true;
+}
+
+template <u8 F>
+bool back_para_read(u32 offset, u16 count, u8* out) {
+    return copy_out(controller_area(fpga_manage::MCU_RAM_ETH_BACK_PARA_func[F]), offset, count,
+                    out);
+}
+
 constexpr Area kAreas[] = {
     {kImage, kImageSize, image_read, image_write},
     {kUserModes, kUserModesEnd - kUserModes, user_mode_read, user_mode_write},
+    {kCommandArea, sizeof fpga_manage::MCU_RAM_CMD, command_read, command_write},
+    {kExtendArea, sizeof fpga_manage::MCU_RAM_EXTEND, extend_read, nullptr},
+    {kParaRam, fpga_manage::kRamImageSize, para_ram_read<0>, para_ram_write<0>},
+    {kParaRam + kFpgaStride, fpga_manage::kRamImageSize, para_ram_read<1>, para_ram_write<1>},
+    {kBackPara, fpga_manage::kEthParaSize, back_para_read<0>, nullptr},
+    {kBackPara + kFpgaStride, fpga_manage::kEthParaSize, back_para_read<1>, nullptr},
 };
 
 const Area* find(u32 address, u16 count) {

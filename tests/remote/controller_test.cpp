@@ -1,0 +1,105 @@
+// The emulated controller as the PC reaches it through the processor's address map: the
+// FPGA manager's RAM areas and registers, checked against the simulated FPGA.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "board/sim/fpga_model.h"
+#include "fpga/fpga_manage.h"
+#include "remote/message_deal.h"
+#include "remote/processor_areas.h"
+#include "tests/remote/remote_test.h"
+
+using namespace remotetest;
+
+namespace {
+
+constexpr unsigned kProcessor = 0xF100;
+
+class Controller : public RemoteTest {
+protected:
+    void SetUp() override {
+        RemoteTest::SetUp();
+        manager = std::make_unique<fpga_manage>();
+        fpga_manage::p_fpga_manage = manager.get();
+        manager->open_spi_links();
+        ASSERT_EQ(manager->map_gpio_window(), 0);
+    }
+    void TearDown() override {
+        manager.reset();
+        RemoteTest::TearDown();
+    }
+    Bytes send(const Bytes& f) {
+        Bytes in = f, out(message_deal::kMaxReply);
+        out.resize(deal.message_group_deal(in.data(), in.size(), out.data()));
+        return out;
+    }
+    int status(const Bytes& f) {
+        Bytes r = send(f);
+        return r.empty() ? -10 : replyStatus(f, r);
+    }
+    Bytes read(unsigned command, unsigned address, unsigned count) {
+        Bytes f = frame(kProcessor, command, mem(address, count));
+        Bytes r = send(f);
+        EXPECT_EQ(replyStatus(f, r), 0);
+        return r.size() == 20 + count ? Bytes(r.begin() + 19, r.end() - 1) : Bytes{};
+    }
+    std::shared_ptr<sim::FpgaModel> fpga0() { return sim::get<sim::FpgaModel>("fpga0"); }
+
+    std::unique_ptr<fpga_manage> manager;
+    message_deal deal{RemoteTransport::Serial};
+};
+
+}  // namespace
+
+TEST_F(Controller, ParameterRamWritesReachTheFpgaAndReadBack) {
+    Bytes layout = {0x00, 0x05, 0x00, 0x04, 0x80, 0x02, 0x00, 0x01};
+    unsigned at = processor_map::kParaRam + 8;
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(at, layout.size(), layout))), 0);
+    EXPECT_EQ(fpga0()->ram(1, 8, layout.size()), layout);
+    EXPECT_EQ(read(0x61, at, layout.size()), layout);
+    EXPECT_EQ(Bytes(fpga_manage::MCU_RAM_PARA_func[0] + 8, fpga_manage::MCU_RAM_PARA_func[0] + 16),
+              layout);
+
+    // FPGA 1 is not fitted: the write is refused and its image keeps what it had.
+    unsigned at1 = processor_map::kParaRam + processor_map::kFpgaStride;
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(at1, 2, {1, 2}))), 1);
+    EXPECT_EQ(fpga_manage::MCU_RAM_PARA_func[1][0], 0);
+
+    // Past the parameter RAM's 1024 bytes nothing is written anywhere.
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kParaRam + 1020, 8, Bytes(8, 9)))),
+              1);
+    EXPECT_EQ(fpga0()->ram(1, 1020, 4), Bytes(4, 0));
+}
+
+TEST_F(Controller, CommandAreaIsWrittenAndStatusAreasAreReadOnly) {
+    Bytes clock = {0xAA, 0x01, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00, 0x24, 0x20, 0x06, 0x01};
+    EXPECT_EQ(
+        status(frame(kProcessor, 0x60, mem(processor_map::kCommandArea, clock.size(), clock))), 0);
+    EXPECT_EQ(Bytes(fpga_manage::MCU_RAM_CMD, fpga_manage::MCU_RAM_CMD + clock.size()), clock);
+    EXPECT_EQ(read(0x61, processor_map::kCommandArea, clock.size()), clock);
+
+    fpga_manage::MCU_RAM_EXTEND[29] = 1;
+    EXPECT_EQ(read(0x61, processor_map::kExtendArea + 29, 1), Bytes{1});
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kExtendArea, 1, {0}))), 1);
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kBackPara, 1, {0}))), 1);
+    EXPECT_EQ(read(0x61, processor_map::kBackPara, 136).size(), 136u);
+}
+
+TEST_F(Controller, FpgaRegistersAreReadFromTheFpgaOrItsShadow) {
+    fpga0()->setReg(31, 0x37);
+    fpga0()->setReg(128, 0x05);
+    fpga_manage::MCU_REG_func[0][80] = 3;  // shadow only
+    EXPECT_EQ(read(0xA1, message_deal::kFpgaRegisters + 31, 1), Bytes{0x37});
+    EXPECT_EQ(read(0xA1, message_deal::kFpgaRegisters + 128, 1), Bytes{0x05});
+    EXPECT_EQ(read(0xA1, message_deal::kFpgaRegisters + 80, 1), Bytes{3});
+    EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(message_deal::kFpgaRegisters + 168, 3))), 1);
+    EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(message_deal::kFpgaRegisters + 0x200, 1))), 1);
+}
+
+TEST_F(Controller, WithoutTheManagerItsAreasAnswerAnError) {
+    manager.reset();
+    EXPECT_EQ(status(frame(kProcessor, 0x61, mem(processor_map::kCommandArea, 4))), 1);
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kParaRam, 1, {1}))), 1);
+    EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(message_deal::kFpgaRegisters, 1))), 1);
+}
