@@ -1,11 +1,9 @@
 #include "ui/mainwindow.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
-#include <QThread>
 #include <QToolButton>
 
 #include "core/global.h"
@@ -14,6 +12,7 @@
 #include "screens/sources/custommode.h"
 #include "ui/agelog.h"
 #include "ui/firmwareupdate.h"
+#include "ui/guithread.h"
 #include "ui/language.h"
 #include "ui/lockwindow.h"
 #include "ui/menuscreen.h"
@@ -23,22 +22,6 @@
 #include "ui/pages.h"
 #include "ui/panelkey.h"
 #include "ui/tip.h"
-
-namespace {
-
-// Runs work on the user-interface thread: at once when called there, queued otherwise.
-template <class Work>
-void onGuiThread(Work work) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    if (QThread::currentThread() == app->thread())
-        work();
-    else
-        QMetaObject::invokeMethod(app, work, Qt::QueuedConnection);
-}
-
-}  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent, Qt::FramelessWindowHint) {
     setObjectName("MainWindow");

@@ -2,12 +2,17 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QToolButton>
 #include <algorithm>
 
+#include "core/krxrampara.h"
 #include "screens/sources/custommode.h"
+#include "ui/my_lineedit.h"
+#include "ui/numberkeyboard.h"
 #include "ui/panelkey.h"
+#include "video/c331_manage.h"
 
 namespace {
 
@@ -144,4 +149,30 @@ void MenuScreen::addKeyNotes() {
     back->setObjectName("label_note_back");
     back->setGeometry(QRect(QPoint(176, 220), QPoint(231, 236)));
     back->setPixmap(QPixmap(":/png/back_return.png"));
+}
+
+void MenuScreen::connectKeypad(const std::vector<My_lineEdit*>& fields) {
+    for (My_lineEdit* field : fields)
+        connect(field, SIGNAL(send_show(QString)), this, SLOT(show_numberkeyboard_ui(QString)));
+    if (g_numberkeyboard)
+        connect(g_numberkeyboard, SIGNAL(sendKeyBoardUIDataToLineEdit(QString)), this,
+                SLOT(confirmString(QString)));
+}
+
+void MenuScreen::showKeypad(QLineEdit* field, const QString& title) {
+    if (!g_numberkeyboard || !field)
+        return;
+    g_lineedit = field;
+    editedField_ = field->objectName();
+    g_numberkeyboard->label_show(title, field->text());
+    g_numberkeyboard->exec();
+}
+
+void applyToImage(const std::function<void(RamParaImage&)>& edit) {
+    KrxRamPara* store = KrxRamPara::p_krxrampara_config;
+    if (!store)
+        return;
+    ParaLock lock;
+    edit(store->ram_para);
+    c331_manage::para_update = 1;
 }

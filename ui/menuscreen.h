@@ -17,7 +17,10 @@
 
 class QAbstractButton;
 class QLabel;
+class QLineEdit;
 class QKeyEvent;
+class My_lineEdit;
+struct RamParaImage;
 
 class MenuScreen : public QDialog {
     Q_OBJECT
@@ -74,13 +77,28 @@ protected:
     // The "OK: Enter" and "Back" hints at the bottom of a menu.
     void addKeyNotes();
 
+    // Keypad screens: each field's send_show reaches the screen's slot
+    // show_numberkeyboard_ui(QString), and the keypad's result its slot confirmString(QString)
+    // (the screen declares both slots).
+    void connectKeypad(const std::vector<My_lineEdit*>& fields);
+    // Opens the shared keypad for field: g_lineedit, the remembered field name, the title
+    // and the field's text, then the keypad's modal loop (the result reaches
+    // confirmString before it returns).
+    void showKeypad(QLineEdit* field, const QString& title);
+    const QString& editedField() const { return editedField_; }
+
     FocusRing focus;
     krx_keyboard keyboard;
 
 private:
     const char* traceName_;
     std::function<void()> clearPointer_;
+    QString editedField_;
 };
+
+// The apply idiom: edits the live parameter image under the apply lock and asks the
+// video-processor thread to apply it.
+void applyToImage(const std::function<void(RamParaImage&)>& edit);
 
 // Opens a child screen: construct with a null parent, store the pointer, put its page in
 // front, run it modally. Returns when the child has closed.

@@ -11,9 +11,9 @@
 #include "ui/language.h"
 #include "ui/lockwindow.h"
 #include "ui/mainwindow.h"
+#include "ui/menuscreen.h"
 #include "ui/pages.h"
 #include "ui/panelkey.h"
-#include "video/c331_manage.h"
 
 CustomMode* g_custommode = nullptr;
 
@@ -153,27 +153,19 @@ void CustomMode::on_Button_load_clicked() {
     const int slot = slots_.ui_select();
     if (!store || !store->KrxUserModeSaved(slot))
         return;
-    {
-        ParaLock lock;
-        std::memcpy(store->ram_para.data() + para::mode_copy_start,
-                    store->user_mode[slot].bytes + 2, kModeBytes);
-        store->ram_para.setU16(para::current_user_mode, static_cast<u16>(slot + 1));
-        c331_manage::para_update = 1;
-    }
+    applyToImage([store, slot](RamParaImage& image) {
+        std::memcpy(image.data() + para::mode_copy_start, store->user_mode[slot].bytes + 2,
+                    kModeBytes);
+        image.setU16(para::current_user_mode, static_cast<u16>(slot + 1));
+    });
     store->KrxCropSourceInit();
     showActions(false);
     showSlots();
 }
 
 void CustomMode::on_Button_save_clicked() {
-    KrxRamPara* store = KrxRamPara::p_krxrampara_config;
-    if (!store)
-        return;
-    {
-        ParaLock lock;
-        store->ram_para.setU16(para::save_user_mode, static_cast<u16>(slots_.ui_select() + 1));
-        c331_manage::para_update = 1;
-    }
+    const u16 mode = static_cast<u16>(slots_.ui_select() + 1);
+    applyToImage([mode](RamParaImage& image) { image.setU16(para::save_user_mode, mode); });
     showActions(false);
 }
 

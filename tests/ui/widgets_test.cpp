@@ -4,9 +4,11 @@
 #include <QDialog>
 #include <QMouseEvent>
 
+#include "tests/ui/panel_script.h"
 #include "tests/ui/panel_test.h"
 #include "ui/QRoundProgressBar.h"
 #include "ui/mainwindow.h"
+#include "ui/menuscreen.h"
 #include "ui/my_lineedit.h"
 #include "ui/numberkeyboard.h"
 
@@ -91,3 +93,70 @@ TEST_F(Widgets, TheProgressBarExistsOnceAndClosesAt100) {
 }
 
 }  // namespace
+
+namespace {
+
+// A keypad screen as the settings screens build one.
+class KeypadProbe : public MenuScreen {
+    Q_OBJECT
+public:
+    explicit KeypadProbe(QWidget* parent) : MenuScreen("KeypadProbe", parent) {
+        bindPointer(current);
+        width = new My_lineEdit(this);
+        width->setObjectName("lineEdit_ledw");
+        width->setText("1920");
+        connectKeypad({width});
+        focus.setItems({width});
+    }
+    void slot_Button_back_clicked() override { backTo(nullptr, 1); }
+    static KeypadProbe* current;
+    My_lineEdit* width;
+    QString confirmedFor;
+    bool keypadStillOpen = false;
+
+public slots:
+    void show_numberkeyboard_ui(QString) {
+        showKeypad(qobject_cast<QLineEdit*>(sender()), "W");
+        keypadReturned = true;
+    }
+    void confirmString(QString text) {
+        confirmedFor = editedField();
+        keypadStillOpen = !keypadReturned;
+        g_lineedit->setText(text);
+    }
+
+protected:
+    void keyOk() override { emit width->send_show(width->text()); }
+
+private:
+    bool keypadReturned = false;
+};
+KeypadProbe* KeypadProbe::current = nullptr;
+
+TEST_F(Widgets, AKeypadScreenGetsTheEntryBeforeTheKeypadCloses) {
+    openWindows();
+    test::PanelScript script;
+    script.run([] { openScreen(KeypadProbe::current, 40); })
+        .waitPage(40)
+        .key('Q')
+        .waitUntil("the keypad", [] { return g_numberkeyboard->isVisible(); })
+        .run([] { EXPECT_EQ(g_numberkeyboard->entry(), "1920"); })
+        .keys({'2', '5', '6', '0'});
+    for (int i = 0; i < 13; ++i)
+        script.key('R');  // to the keypad's OK
+    script.key('Q')
+        .waitUntil("the keypad to close", [] { return !g_numberkeyboard->isVisible(); })
+        .run([] {
+            EXPECT_EQ(KeypadProbe::current->width->text(), "2560");
+            EXPECT_EQ(KeypadProbe::current->confirmedFor, "lineEdit_ledw");
+            EXPECT_TRUE(KeypadProbe::current->keypadStillOpen);
+            EXPECT_EQ(g_lineedit, KeypadProbe::current->width);
+        })
+        .key('O')
+        .waitPage(1);
+    EXPECT_TRUE(script.play());
+}
+
+}  // namespace
+
+#include "widgets_test.moc"
