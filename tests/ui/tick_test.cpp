@@ -136,10 +136,8 @@ TEST_F(Tick, ARestartIsRequestedOnceAfter300Ticks) {
     EXPECT_EQ(reboots(), 1u);
     ticks(500);
     EXPECT_EQ(reboots(), 1u);
-    for (const sim::Command& c : sim::commands()) {
-        if (c.text == "reboot")
-            EXPECT_FALSE(c.executed);
-    }
+    for (const sim::Command& c : sim::commands())
+        EXPECT_FALSE(c.text == "reboot" && c.executed);
 }
 
 TEST_F(Tick, TheUpdatingDialogIsShownAndClosedOnTheUserInterfaceThread) {
