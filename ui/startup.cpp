@@ -6,6 +6,7 @@
 
 #include "board/board.h"
 #include "board/settle.h"
+#include "core/config_engine.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "screens/maintenance/usbserver.h"
@@ -21,7 +22,11 @@ namespace startup {
 void beforeApplication() {
     board::msleep(board::keyBoardSettleMilliseconds());
     g_krx_keys = static_cast<u8>(check_hiddev());
+    ConfigEngine::pInstance();
     KrxRamPara::pInstance();
+    // The input-source manager, the FPGA manager, the input thread and the video-processor
+    // manager follow here in that order, then the remote-control transports (UDP, serial,
+    // TCP, 4G, WiFi), each as its subsystem provides its pInstance().
 }
 
 void afterApplication() {

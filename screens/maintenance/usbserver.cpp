@@ -10,6 +10,7 @@
 
 #include "board/board.h"
 #include "core/global.h"
+#include "core/logMsg.h"
 #include "core/utils.h"
 #include "ui/option.h"
 #include "ui/pages.h"
@@ -55,6 +56,7 @@ int UsbServer::openSocket() {
     if (socket_ < 0) {
         if (debugOn())
             std::printf(" UsbServer  bind error:%m\n");
+        writeLogMsg(LOG_MSG_ERROR, "UsbServer bind error:%m");
         return 255;
     }
     // Room for the burst of messages one stick produces while the thread is elsewhere.
@@ -72,6 +74,7 @@ int UsbServer::initialize() {
     if (pthread_create(&thread_, nullptr, acceptThread, this) != 0) {
         if (debugOn())
             std::printf("UsbServer create accept thread failed");
+        writeLogMsg(LOG_MSG_ERROR, "UsbServer create accept thread failed");
         return 255;
     }
     return 0;
