@@ -1,7 +1,10 @@
 #include "remote/file_notice.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
+#include "core/global.h"
+#include "fpga/fpga_manage.h"
+#include "ui/guithread.h"
+#include "ui/option.h"
+#include "ui/pages.h"
 
 namespace {
 
@@ -13,14 +16,15 @@ std::function<void(FileNotice)>& listener() {
 }  // namespace
 
 void post_file_notice(FileNotice notice) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    QMetaObject::invokeMethod(
-        app, [notice] { deliver_file_notice(notice); }, Qt::QueuedConnection);
+    onGuiThread([notice] { deliver_file_notice(notice); });
 }
 
+// The screens that list the files exist only together with the FPGA manager, which owns
+// the reader of those files.
 void deliver_file_notice(FileNotice notice) {
+    if (fpga_manage::p_fpga_manage && notice == FileNotice::ScanDeleted &&
+        g_page_focus == page::option && g_option)
+        g_option->language_changed();
     if (listener())
         listener()(notice);
 }

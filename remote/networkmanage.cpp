@@ -34,7 +34,8 @@ u16 networkManage::wanted_port() const {
 }
 
 bool networkManage::listen() {
-    if (!server_.listen_on(wanted_port()))
+    tried_port_ = wanted_port();
+    if (!server_.listen_on(tried_port_))
         return false;
     if (debugOn())
         printf("\n tcp server on port %u\n", server_.port());
@@ -44,13 +45,13 @@ bool networkManage::listen() {
 int networkManage::initialize() {
     if (!g_networkMode)
         return 0;
-    if (!listen())
-        return 255;
+    // A port that cannot be listened on now is tried again when the PC changes it.
+    bool listening = listen();
     if (!thread_.start([this] { serve_step(100); })) {
         printf("create tcp thread failed\n");
         return 255;
     }
-    return 0;
+    return listening ? 0 : 255;
 }
 
 void networkManage::stop() {
@@ -67,7 +68,7 @@ void networkManage::drop_client() {
 
 void networkManage::serve_step(int timeout_ms) {
     // A port changed by the PC takes effect here, after its reply went out.
-    if (fixed_port_ == kFollowSetting && server_.port() != wanted_port()) {
+    if (fixed_port_ == kFollowSetting && tried_port_ != wanted_port()) {
         drop_client();
         listen();
     }

@@ -51,6 +51,7 @@ private:
     void send_passby_replies();
 
     int fixed_port_;
+    u16 tried_port_ = 0;  // the port last listened on, or tried
     tcpserver server_;
     std::atomic<int> client_{-1};
     message_deal deal_;

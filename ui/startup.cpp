@@ -9,6 +9,11 @@
 #include "core/config_engine.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "remote/networkmanage.h"
+#include "remote/t47_wifi_config.h"
+#include "remote/uart_inout.h"
+#include "remote/uart_inout_4G.h"
+#include "remote/udpnetmanage.h"
 #include "screens/maintenance/usbserver.h"
 #include "ui/check_hiddev.h"
 #include "ui/lockwindow.h"
@@ -27,6 +32,11 @@ void beforeApplication() {
     // The input-source manager, the FPGA manager, the input thread and the video-processor
     // manager follow here in that order, then the remote-control transports (UDP, serial,
     // TCP, 4G, WiFi), each as its subsystem provides its pInstance().
+    udpnetManage::pInstance();
+    Yq_uart_inout::pInstance();
+    networkManage::pInstance();
+    Yq_uart_inout_4G::pInstance();
+    T47_WIFI_CONFIG::pInstance();
 }
 
 void afterApplication() {

@@ -2,14 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QThread>
 #include <filesystem>
+#include <thread>
 
+#include "fpga/fpga_manage.h"
 #include "remote/file_notice.h"
 #include "remote/krx_file_deal.h"
 #include "remote/md5.h"
 #include "remote/message_deal.h"
 #include "tests/remote/remote_test.h"
+#include "ui/option.h"
+#include "ui/pages.h"
 
 using namespace remotetest;
 
@@ -69,6 +74,12 @@ protected:
         }
         return status(d, finish());
     }
+    // The handler runs on a transport thread in the program.
+    template <class Work>
+    static void onTransportThread(Work work) {
+        std::thread t(work);
+        t.join();
+    }
     static Bytes pattern(size_t n, unsigned seed) {
         Bytes b(n);
         for (size_t i = 0; i < n; ++i)
@@ -87,8 +98,10 @@ protected:
 TEST_F(FileTransfer, RecoveryPackageAndScanFileAreStoredAndTheScreensToldOnTheGuiThread) {
     Bytes package = pattern(10000, 1);
     Bytes scan = pattern(4096, 2);
-    EXPECT_EQ(transfer(tcp, 9, package), 0);
-    EXPECT_EQ(transfer(udp, 13, scan), 0);
+    onTransportThread([&] {
+        EXPECT_EQ(transfer(tcp, 9, package), 0);
+        EXPECT_EQ(transfer(udp, 13, scan), 0);
+    });
     EXPECT_EQ(readFile("/data/rcvrecovery/YQFX"), package);
     EXPECT_EQ(readFile("/data/smartmapping/YQFR"), scan);
     EXPECT_TRUE(notices.empty());  // queued, not called on the transport's thread
@@ -182,9 +195,11 @@ TEST_F(FileTransfer, DeletionStaysInsideTheTypesFolder) {
     EXPECT_TRUE(exists("/data/secret"));
     EXPECT_TRUE(exists("/data/rcvrecovery/keep/inner"));
 
-    EXPECT_EQ(status(tcp, remove(13, "YQFR")), 0);
+    onTransportThread([&] {
+        EXPECT_EQ(status(tcp, remove(13, "YQFR")), 0);
+        EXPECT_EQ(status(tcp, remove(9, "")), 0);  // every file of the folder, no directory
+    });
     EXPECT_FALSE(exists("/data/smartmapping/YQFR"));
-    EXPECT_EQ(status(tcp, remove(9, "")), 0);  // every file of the folder, no directory
     EXPECT_FALSE(exists("/data/rcvrecovery/YQFX"));
     EXPECT_FALSE(exists("/data/rcvrecovery/old"));
     EXPECT_TRUE(exists("/data/rcvrecovery/keep/inner"));
@@ -194,4 +209,30 @@ TEST_F(FileTransfer, DeletionStaysInsideTheTypesFolder) {
     EXPECT_EQ(notices[0], FileNotice::ScanDeleted);
     EXPECT_EQ(notices[1], FileNotice::RecoveryDeleted);
     EXPECT_TRUE(onGuiThread);
+}
+
+TEST_F(FileTransfer, DeletingScanFilesRefreshesTheSettingMenuInFront) {
+    fpga_manage manager;
+    fpga_manage::p_fpga_manage = &manager;
+    g_language = 0;
+    auto* option = new Option(nullptr);
+    g_option = option;
+    auto shows = [option](const char* text) {
+        for (QLabel* l : option->findChildren<QLabel*>())
+            if (l->text() == text)
+                return true;
+        return false;
+    };
+    ASSERT_FALSE(shows("Setting"));
+    g_language = 1;
+    g_page_focus = page::option;
+    writeFile("/data/smartmapping/YQFR", {1});
+    onTransportThread([&] { EXPECT_EQ(status(tcp, remove(13, "YQFR")), 0); });
+    EXPECT_FALSE(shows("Setting"));
+    ASSERT_TRUE(test::waitFor([&] { return notices.size() == 1; }));
+    EXPECT_TRUE(shows("Setting"));
+    delete option;
+    g_option = nullptr;
+    g_page_focus = page::home;
+    g_language = 0;
 }

@@ -280,3 +280,50 @@ TEST_F(Transport, WifiAddressThatIsNoAddressNeverReachesTheShell) {
     EXPECT_TRUE(sim::commands().empty());
     EXPECT_FALSE(wifi.ap_started());
 }
+
+TEST_F(Transport, TcpPortChangedByThePcTakesEffectAfterTheReply) {
+    auto freePort = [] {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a = loopback(0);
+        socklen_t len = sizeof a;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        ::close(fd);
+        return ntohs(a.sin_port);
+    };
+    auto connectTo = [](u16 port) {
+        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in to = loopback(port);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        return fd;
+    };
+    u16 before = freePort(), after = freePort();
+    g_port = before;
+    networkManage tcp;
+    ASSERT_EQ(tcp.initialize(), 0);
+    tcp.stop();  // turns are run here
+    EXPECT_EQ(tcp.port(), before);
+    int pc = connectTo(before);
+    ASSERT_GE(pc, 0);
+    Bytes p = {192, 168, 1, 50, 255, 255, 255, 0, 192, 168, 1, 1};
+    put16(p, after);
+    Bytes request = frame(kProcessor, 0xC0, p);
+    Bytes e = escape(request);
+    ::send(pc, e.data(), e.size(), 0);
+    tcp.serve_step(100);   // accept
+    tcp.serve_step(1000);  // the frame and its reply
+    std::vector<Bytes> replies = unescapeAll(readFrames(pc, 2000));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replyStatus(request, replies[0]), 0);
+    tcp.serve_step(10);
+    EXPECT_EQ(tcp.port(), after);
+    int again = connectTo(after);
+    EXPECT_GE(again, 0);
+    ::close(pc);
+    if (again >= 0)
+        ::close(again);
+    g_port = 5005;
+}
