@@ -107,6 +107,8 @@ public:
     // Opens the bus, hands its descriptor to the drivers and starts the thread. 0, or 255
     // when the thread cannot be created.
     int initialize();
+    // The part of initialize before the thread: the bus descriptor and the polled inputs.
+    void open_bus();
     static void* checksourceThread(void* arg);
     // One turn of the thread.
     void checksource_pass();

@@ -9,7 +9,7 @@ namespace sim {
 bool I2cDevice::select(bool read, double nowMs) {
     if (!present_ || inReset_)
         return false;
-    if (nackNext_ > 0) {
+    if (nackNext_ > 0 && nackAfter_-- <= 0) {
         --nackNext_;
         return false;
     }

@@ -21,10 +21,13 @@ public:
     // The transfer ended (stop condition, or the master gave up after a NACK).
     void stop(double nowMs);
 
-    // Faults: a device that is absent never acknowledges; nackNext makes the next n
-    // address phases go unanswered (a glitch on the bus).
+    // Faults: a device that is absent never acknowledges; nackNext makes count address
+    // phases go unanswered after the next `after` ones (a glitch on the bus).
     void setPresent(bool present) { present_ = present; }
-    void nackNext(int count) { nackNext_ = count; }
+    void nackNext(int count, int after = 0) {
+        nackNext_ = count;
+        nackAfter_ = after;
+    }
     // A device held in its reset does not answer; leaving reset restores power-on state.
     void setInReset(bool inReset);
     bool inReset() const { return inReset_; }
@@ -41,6 +44,7 @@ private:
     bool present_ = true;
     bool inReset_ = false;
     int nackNext_ = 0;
+    int nackAfter_ = 0;
     bool firstByte_ = false;
 };
 
@@ -78,6 +82,7 @@ public:
     uint8_t control() const { return control_; }
     // Every control value written, in order.
     const std::vector<uint8_t>& history() const { return history_; }
+    void clearHistory() { history_.clear(); }
 
 protected:
     void powerOn() override { control_ = 0; }

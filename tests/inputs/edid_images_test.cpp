@@ -190,9 +190,15 @@ TEST(EdidImages, SizesNoEdidCanCarryKeepThePreviousImage) {
     EdidImage before;
     std::copy(chosen, chosen + 256, before.begin());
     const int refused[][3] = {
-        {0, 1080, 60},     {4096, 1080, 60},  {1920, 0, 60},     {1920, 4096, 60}, {1920, 1080, 0},
-        {1920, 1080, 241}, {-1920, 1080, 60}, {4000, 4000, 240},  // 32-bit arithmetic would wrap;
-                                                                  // 64-bit finds 4.2 GHz
+        {0, 1080, 60},
+        {4096, 1080, 60},
+        {1920, 0, 60},
+        {1920, 4096, 60},
+        {1920, 1080, 0},
+        {1920, 1080, 241},
+        {-1920, 1080, 60},
+        {4000, 4000, 240},  // 32-bit arithmetic would wrap;
+                            // 64-bit finds 4.2 GHz
         {3840, 2160, 120},  // 1.2 GHz: beyond a descriptor's 655.35 MHz
         {640, 480, 1},      // below a detailed timing's 10 MHz
     };
