@@ -64,6 +64,7 @@ extern std::atomic<u8> g_eZor_cloud;
 extern std::atomic<u32> g_krx_max_pixel;
 extern QString g_usb_grade_path;
 extern char g_pid[33];  // 32 hexadecimal digits and a terminator
+// g_krx_file_deal_para, the state of a remote file transfer, lives with the transfer code.
 extern QString g_rcv_sync_led;
 extern u8 fileBuf_velmo[5242880];
 extern std::vector<QString> factoryage_log;

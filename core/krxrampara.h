@@ -1,10 +1,15 @@
 // The parameter store: the live parameter image, its shadow (what was last applied and
 // saved), the 16 user-mode slots and the processor's own register bytes.
+//
+// Writers of ram_para outside the video-processor thread follow the apply protocol
+// (c331_manage::para_mutex, edit, para_update, unlock). The operations below that say
+// "applied" take para_mutex themselves: do not call them with it held.
 #pragma once
 
 #include <pthread.h>
 
 #include <QObject>
+#include <string>
 
 #include "core/ramparaimage.h"
 #include "core/types.h"
@@ -13,7 +18,15 @@
 // copy whose first 3200 bytes are image bytes 896..4095.
 struct UserModeSlot {
     static constexpr size_t kSize = 4098;
+    static constexpr size_t kHeader = 2;
+    static constexpr size_t kFileSize = 4096;   // header and data bytes 0..4093
+    static constexpr size_t kImageCopy = 3200;  // image bytes 896..4095
+    static constexpr size_t kOsdEnable = 1228;  // data offset of the mode's osd_enable
     u8 bytes[kSize];
+
+    u8* data() { return bytes + kHeader; }
+    const u8* data() const { return bytes + kHeader; }
+    bool saved() const { return bytes[0] == 0xAA && bytes[1] == 0xAA; }
 };
 
 // Crop-number bitmap: bit port * 40 + (number - 1) is set while that crop exists.
@@ -24,54 +37,84 @@ class KrxRamPara : public QObject {
 public:
     static constexpr int kRegParaSize = 1064;
     static constexpr int kUserModes = 16;
+    static constexpr int kCropPorts = 6;       // ports the crop bitmap can number
+    static constexpr int kCropNumbers = 40;    // crop numbers per port
+    static constexpr int kRegFontStatus = 43;  // reg_para byte: OSD font sets found
     static constexpr const char* kFile = "/data/ram_device_info";
+    static constexpr size_t kFileSize = 4096;
+    static constexpr size_t kSavedBytes = RamParaImage::kSize - para::runtime_end;  // 3328
 
     static KrxRamPara* p_krxrampara_config;
+    // Creates the store on the first call (constructor, then load()).
     static KrxRamPara* pInstance();
 
-    pthread_mutex_t info_mutex;
+    pthread_mutex_t info_mutex;  // guards the input_size entries (image 256..291)
     RamParaImage ram_para;
     RamParaImage ram_para_shadow;
     UserModeSlot user_mode[kUserModes];
     u8 reg_para[kRegParaSize];
 
+    // Every image, slot and register byte starts at 0.
     KrxRamPara();
-    // The load sequence that pInstance runs on the object it creates.
+    ~KrxRamPara() override;
+    // The start-up sequence: parameter file (or the defaults), language, boot resets, crop
+    // numbers, shadow, user modes, register start values.
     void load();
 
+    // Emits sig_update_para(reason); returns 1. Safe from any thread, and from a slot of
+    // the signal itself.
     int test_signal(int reason);
     int ram_para_save();
+    // Remote write into ram_para: 1 when offset..offset+length passes the image end
+    // (nothing written), else 0. Takes no lock: the caller follows the apply protocol.
     int KrxRamParaDeal(const u8* data, u16 length, u32 offset);
+    // Remote write into user-mode slot (address >> 12) 1..16 at byte (address & 0xFFF) of
+    // the slot: 1 for another slot or a write past the slot's end (nothing written), else 0.
     int KrxModeUserRamParaDeal(const u8* data, u16 length, u32 address);
     int KrxLanguageChanged();
     int KrxGetCurrentModeIndex();
+    // Rewrites the parameter file from the defaults and reloads the saved area; 0 done.
     int ram_para_reset();
-    // Writes image bytes 768..4095 into the parameter file so that a power cut leaves the
-    // old or the new image, never a mix. Returns 0 on success.
+    // Saves image bytes 768..4095 as the parameter file, replacing it whole so that a
+    // power cut leaves the old or the new image, never a mix; runs "sync". Takes
+    // Utils::_file_deal_mutex itself. 0 done, 255 failed (the old file stays).
     int ram_para_file_write(const RamParaImage& image);
 
+    // User-mode files of slot 0..15; results as the operations have always had (1 done).
     int mode_file_write(int slot, int op);
     int mode_file_deal(int slot, int op);
     int KrxUserModeSaved(int slot);
     int KrxUserModeIndex(char index, char direction);
 
+    // Crop table and window sources. Ports 0..5, crop numbers 1..40.
     void KrxCropSourceInit();
     int KrxGetCropID(int port, int n);
     int KrxAddCropID(int port);
     int KrxGetSourceNum(int port, int count);
     void KrxGetCropPara(int port, int n, CROP_PARA* out, int* index);
-    void KrxSetCropPara(char port, char n, CROP_PARA* in);
-    void KrxAddNewCrop(int port, CROP_PARA* in);
-    void KrxDeleteCrop(char port, char n);
+    // The following return 0 when done, 255 when refused or not found (nothing written).
+    int KrxSetCropPara(char port, char n, CROP_PARA* in);  // applied
+    int KrxAddNewCrop(int port, CROP_PARA* in);            // applied
+    int KrxDeleteCrop(char port, char n);                  // applied
     int KrxGetImageSource(const u8* buf, u8 window, short* is_crop, char* crop_index, u8 from_mode);
-    int KrxSetImageSource(int n, char port, char window);
-    void KrxSetImageFreeze();
-    void KrxSetImageBlack();
-    void KrxSetEDIDPara(int port, short width, short height, short refresh);
+    int KrxSetImageSource(int n, char port, char window);                    // applied
+    void KrxSetImageFreeze();                                                // applied
+    void KrxSetImageBlack();                                                 // applied
+    int KrxSetEDIDPara(int port, short width, short height, short refresh);  // applied
 
 signals:
     void sig_update_para(int reason);
+
+private:
+    static bool readSavedArea(const std::string& file, RamParaImage& image);
+    static void loadDefaultsFile(const std::string& file, RamParaImage& image);
+    void applyLanguageAtStart();
+    void applyBootResets();
+    void setRegisterStartValues();
+    int findCropEntry(int port, int number) const;
+    template <class Edit>
+    void apply(Edit edit);
 };
 
 // The built-in default image in the layout of the parameter file.
-extern const u8 default_para_ramlist[4096];
+extern const u8 (&default_para_ramlist)[4096];
