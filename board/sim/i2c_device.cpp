@@ -78,8 +78,14 @@ uint8_t I2cRegisterFile::sent() {
 
 bool I2cSwitch::received(uint8_t value, bool, double) {
     control_ = value;
-    history_.push_back(value);
+    written_ = true;
     return true;
+}
+
+void I2cSwitch::stopped(double) {
+    if (written_)
+        history_.push_back(control_);
+    written_ = false;
 }
 
 I2cEeprom::I2cEeprom(std::string file, const std::string& initialContent) : file_(std::move(file)) {

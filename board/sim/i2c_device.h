@@ -80,7 +80,7 @@ private:
 class I2cSwitch : public I2cDevice {
 public:
     uint8_t control() const { return control_; }
-    // Every control value written, in order.
+    // The control value each write transfer left behind, in order.
     const std::vector<uint8_t>& history() const { return history_; }
     void clearHistory() { history_.clear(); }
 
@@ -88,9 +88,11 @@ protected:
     void powerOn() override { control_ = 0; }
     bool received(uint8_t value, bool first, double nowMs) override;
     uint8_t sent() override { return control_; }
+    void stopped(double nowMs) override;
 
 private:
     uint8_t control_ = 0;
+    bool written_ = false;
     std::vector<uint8_t> history_;
 };
 

@@ -43,6 +43,10 @@ class Source : public test::SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
+        // Waits are cut short; the EEPROMs' write cycle with them, so that acknowledge
+        // polling still has to wait for it.
+        sim::setSleepDivisor(10);
+        g_debugSwitch = 0;
         G_timeTicks = 1000;
         sim::setScene(QJsonObject{{"edid", QJsonArray{"valid", "blank", "corrupt", "valid"}}});
         ConfigEngine::pInstance();
@@ -74,6 +78,7 @@ protected:
         delete ConfigEngine::p_config;
         ConfigEngine::p_config = nullptr;
         g_check_source = 255;
+        g_debugSwitch = 254;
         SimTest::TearDown();
     }
 
