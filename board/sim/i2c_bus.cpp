@@ -62,16 +62,24 @@ I2cBus::I2cBus()
     for (int i = 0; i < 4; ++i)
         routes_.push_back({0xA0 >> 1, eeproms_[i], edidSwitch_.get(), kInputChannel[i]});
     routes_.push_back({0xD0 >> 1, d0_, edidSwitch_.get(), kD0Channel});
+}
 
-    // The receivers sit in reset until the program drives their lines high; a low level
-    // seen at any moment returns them to power-on state.
+// The receivers sit in reset until the program drives their lines high; a low level seen
+// at any moment returns them to power-on state. Wired at the first open, outside the
+// registry's lock, so that no lock order runs from the registry to the SoC window.
+void I2cBus::followSocWindow() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (socWired_)
+            return;
+        socWired_ = true;
+    }
     auto soc = get<SocWindow>("/dev/mem");
     followResetLines(kRxResetGpio, lineHigh(soc, kRxResetGpio) ? 16 : 0);
     followResetLines(kHdmi20ResetGpio, lineHigh(soc, kHdmi20ResetGpio) ? 16 : 0);
     if (!soc)
         return;
-    // The listener outlives nothing it uses: it checks that the bus's own parts still
-    // exist before it touches them.
+    // The listener checks that the bus's own parts still exist before it touches them.
     soc->addListener(
         [this, alive = std::weak_ptr<I2cSwitch>(receiverSwitch_)](uint32_t offset, uint16_t value) {
             if (auto keep = alive.lock())
@@ -100,6 +108,7 @@ I2cRegisterFile& I2cBus::dormant(uint8_t address) {
 }
 
 int I2cBus::open(const std::string& path, int flags) {
+    followSocWindow();
     int fd = Node::open(path, flags);
     std::lock_guard<std::mutex> lock(mutex_);
     if (fd >= 0)

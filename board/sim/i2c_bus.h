@@ -81,6 +81,7 @@ private:
 
     std::vector<I2cDevice*> reachable(uint8_t address7);
     bool transfer(std::vector<Message>& messages, std::vector<uint8_t*> readBuffers);
+    void followSocWindow();
     void followResetLines(uint32_t offset, uint16_t value);
     void followExpander();
 
@@ -93,6 +94,7 @@ private:
     std::vector<Route> routes_;
     std::map<int, uint8_t> slaveAddress_;
     std::vector<Transfer> log_;
+    bool socWired_ = false;
 };
 
 }  // namespace sim
