@@ -214,11 +214,4 @@ TEST(EdidImages, SizesNoEdidCanCarryKeepThePreviousImage) {
     EXPECT_EQ(edidTable, chosen);
 }
 
-TEST(EdidImages, ChecksumHelperAddsModulo256) {
-    u8 data[4] = {0x80, 0x80, 0x01, 0xFF};
-    EXPECT_EQ(velmosource::CalcSum4LCD(0, data, 4), 0x00);
-    EXPECT_EQ(velmosource::CalcSum4LCD(5, data, 3), 0x06);
-    EXPECT_EQ(velmosource::CalcSum4LCD(7, data, 0), 7);
-}
-
 }  // namespace
