@@ -9,6 +9,8 @@
 #include "core/config_engine.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "fpga/fpga_manage.h"
+#include "inputs/velmosource.h"
 #include "remote/networkmanage.h"
 #include "remote/t47_wifi_config.h"
 #include "remote/uart_inout.h"
@@ -29,9 +31,10 @@ void beforeApplication() {
     g_krx_keys = static_cast<u8>(check_hiddev());
     ConfigEngine::pInstance();
     KrxRamPara::pInstance();
-    // The input-source manager, the FPGA manager, the input thread and the video-processor
-    // manager follow here in that order, then the remote-control transports (UDP, serial,
-    // TCP, 4G, WiFi), each as its subsystem provides its pInstance().
+    velmosource::pInstance();
+    fpga_manage::pInstance();
+    velmosource::p_velmo_source->initialize();
+    // The video-processor manager follows here, then the remote-control transports.
     udpnetManage::pInstance();
     Yq_uart_inout::pInstance();
     networkManage::pInstance();
