@@ -9,6 +9,7 @@
 #include "core/krxrampara.h"
 #include "core/utils.h"
 #include "fpga/fpga_manage.h"
+#include "inputs/velmosource.h"
 #include "remote/card_passby.h"
 #include "remote/message_deal_reply.h"
 #include "remote/net_settings.h"
@@ -88,6 +89,10 @@ u8 store_self_register(KrxRamPara* store, u32 r, u8 v) {
         case 0xA5:
             reg[0x21] = v;
             return 1;
+        case 0xA6:  // one reset pulse of the SDI receiver, given by the input-source thread
+            if (v && velmosource::p_velmo_source)
+                velmosource::p_velmo_source->sdi_reset_request = 1;
+            return 0;
         default:
             return 0;
     }

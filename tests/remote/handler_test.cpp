@@ -5,6 +5,7 @@
 #include <QSettings>
 
 #include "core/utils.h"
+#include "inputs/velmosource.h"
 #include "remote/message_deal.h"
 #include "tests/remote/remote_test.h"
 
@@ -133,6 +134,17 @@ TEST_F(Handler, ServiceRegistersFillTheirRequestBytesTogetherWithTheApplyRequest
     Bytes back = read(0xA0, 6, 0xA1);
     EXPECT_EQ(back, (Bytes{0x10, 0, 0x06, 4, 1, 2}));
     EXPECT_EQ(read(0x3C, 2, 0xA1), (Bytes{0xFF, 0xFF}));  // start values
+}
+
+TEST_F(Handler, SdiRegisterAsksTheInputThreadForOneResetPulse) {
+    velmosource inputs;
+    velmosource::p_velmo_source = &inputs;
+    inputs.sdi_reset_request = 0;
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(0xA6, 1, {0}))), 0);
+    EXPECT_EQ(inputs.sdi_reset_request, 0);
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(0xA6, 1, {1}))), 0);
+    EXPECT_EQ(inputs.sdi_reset_request, 1);
+    velmosource::p_velmo_source = nullptr;
 }
 
 TEST_F(Handler, DotByDotRegisterSwitchesEveryWindowOnlyWhenItChanges) {
