@@ -11,8 +11,11 @@
 #include <functional>
 
 #include "board/board.h"
+#include "core/global.h"
+#include "core/logMsg.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
+#include "screens/cardtools/rcvrecovery.h"
 
 fpga_manage* fpga_manage::p_fpga_manage = nullptr;
 std::atomic<u8>* fpga_manage::MCU_REG_func[kFpgaCount] = {};
@@ -73,7 +76,7 @@ bool shadowed_from_fpga(unsigned reg) {
 
 }  // namespace
 
-fpga_manage::fpga_manage() : p_fpga_drv(new fpga_drv(*this)) {
+fpga_manage::fpga_manage() : monitor_state{3, 3}, p_fpga_drv(new fpga_drv(*this)) {
     for (auto& row : reg_shadow)
         for (auto& cell : row)
             cell.store(0, std::memory_order_relaxed);
@@ -92,9 +95,12 @@ fpga_manage::fpga_manage() : p_fpga_drv(new fpga_drv(*this)) {
     }
     pthread_mutex_init(&reg_mutex, nullptr);
     pthread_mutex_init(&passby_mutex, nullptr);
+    p_rcvRecovery = new rcvRecovery;
 }
 
 fpga_manage::~fpga_manage() {
+    stop_thread();
+    delete p_rcvRecovery;
     unmap_gpio_window();
     for (u8 f = 0; f < kFpgaCount; ++f) {
         if (link_fd[f] >= 0)
@@ -117,6 +123,8 @@ fpga_manage::~fpga_manage() {
 fpga_manage* fpga_manage::pInstance() {
     if (!p_fpga_manage) {
         p_fpga_manage = new fpga_manage;
+        p_fpga_manage->p_rcvRecovery->check_file_dir("/data/smartmapping");
+        p_fpga_manage->p_rcvRecovery->check_file_dir("/data/rcvrecovery");
         p_fpga_manage->initialize();
     }
     return p_fpga_manage;
@@ -124,7 +132,48 @@ fpga_manage* fpga_manage::pInstance() {
 
 int fpga_manage::initialize() {
     open_spi_links();
-    return map_gpio_window();
+    if (map_gpio_window() != 0)
+        return 255;
+    softinit();
+    board::msleep(2000);
+    g_fpga_c331_start = 0;
+    record.clock_record_init();
+    thread_stop = false;
+    if (pthread_create(&thread, nullptr, fpgamanageThread, this) != 0) {
+        writeLogMsg(LOG_MSG_ERROR, "create check source thread failed");
+        return 255;
+    }
+    thread_started = true;
+    return 0;
+}
+
+void* fpga_manage::fpgamanageThread(void* arg) {
+    auto* self = static_cast<fpga_manage*>(arg);
+    while (!self->thread_stop.load(std::memory_order_relaxed)) {
+        if (g_fpga_c331_start) {
+            if (g_usb_grade)
+                self->usb_upgrade_manage_deal(self);
+            else
+                self->fpga_manage_deal();
+        }
+        board::usleep(kPassSleepUs);
+    }
+    return nullptr;
+}
+
+void fpga_manage::stop_thread() {
+    if (!thread_started.exchange(false))
+        return;
+    thread_stop = true;
+    pthread_join(thread, nullptr);
+}
+
+void fpga_manage::set_gpio(volatile u16* word, u16 value) {
+    if (!gpio_mapped()) {
+        report_unmapped();
+        return;
+    }
+    board::mmio_write16(word, value);
 }
 
 void fpga_manage::open_spi_links() {
