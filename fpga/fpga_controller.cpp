@@ -38,8 +38,8 @@ constexpr struct {
     u16 image;
     u16 length;
 } kBackMap[] = {
-    {0, 60, 4},   {4, 8, 4},      {8, 12, 4},     {12, 19, 8},  {20, 32, 8},
-    {28, 43, 8},  {36, 520, 32},  {68, 576, 64},  {132, 56, 4},
+    {0, 60, 4},  {4, 8, 4},     {8, 12, 4},    {12, 19, 8},  {20, 32, 8},
+    {28, 43, 8}, {36, 520, 32}, {68, 576, 64}, {132, 56, 4},
 };
 
 // Output groups the port layout functions look at.
@@ -112,8 +112,8 @@ void fpga_manage::write_to_register(unsigned char reg, unsigned char mask, unsig
     write_register_value(reg, mask, value, fpga, true);
 }
 
-void fpga_manage::write_to_0x00_register(unsigned char reg, unsigned char mask,
-                                         unsigned char value, unsigned char fpga) {
+void fpga_manage::write_to_0x00_register(unsigned char reg, unsigned char mask, unsigned char value,
+                                         unsigned char fpga) {
     write_register_value(reg, mask, value, fpga, false);
 }
 

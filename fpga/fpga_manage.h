@@ -295,8 +295,8 @@ public:
     int controller_register_read(unsigned char fpga, unsigned char reg, unsigned char* value);
     int controller_register_write(unsigned char fpga, unsigned char reg, unsigned char mask,
                                   unsigned char value);
-    int controller_area_read(Area area, unsigned char fpga, unsigned int offset,
-                             unsigned char* out, unsigned int n);
+    int controller_area_read(Area area, unsigned char fpga, unsigned int offset, unsigned char* out,
+                             unsigned int n);
     int controller_area_write(Area area, unsigned char fpga, unsigned int offset,
                               const unsigned char* in, unsigned int n);
 

@@ -158,7 +158,8 @@ void fpga_manage::fpga_manage_deal() {
 }
 
 bool fpga_manage::get_fpga_status() const {
-    return fpga_ready_state(0) == kReady && power_up_step[0] == kPowerUpDone &&
+    // A reset line held low ends the FPGA's usefulness at once, not at the release.
+    return !reset_pending[0] && fpga_ready_state(0) == kReady && power_up_step[0] == kPowerUpDone &&
            lcd_step[0] == kLcdRunning && !(reg_shadow[0][kRegControl].load() & 0x08);
 }
 
@@ -476,8 +477,8 @@ void fpga_manage::output_start_measure(u8 fpga) {
     }
     const u32 width = measured[0] | measured[1] << 8;
     const u32 height = measured[2] | measured[3] << 8;
-    const u32 period = measured[4] | measured[5] << 8 | measured[6] << 16 |
-                       static_cast<u32>(measured[7]) << 24;
+    const u32 period =
+        measured[4] | measured[5] << 8 | measured[6] << 16 | static_cast<u32>(measured[7]) << 24;
     u32 led_width = 0, led_height = 0;
     if (KrxRamPara* store = KrxRamPara::p_krxrampara_config) {
         led_width = store->ram_para.u16At(para::led_width);

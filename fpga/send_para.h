@@ -10,29 +10,29 @@
 
 #pragma pack(push, 1)
 struct SEND_PARA {
-    u8 job;                // 0: SEND_PARA_JOB
-    u8 step;               // 1
-    u8 net_port;           // 2
-    u8 packet_count;       // 3: packets of the current load operation
-    u8 packets_sent;       // 4
-    u8 reserved5;          // 5
-    u8 card_back;          // 6: a card answered the last set-up packet
-    u8 reserved7;          // 7
-    u16 card_index;        // 8
-    u16 card_num;          // 10
-    u16 packet_len;        // 12
-    u8 reserved14[2];      // 14
-    u32 mapping_value;     // 16: 9 mapping on, 0 off
-    u32 send_ticks;        // 20
-    u8 screen_index;       // 24
-    u8 net_index;          // 25
-    u8 load_card;          // 26
-    u8 operation_index;    // 27
-    u8 load_step;          // 28
-    u8 reserved29;         // 29
-    u16 recovery_result;   // 30
-    u8 retry_count;        // 32
-    u8 reserved33[3];      // 33
+    u8 job;               // 0: SEND_PARA_JOB
+    u8 step;              // 1
+    u8 net_port;          // 2
+    u8 packet_count;      // 3: packets of the current load operation
+    u8 packets_sent;      // 4
+    u8 reserved5;         // 5
+    u8 card_back;         // 6: a card answered the last set-up packet
+    u8 reserved7;         // 7
+    u16 card_index;       // 8
+    u16 card_num;         // 10
+    u16 packet_len;       // 12
+    u8 reserved14[2];     // 14
+    u32 mapping_value;    // 16: 9 mapping on, 0 off
+    u32 send_ticks;       // 20
+    u8 screen_index;      // 24
+    u8 net_index;         // 25
+    u8 load_card;         // 26
+    u8 operation_index;   // 27
+    u8 load_step;         // 28
+    u8 reserved29;        // 29
+    u16 recovery_result;  // 30
+    u8 retry_count;       // 32
+    u8 reserved33[3];     // 33
 };
 #pragma pack(pop)
 static_assert(sizeof(SEND_PARA) == 36, "the job block is 36 bytes");

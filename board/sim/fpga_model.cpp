@@ -155,8 +155,8 @@ bool FpgaModel::locked() const {
 uint8_t FpgaModel::presented(uint8_t number) const {
     switch (number) {
         case kStatus: {
-            uint8_t v = regs_[kStatus] & static_cast<uint8_t>(~(kStatusError | kStatusLocked |
-                                                                 kStatusVideo | 0x04));
+            uint8_t v = regs_[kStatus] &
+                        static_cast<uint8_t>(~(kStatusError | kStatusLocked | kStatusVideo | 0x04));
             if ((regs_[kLinkControl] & kTrain) && linkError_)
                 v |= kStatusError;
             if (locked()) {
@@ -285,10 +285,10 @@ void FpgaModel::data(const std::vector<uint8_t>& tx, std::vector<uint8_t>& rx) {
         }
         if (c.read && c.block == kMeasuredBlock) {
             const uint8_t measured[kMeasuredBytes] = {
-                static_cast<uint8_t>(width_),         static_cast<uint8_t>(width_ >> 8),
-                static_cast<uint8_t>(height_),        static_cast<uint8_t>(height_ >> 8),
-                static_cast<uint8_t>(period_),        static_cast<uint8_t>(period_ >> 8),
-                static_cast<uint8_t>(period_ >> 16),  static_cast<uint8_t>(period_ >> 24)};
+                static_cast<uint8_t>(width_),        static_cast<uint8_t>(width_ >> 8),
+                static_cast<uint8_t>(height_),       static_cast<uint8_t>(height_ >> 8),
+                static_cast<uint8_t>(period_),       static_cast<uint8_t>(period_ >> 8),
+                static_cast<uint8_t>(period_ >> 16), static_cast<uint8_t>(period_ >> 24)};
             for (size_t i = 0; i < tx.size(); ++i) {
                 const uint32_t address = (c.address + i) % kBlockSize;
                 if (address >= kMeasuredAt && address < kMeasuredAt + kMeasuredBytes)
