@@ -15,12 +15,8 @@
 #include "fpga/fpga_drv.h"
 #include "fpga/fpga_manage.h"
 #include "fpga/send_para.h"
-#include "video/c331_manage.h"
-
-#if __has_include("inputs/velmosource.h")
 #include "inputs/velmosource.h"
-#define KRX_HAVE_VELMOSOURCE 1
-#endif
+#include "video/c331_manage.h"
 
 namespace {
 
@@ -91,12 +87,8 @@ void test_signal(int reason) {
 }  // namespace
 
 bool fpga_manage::d0_ready() {
-#ifdef KRX_HAVE_VELMOSOURCE
     velmosource* source = velmosource::p_velmo_source;
     return source && source->d0_step[0] == 2;
-#else
-    return false;
-#endif
 }
 
 u8 fpga_manage::fpga_ready_state(u8 fpga) const {

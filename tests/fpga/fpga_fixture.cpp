@@ -4,12 +4,8 @@
 
 #include "board/board.h"
 #include "fpga/send_para.h"
-#include "video/c331_manage.h"
-
-#if __has_include("inputs/velmosource.h")
 #include "inputs/velmosource.h"
-#define KRX_HAVE_VELMOSOURCE 1
-#endif
+#include "video/c331_manage.h"
 
 namespace fpgatest {
 
@@ -71,24 +67,18 @@ void FpgaTest::restart() {
 void FpgaTest::TearDown() {
     fpga_manage::p_fpga_manage = nullptr;
     manager.reset();
-#ifdef KRX_HAVE_VELMOSOURCE
     source.reset();
     velmosource::p_velmo_source = nullptr;
-#endif
     KrxRamPara::p_krxrampara_config = nullptr;
     store.reset();
     SimTest::TearDown();
 }
 
 void FpgaTest::inputsReady() {
-#ifdef KRX_HAVE_VELMOSOURCE
-    source = std::make_shared<velmosource>();
+    source = std::make_unique<velmosource>();
     velmosource::p_velmo_source = source.get();
     source->d0_step[0] = 2;
     board::mmio_write16(manager->fpga_rst_gpio[0], 16);
-#else
-    GTEST_SKIP() << "needs the input manager's d0_step";
-#endif
 }
 
 void FpgaTest::pass(int n, u32 step) {

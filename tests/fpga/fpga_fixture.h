@@ -16,9 +16,8 @@
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "fpga/fpga_manage.h"
+#include "inputs/velmosource.h"
 #include "tests/support/sim_test.h"
-
-class velmosource;
 
 namespace fpgatest {
 
@@ -81,7 +80,7 @@ protected:
 
     std::unique_ptr<KrxRamPara> store;
     std::unique_ptr<fpga_manage> manager;
-    std::shared_ptr<velmosource> source;
+    std::unique_ptr<velmosource> source;
 
 private:
     std::mutex padMutex;

@@ -18,8 +18,6 @@ class Running : public FpgaTest {
 protected:
     void SetUp() override {
         FpgaTest::SetUp();
-        if (IsSkipped())
-            return;
         QObject::connect(store.get(), &KrxRamPara::sig_update_para, [this](int reason) {
             if (reason == 11)
                 ++linkSignals;
