@@ -33,8 +33,10 @@
 //
 // Scene:
 //   "fpga": [{"registers": {"31": 37, ...}, "configMs": 100, "linkError": false,
-//             "noLock": false, "image": {"year": 36, "month": 6, "day": 21,
+//             "noLock": false, "image": {"year": 36, "month": 6, "day": 33,
 //             "function": 1}, "output": {"width": 1920, "height": 1080, "hz": 60}}, {...}]
+//   The image fields are the register bytes, BCD (year 36 = 0x24: 2024; day 33 = 0x21);
+//   those above are the defaults.
 //   "outputs": [{"port": 1, "fpga": 0, "cards": 1}, ...]: output ports (1-based as on the
 //   panel) with a cable and receiving cards; default: port 1 of FPGA 0 with one card.
 #pragma once
