@@ -144,6 +144,8 @@ void C331Model::writeLocked(uint8_t address, uint8_t value) {
 }
 
 void C331Model::transfer(const std::vector<uint8_t>& tx, std::vector<uint8_t>& rx) {
+    // The board clock takes the registry's lock: read it before taking this model's.
+    const double time = nowMs();
     std::lock_guard<std::mutex> lock(mutex_);
     if (tx.size() != 2) {
         char what[64];
@@ -158,11 +160,11 @@ void C331Model::transfer(const std::vector<uint8_t>& tx, std::vector<uint8_t>& r
     if (!write) {
         rx[0] = 0x00;
         rx[1] = readLocked(address);
-        log_.push_back(Access{order_++, false, bank_, address, rx[1], nowMs()});
+        log_.push_back(Access{order_++, false, bank_, address, rx[1], time});
         return;
     }
     writeLocked(address, tx[1]);
-    log_.push_back(Access{order_++, true, bank_, address, tx[1], nowMs()});
+    log_.push_back(Access{order_++, true, bank_, address, tx[1], time});
 }
 
 uint8_t C331Model::reg(uint8_t bank, uint8_t address) const {
