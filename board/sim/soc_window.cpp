@@ -82,10 +82,13 @@ void SocWindow::addListener(Listener listener) {
 }
 
 void SocWindow::record(uint32_t offset, uint16_t value) {
+    // The board's clock takes the registry lock: read it before taking ours, so that a part
+    // being built (registry locked) may add a listener (ours) without a lock cycle.
+    double now = nowMs();
     std::vector<Listener> listeners;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        log_.push_back(Change{nowMs(), offset, value});
+        log_.push_back(Change{now, offset, value});
         listeners = listeners_;
     }
     for (auto& l : listeners)

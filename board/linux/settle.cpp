@@ -1,0 +1,9 @@
+#include "board/settle.h"
+
+namespace board {
+
+unsigned keyBoardSettleMilliseconds() {
+    return 2000;
+}
+
+}  // namespace board

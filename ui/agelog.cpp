@@ -1,0 +1,70 @@
+#include "ui/agelog.h"
+
+#include <QStringList>
+
+#include "core/global.h"
+
+namespace {
+
+AgeLogSource& source() {
+    static AgeLogSource s;
+    return s;
+}
+
+std::function<void()>& viewer() {
+    static std::function<void()> v;
+    return v;
+}
+
+int counterField(const QString& line) {
+    const QStringList fields = line.split(' ');
+    return fields.size() > 2 ? fields[2].toInt() : 0;
+}
+
+void countAdvance() {
+    if (factoryage_log.size() < 2)
+        return;
+    const int last = counterField(factoryage_log[factoryage_log.size() - 1]);
+    const int previous = counterField(factoryage_log[factoryage_log.size() - 2]);
+    int d = last - previous;
+    if (previous > last)
+        d += 256;
+    if (d >= 20)
+        ++factoryage_log_diffmore;
+    else if (d >= 10)
+        ++factoryage_log_diff20;
+    else if (d >= 5)
+        ++factoryage_log_diff10;
+    else if (d >= 3)
+        ++factoryage_log_diff5;
+    else if (d >= 1)
+        ++factoryage_log_diff3;
+}
+
+}  // namespace
+
+void setAgeLogSource(AgeLogSource s) {
+    source() = std::move(s);
+}
+
+const AgeLogSource& ageLogSource() {
+    return source();
+}
+
+void setAgeLogViewer(std::function<void()> refresh) {
+    viewer() = std::move(refresh);
+}
+
+const std::function<void()>& ageLogViewer() {
+    return viewer();
+}
+
+void appendAgeLogLine(const QString& time, const AgeLogRegisters& registers) {
+    factoryage_log.push_back(time + ' ' + QString::number(registers.reg42) + ' ' +
+                             QString::number(registers.reg40) + ' ' +
+                             QString::number(registers.reg43));
+    if (factoryage_log.size() > kAgeLogLines)
+        factoryage_log.erase(factoryage_log.begin());
+    factoryage_log_num = static_cast<int>(factoryage_log.size());
+    countAdvance();
+}

@@ -1,0 +1,64 @@
+#include "ui/startup.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QTimer>
+
+#include "board/board.h"
+#include "board/settle.h"
+#include "core/config_engine.h"
+#include "core/global.h"
+#include "core/krxrampara.h"
+#include "fpga/fpga_manage.h"
+#include "inputs/velmosource.h"
+#include "screens/maintenance/usbserver.h"
+#include "ui/check_hiddev.h"
+#include "ui/lockwindow.h"
+#include "ui/mainwindow.h"
+#include "ui/numberkeyboard.h"
+#include "ui/pages.h"
+#include "ui/syncupdate.h"
+
+namespace startup {
+
+void beforeApplication() {
+    board::msleep(board::keyBoardSettleMilliseconds());
+    g_krx_keys = static_cast<u8>(check_hiddev());
+    ConfigEngine::pInstance();
+    KrxRamPara::pInstance();
+    velmosource::pInstance();
+    fpga_manage::pInstance();
+    velmosource::p_velmo_source->initialize();
+    // The video-processor manager follows here, then the remote-control transports (UDP,
+    // serial, TCP, 4G, WiFi), each as its subsystem provides its pInstance().
+}
+
+void afterApplication() {
+    QFont font("WenQuanYi Micro Hei");
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+
+    g_mainwindow = new MainWindow(nullptr);
+    g_lockwindow = new LockWindow(nullptr);
+    g_mainwindow->show();
+    g_page_focus = page::home;
+    g_lockwindow->show();
+    g_lockwindow->raise();
+    g_lockwindow->activateWindow();
+
+    const QPoint origin = g_mainwindow->pos();
+    g_numberkeyboard->setGeometry(QRect(origin + QPoint(160, 0), origin + QPoint(319, 239)));
+
+    g_timer = new QTimer(nullptr);
+    QObject::connect(g_timer, SIGNAL(timeout()), g_mainwindow, SLOT(slot_update_timer_ticks()));
+    g_timer->start(10);
+
+    QObject::connect(KrxRamPara::p_krxrampara_config, SIGNAL(sig_update_para(int)),
+                     SyncUpdate::pInstance(), SLOT(para_sync(int)));
+    if (g_krx_keys)
+        SyncUpdate::pInstance()->update_usb_keyLed();
+
+    UsbServer::pInstance();
+}
+
+}  // namespace startup
