@@ -3,14 +3,12 @@
 #include <QMutexLocker>
 
 #include "core/utils.h"
+#include "inputs/velmosource.h"
 
 namespace c331_peers {
 
 std::atomic<u8> bri_resend{0};
 std::atomic<u8> output_resend{0};
-std::atomic<u8> source_changed{1};
-std::atomic<u8> edid_request[4] = {};
-std::atomic<u8> edid_done[4] = {};
 
 void raise_bri_resend() {
     QMutexLocker lock(&Utils::_bri_set_mutex);
@@ -22,15 +20,15 @@ void raise_output_resend() {
 }
 
 void raise_source_changed() {
-    source_changed = 1;
+    if (velmosource* inputs = velmosource::p_velmo_source)
+        inputs->source_changed = 1;
 }
 
 bool raise_edid_request(int input) {
-    if (input < 0 || input > 3)
+    velmosource* inputs = velmosource::p_velmo_source;
+    if (input < 0 || input > 3 || !inputs)
         return false;
-    // done first: the input thread takes a request whose done byte is 1 as written already.
-    edid_done[input] = 0;
-    edid_request[input] = 1;
+    inputs->request_edid_rewrite(input);
     return true;
 }
 

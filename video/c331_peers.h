@@ -2,10 +2,9 @@
 // thread resends the brightness or the output status, the input-source thread recomputes
 // its source selection or rewrites an input's EDID.
 //
-// The FPGA manager's bri_resend/output_resend flags and the input-source manager's request
-// bytes are not part of those managers yet; until they are, the requests wait here, in
-// the flags below, and the raise functions are the one place to point at the managers'
-// own members when they arrive.
+// The FPGA manager's bri_resend/output_resend flags are not part of that manager yet;
+// until they are, those two requests wait in the flags below, and the raise functions are
+// the one place to point at the manager's own members when they arrive.
 #pragma once
 
 #include <atomic>
@@ -16,15 +15,14 @@ namespace c331_peers {
 
 extern std::atomic<u8> bri_resend;
 extern std::atomic<u8> output_resend;
-extern std::atomic<u8> source_changed;
-extern std::atomic<u8> edid_request[4];
-extern std::atomic<u8> edid_done[4];
 
 // Under Utils::_bri_set_mutex, as the FPGA thread clears it.
 void raise_bri_resend();
 void raise_output_resend();
+// Nothing happens while there is no input-source manager.
 void raise_source_changed();
-// Inputs 0..3 only: the request bytes exist for those four; others are refused (false).
+// Inputs 0..3 only: the request bytes exist for those four. False when refused (another
+// input, or no input-source manager).
 bool raise_edid_request(int input);
 
 }  // namespace c331_peers

@@ -10,7 +10,8 @@
 namespace videotest {
 namespace {
 
-using namespace c331_peers;
+using c331_peers::bri_resend;
+using c331_peers::output_resend;
 
 size_t win(int w, size_t field) {
     return para::window_at(w) + field;
@@ -32,9 +33,9 @@ TEST_F(VideoTest, EachChangeIsAppliedOnceAndReportedWithTheRequest) {
     cycle();
     EXPECT_EQ(bri_resend, 1);
     EXPECT_EQ(output_resend, 1);
-    EXPECT_EQ(source_changed, 1);
-    EXPECT_EQ(edid_request[1], 1);
-    EXPECT_EQ(edid_done[1], 0);
+    EXPECT_EQ(inputs->source_changed, 1);
+    EXPECT_EQ(inputs->edid_request[1], 1);
+    EXPECT_EQ(inputs->edid_done[1], 0);
     EXPECT_EQ(g_set_led_para, 2);
     EXPECT_EQ(manager->pm.PM_WIN_FADE_IN[1], 25);
     EXPECT_EQ(manager->pm.PM_WIN_FADE_OUT[0], 33);
@@ -42,12 +43,12 @@ TEST_F(VideoTest, EachChangeIsAppliedOnceAndReportedWithTheRequest) {
     EXPECT_EQ(c331_manage::para_update, 0);
 
     // The shadow has not been saved yet; another request must not apply it all again.
-    bri_resend = output_resend = source_changed = edid_request[1] = 0;
+    bri_resend = output_resend = inputs->source_changed = inputs->edid_request[1] = 0;
     g_set_led_para = 0;
     manager->pm.PM_WIN_FADE_IN[1] = 0;
     raise([](RamParaImage&) {});
     cycle();
-    EXPECT_EQ(bri_resend + output_resend + source_changed + edid_request[1], 0);
+    EXPECT_EQ(bri_resend + output_resend + inputs->source_changed + inputs->edid_request[1], 0);
     EXPECT_EQ(g_set_led_para, 0);
     EXPECT_EQ(manager->pm.PM_WIN_FADE_IN[1], 0);
     EXPECT_EQ(reasons, (std::vector<int>{2, 1}));
@@ -99,20 +100,20 @@ TEST_F(VideoTest, SourceChangesAndCrops) {
         p.setU16(win(0, para::win_source), 2);
     });
     cycle();
-    EXPECT_EQ(source_changed, 0) << "window 0 is not the current window";
+    EXPECT_EQ(inputs->source_changed, 0) << "window 0 is not the current window";
     raise([](RamParaImage& p) { p.setU16(win(1, para::win_source), 3); });
     cycle();
-    EXPECT_EQ(source_changed, 1);
+    EXPECT_EQ(inputs->source_changed, 1);
     // A crop word: the index is its low byte; indexes past the table are ignored.
-    source_changed = 0;
+    inputs->source_changed = 0;
     raise([](RamParaImage& p) { p.setU16(win(1, para::win_source), 0x8105); });
     cycle();
-    EXPECT_EQ(source_changed, 1);
-    source_changed = 0;
+    EXPECT_EQ(inputs->source_changed, 1);
+    inputs->source_changed = 0;
     std::string out;
     raise([](RamParaImage& p) { p.setU16(win(1, para::win_source), 0x8000 | 45); });
     out = printed([&] { cycle(); });
-    EXPECT_EQ(source_changed, 0);
+    EXPECT_EQ(inputs->source_changed, 0);
     EXPECT_NE(out.find("crop entry 45"), std::string::npos) << out;
 }
 
@@ -123,21 +124,21 @@ TEST_F(VideoTest, OneEdidRequestPerCycleAndNoneForTheLastTwoEntries) {
         p.setU16(para::edid_para_at(1), 1280);
     });
     cycle();
-    EXPECT_EQ(edid_request[1], 1);
-    EXPECT_EQ(edid_request[3], 0);
+    EXPECT_EQ(inputs->edid_request[1], 1);
+    EXPECT_EQ(inputs->edid_request[3], 0);
     raise([](RamParaImage&) {});
     cycle();
-    EXPECT_EQ(edid_request[3], 1);
-    EXPECT_EQ(edid_done[3], 0);
+    EXPECT_EQ(inputs->edid_request[3], 1);
+    EXPECT_EQ(inputs->edid_done[3], 0);
     for (int i = 0; i < 4; ++i)
-        edid_request[i] = 0;
+        inputs->edid_request[i] = 0;
     raise([](RamParaImage& p) {
         p.setU16(para::edid_para_at(4), 3840);
         p.setU16(para::edid_para_at(5) + 4, 30);
     });
     cycle();
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(edid_request[i], 0) << i;
+        EXPECT_EQ(inputs->edid_request[i], 0) << i;
 }
 
 TEST_F(VideoTest, ServiceBytesActOnlyWithARequestAndTheLowestBitWins) {

@@ -17,11 +17,6 @@ void resetSharedState() {
     c331_manage::para_update = 0;
     c331_peers::bri_resend = 0;
     c331_peers::output_resend = 0;
-    c331_peers::source_changed = 0;
-    for (int i = 0; i < 4; ++i) {
-        c331_peers::edid_request[i] = 0;
-        c331_peers::edid_done[i] = 1;
-    }
 }
 
 }  // namespace
@@ -34,6 +29,11 @@ void VideoTest::SetUp() {
     fpga_manage::p_fpga_manage = fpga.get();
     fpga->open_spi_links();
     ASSERT_EQ(fpga->map_gpio_window(), 0);
+    inputs = std::make_unique<velmosource>();
+    velmosource::p_velmo_source = inputs.get();
+    inputs->source_changed = 0;
+    for (int i = 0; i < 4; ++i)
+        inputs->edid_done[i] = 1;
     store = std::make_unique<KrxRamPara>();
     KrxRamPara::p_krxrampara_config = store.get();
     // Queued to this thread when the manager's own thread reports.
@@ -48,6 +48,7 @@ void VideoTest::TearDown() {
     manager.reset();
     KrxRamPara::p_krxrampara_config = nullptr;
     store.reset();
+    inputs.reset();
     fpga.reset();
     resetSharedState();
     SimTest::TearDown();

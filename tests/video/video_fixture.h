@@ -10,6 +10,7 @@
 #include "board/sim/c331_model.h"
 #include "core/krxrampara.h"
 #include "fpga/fpga_manage.h"
+#include "inputs/velmosource.h"
 #include "tests/support/sim_test.h"
 #include "video/c331_manage.h"
 
@@ -36,6 +37,7 @@ protected:
     std::vector<int> reasons;
 
     std::unique_ptr<fpga_manage> fpga;
+    std::unique_ptr<velmosource> inputs;  // not started: its request bytes only
     std::unique_ptr<KrxRamPara> store;
     std::unique_ptr<c331_manage> manager;
 };
