@@ -206,10 +206,10 @@ public:
     // Reads and prints every register field of the chip's map; safe from another thread.
     void c331_print();
 
-    // ---- panel geometry and output timing (built with the panel code)
+    // ---- panel geometry and output timing (empty until the panel code is built)
     void krxApi_PnlInit2(int ledW, int ledH, int out1W, int out1H, int splice);
 
-    // ---- input ports, input timing and no-signal handling (built with the input code)
+    // ---- input ports, input timing and no-signal handling (empty until the input-port code is built)
     void krxApi_forceColorDisable(int fd);
     void load_hdmi();
     void check_port_valid(int fd);
@@ -217,13 +217,13 @@ public:
     void c331_SetInputsource(int w, int source);
     void c331_SetCrop(int w, int enable, ST_RECT rect);
 
-    // ---- window model, channels and the output pass (built with the window code)
+    // ---- window model, channels and the output pass (empty until the window code is built)
     void krxApi_initEnvC331();
     void krxApi_MultiWinChAlloc(char init);
     void krxApi_MultiWinChInit();
     void set_output(int dev);
 
-    // ---- picture, test patterns and window attributes (built with the picture code)
+    // ---- picture, test patterns and window attributes (empty until the picture code is built)
     void c331_SetBrightness(int value);
     void c331_SetContrast(int value);
     void c331_SetSharpness(int value);
@@ -237,7 +237,7 @@ public:
     void c331_SetWinPriority1(int fd);
     void c331_SetInputsourceCrop(int w, int value);
 
-    // ---- on-screen display and the chip's serial flash (built with the OSD code)
+    // ---- on-screen display and the chip's serial flash (empty until the OSD code is built)
     u32 krxApi_OsdSet(int type, int value);
     void load_char();
     void update_osd(int fd);
