@@ -209,7 +209,8 @@ public:
     // ---- panel geometry and output timing (empty until the panel code is built)
     void krxApi_PnlInit2(int ledW, int ledH, int out1W, int out1H, int splice);
 
-    // ---- input ports, input timing and no-signal handling (empty until the input-port code is built)
+    // ---- input ports, input timing and no-signal handling (empty until the input-port code
+    // is built)
     void krxApi_forceColorDisable(int fd);
     void load_hdmi();
     void check_port_valid(int fd);
