@@ -18,6 +18,7 @@
 #include "ui/numberkeyboard.h"
 #include "ui/pages.h"
 #include "ui/syncupdate.h"
+#include "video/c331_manage.h"
 
 namespace startup {
 
@@ -29,8 +30,9 @@ void beforeApplication() {
     velmosource::pInstance();
     fpga_manage::pInstance();
     velmosource::p_velmo_source->initialize();
-    // The video-processor manager follows here, then the remote-control transports (UDP,
-    // serial, TCP, 4G, WiFi), each as its subsystem provides its pInstance().
+    c331_manage::pInstance();
+    // The remote-control transports (UDP, serial, TCP, 4G, WiFi) follow here, each as its
+    // subsystem provides its pInstance().
 }
 
 void afterApplication() {
