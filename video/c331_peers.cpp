@@ -3,20 +3,22 @@
 #include <QMutexLocker>
 
 #include "core/utils.h"
+#include "fpga/fpga_manage.h"
 #include "inputs/velmosource.h"
 
 namespace c331_peers {
 
-std::atomic<u8> bri_resend{0};
-std::atomic<u8> output_resend{0};
-
 void raise_bri_resend() {
+    fpga_manage* fpga = fpga_manage::p_fpga_manage;
+    if (!fpga)
+        return;
     QMutexLocker lock(&Utils::_bri_set_mutex);
-    bri_resend = 1;
+    fpga->bri_resend = 1;
 }
 
 void raise_output_resend() {
-    output_resend = 1;
+    if (fpga_manage* fpga = fpga_manage::p_fpga_manage)
+        fpga->output_resend = 1;
 }
 
 void raise_source_changed() {

@@ -1,22 +1,12 @@
 // The requests the video-processor thread raises in the other managers' threads: the FPGA
 // thread resends the brightness or the output status, the input-source thread recomputes
 // its source selection or rewrites an input's EDID.
-//
-// The FPGA manager's bri_resend/output_resend flags are not part of that manager yet;
-// until they are, those two requests wait in the flags below, and the raise functions are
-// the one place to point at the manager's own members when they arrive.
 #pragma once
-
-#include <atomic>
-
-#include "core/types.h"
 
 namespace c331_peers {
 
-extern std::atomic<u8> bri_resend;
-extern std::atomic<u8> output_resend;
-
-// Under Utils::_bri_set_mutex, as the FPGA thread clears it.
+// Nothing happens while there is no FPGA manager. The brightness request is raised under
+// Utils::_bri_set_mutex, as the FPGA thread clears it.
 void raise_bri_resend();
 void raise_output_resend();
 // Nothing happens while there is no input-source manager.

@@ -5,13 +5,9 @@
 #include "board/sim/sim.h"
 #include "core/global.h"
 #include "tests/video/video_fixture.h"
-#include "video/c331_peers.h"
 
 namespace videotest {
 namespace {
-
-using c331_peers::bri_resend;
-using c331_peers::output_resend;
 
 size_t win(int w, size_t field) {
     return para::window_at(w) + field;
@@ -31,8 +27,8 @@ TEST_F(VideoTest, EachChangeIsAppliedOnceAndReportedWithTheRequest) {
         },
         2);
     cycle();
-    EXPECT_EQ(bri_resend, 1);
-    EXPECT_EQ(output_resend, 1);
+    EXPECT_EQ(fpga->bri_resend, 1);
+    EXPECT_EQ(fpga->output_resend, 1);
     EXPECT_EQ(inputs->source_changed, 1);
     EXPECT_EQ(inputs->edid_request[1], 1);
     EXPECT_EQ(inputs->edid_done[1], 0);
@@ -43,12 +39,14 @@ TEST_F(VideoTest, EachChangeIsAppliedOnceAndReportedWithTheRequest) {
     EXPECT_EQ(c331_manage::para_update, 0);
 
     // The shadow has not been saved yet; another request must not apply it all again.
-    bri_resend = output_resend = inputs->source_changed = inputs->edid_request[1] = 0;
+    fpga->bri_resend = fpga->output_resend = inputs->source_changed = inputs->edid_request[1] = 0;
     g_set_led_para = 0;
     manager->pm.PM_WIN_FADE_IN[1] = 0;
     raise([](RamParaImage&) {});
     cycle();
-    EXPECT_EQ(bri_resend + output_resend + inputs->source_changed + inputs->edid_request[1], 0);
+    EXPECT_EQ(
+        fpga->bri_resend + fpga->output_resend + inputs->source_changed + inputs->edid_request[1],
+        0);
     EXPECT_EQ(g_set_led_para, 0);
     EXPECT_EQ(manager->pm.PM_WIN_FADE_IN[1], 0);
     EXPECT_EQ(reasons, (std::vector<int>{2, 1}));
@@ -191,14 +189,14 @@ TEST_F(VideoTest, AChangeRaisedBeforeTheShadowCopyIsNotLost) {
     bringUp();
     raise([](RamParaImage& p) { p.setU16(para::picture_brightness, 40); });
     cycle();
-    EXPECT_EQ(bri_resend, 1);
+    EXPECT_EQ(fpga->bri_resend, 1);
     raise([](RamParaImage& p) { p.setU16(para::fpga_para, 1); });
     {
         ParaLock lock;
         store->ram_para_shadow = store->ram_para;
     }
     cycle();
-    EXPECT_EQ(output_resend, 1);
+    EXPECT_EQ(fpga->output_resend, 1);
 }
 
 TEST_F(VideoTest, PanelSetUpWaitsForTheLedHandOverBoundedly) {

@@ -12,7 +12,6 @@
 #include "core/global.h"
 #include "core/utils.h"
 #include "tests/video/video_fixture.h"
-#include "video/c331_peers.h"
 
 namespace videotest {
 namespace {
@@ -93,7 +92,7 @@ TEST_F(VideoTest, WritersSynchroniserAndFpgaSideAgainstTheThread) {
             }
             {
                 QMutexLocker bri(&Utils::_bri_set_mutex);
-                c331_peers::bri_resend = 0;
+                fpga->bri_resend = 0;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }

@@ -2,7 +2,6 @@
 
 #include "board/sim/sim.h"
 #include "core/global.h"
-#include "video/c331_peers.h"
 
 namespace videotest {
 
@@ -15,8 +14,6 @@ void resetSharedState() {
     g_osd_update = 0;
     g_debugSwitch = 254;
     c331_manage::para_update = 0;
-    c331_peers::bri_resend = 0;
-    c331_peers::output_resend = 0;
 }
 
 }  // namespace
