@@ -1,4 +1,5 @@
 #include "board/sim/c331_model.h"
+#include "board/sim/bounded_log.h"
 
 #include <QJsonArray>
 #include <cstdio>
@@ -10,7 +11,6 @@ Registration registration("c331", [] { return std::make_shared<C331Model>(); });
 
 constexpr size_t kBankSize = 128;
 // A running program polls for ever; the log keeps the most recent accesses.
-constexpr size_t kLogLimit = 1u << 20;
 
 constexpr uint8_t kSyncBank = 0x05;
 constexpr uint8_t kInputArm = 0x08;
@@ -153,18 +153,16 @@ void C331Model::transfer(const std::vector<uint8_t>& tx, std::vector<uint8_t>& r
         errors_.push_back(what);
         return;
     }
-    if (log_.size() >= kLogLimit)
-        log_.erase(log_.begin(), log_.begin() + kLogLimit / 2);
     bool write = tx[0] & 0x80;
     uint8_t address = tx[0] & 0x7F;
     if (!write) {
         rx[0] = 0x00;
         rx[1] = readLocked(address);
-        log_.push_back(Access{order_++, false, bank_, address, rx[1], time});
+        appendBounded(log_, Access{order_++, false, bank_, address, rx[1], time});
         return;
     }
     writeLocked(address, tx[1]);
-    log_.push_back(Access{order_++, true, bank_, address, tx[1], time});
+    appendBounded(log_, Access{order_++, true, bank_, address, tx[1], time});
 }
 
 uint8_t C331Model::reg(uint8_t bank, uint8_t address) const {

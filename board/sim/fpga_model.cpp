@@ -1,4 +1,5 @@
 #include "board/sim/fpga_model.h"
+#include "board/sim/bounded_log.h"
 
 #include <QJsonArray>
 #include <cstdio>
@@ -32,7 +33,6 @@ constexpr uint8_t kLinksHigh = 144;
 constexpr uint8_t kImageFirst = 28;
 
 // The access log keeps the newest entries of a long run.
-constexpr size_t kLogLimit = 1 << 17;
 
 }  // namespace
 
@@ -198,9 +198,7 @@ void FpgaModel::error(const std::string& what) {
 }
 
 void FpgaModel::record(Access access) {
-    if (log_.size() >= kLogLimit)
-        log_.erase(log_.begin(), log_.begin() + kLogLimit / 2);
-    log_.push_back(std::move(access));
+    appendBounded(log_, std::move(access));
 }
 
 std::vector<uint8_t>& FpgaModel::block(uint8_t number) {
