@@ -11,8 +11,12 @@
 #include <functional>
 
 #include "board/board.h"
+#include "core/global.h"
+#include "core/logMsg.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
+#include "screens/cardtools/rcvrecovery.h"
+#include "ui/agelog.h"
 
 fpga_manage* fpga_manage::p_fpga_manage = nullptr;
 std::atomic<u8>* fpga_manage::MCU_REG_func[kFpgaCount] = {};
@@ -73,7 +77,7 @@ bool shadowed_from_fpga(unsigned reg) {
 
 }  // namespace
 
-fpga_manage::fpga_manage() : p_fpga_drv(new fpga_drv(*this)) {
+fpga_manage::fpga_manage() : monitor_state{3, 3}, p_fpga_drv(new fpga_drv(*this)) {
     for (auto& row : reg_shadow)
         for (auto& cell : row)
             cell.store(0, std::memory_order_relaxed);
@@ -92,9 +96,12 @@ fpga_manage::fpga_manage() : p_fpga_drv(new fpga_drv(*this)) {
     }
     pthread_mutex_init(&reg_mutex, nullptr);
     pthread_mutex_init(&passby_mutex, nullptr);
+    p_rcvRecovery = new rcvRecovery;
 }
 
 fpga_manage::~fpga_manage() {
+    stop_thread();
+    delete p_rcvRecovery;
     unmap_gpio_window();
     for (u8 f = 0; f < kFpgaCount; ++f) {
         if (link_fd[f] >= 0)
@@ -117,14 +124,79 @@ fpga_manage::~fpga_manage() {
 fpga_manage* fpga_manage::pInstance() {
     if (!p_fpga_manage) {
         p_fpga_manage = new fpga_manage;
+        p_fpga_manage->p_rcvRecovery->check_file_dir("/data/smartmapping");
+        p_fpga_manage->p_rcvRecovery->check_file_dir("/data/rcvrecovery");
         p_fpga_manage->initialize();
+        install_age_log_source();
     }
     return p_fpga_manage;
 }
 
+void fpga_manage::install_age_log_source() {
+    setAgeLogSource({
+        [] {
+            fpga_manage* manager = p_fpga_manage;
+            return manager && manager->get_fpga_status();
+        },
+        [] {
+            AgeLogRegisters registers{};
+            fpga_manage* manager = p_fpga_manage;
+            if (!manager)
+                return registers;
+            for (u8 reg : {u8{40}, u8{42}, u8{43}})
+                manager->read_from_register(reg, 0);
+            registers.reg40 = MCU_REG_func[0][40].load();
+            registers.reg42 = MCU_REG_func[0][42].load();
+            registers.reg43 = MCU_REG_func[0][43].load();
+            return registers;
+        },
+    });
+}
+
 int fpga_manage::initialize() {
     open_spi_links();
-    return map_gpio_window();
+    if (map_gpio_window() != 0)
+        return 255;
+    softinit();
+    board::msleep(2000);
+    g_fpga_c331_start = 0;
+    record.clock_record_init();
+    thread_stop = false;
+    if (pthread_create(&thread, nullptr, fpgamanageThread, this) != 0) {
+        writeLogMsg(LOG_MSG_ERROR, "create check source thread failed");
+        return 255;
+    }
+    thread_started = true;
+    return 0;
+}
+
+void* fpga_manage::fpgamanageThread(void* arg) {
+    auto* self = static_cast<fpga_manage*>(arg);
+    while (!self->thread_stop.load(std::memory_order_relaxed)) {
+        if (g_fpga_c331_start) {
+            if (g_usb_grade)
+                self->usb_upgrade_manage_deal(self);
+            else
+                self->fpga_manage_deal();
+        }
+        board::usleep(kPassSleepUs);
+    }
+    return nullptr;
+}
+
+void fpga_manage::stop_thread() {
+    if (!thread_started.exchange(false))
+        return;
+    thread_stop = true;
+    pthread_join(thread, nullptr);
+}
+
+void fpga_manage::set_gpio(volatile u16* word, u16 value) {
+    if (!gpio_mapped()) {
+        report_unmapped();
+        return;
+    }
+    board::mmio_write16(word, value);
 }
 
 void fpga_manage::open_spi_links() {

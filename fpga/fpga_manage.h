@@ -1,5 +1,5 @@
 // The FPGA manager: owner of the output FPGAs, of the SoC's GPIO words and of the shared
-// SPI bus routing.
+// SPI bus routing, and the controller that the PC software and the screens see behind it.
 //
 // One object (the singleton `p_fpga_manage`) holds
 // - the spidev handles of the FPGA links and of their configuration flashes;
@@ -8,7 +8,10 @@
 //   before a transfer, the FPGA command lines and flash selects, and the reset lines the
 //   input manager drives;
 // - per FPGA the 170-byte register shadow and the RAM images the rest of the program
-//   reads, reached through the static pointer pairs MCU_REG_func, MCU_RAM_PARA_func, ...
+//   reads, reached through the static pointer pairs MCU_REG_func, MCU_RAM_PARA_func, ...;
+// - the FPGA thread: once the video processor has opened the start gate it brings FPGA 0
+//   up (reset, V-by-One link steps S1..S6, parameter RAM), starts its output, watches the
+//   link and serves the receiving-card jobs, one short pass at a time.
 //
 // Bus routing: the c331 hears the bus while both routing words are 16 (also the idle
 // state); FPGA 0 and its flash with route0 16 / route1 0, FPGA 1 and its flash with 0 /
@@ -18,21 +21,55 @@
 //
 // GPIO words are written and read with board::mmio_write16 / board::mmio_read16, and only
 // once gpio_mapped() is true (map_gpio_window succeeded).
+//
+// The manager's work is split by topic: fpga_manage.cpp (link and start-up),
+// fpga_manage_thread.cpp (thread, pass, power-up, output start, link watch),
+// fpga_controller.cpp (controller registers, command area, parameter RAM, records),
+// fpga_brightness.cpp, fpga_card_receive.cpp, fpga_card_jobs.cpp, fpga_rcv_recovery.cpp,
+// fpga_passthrough.cpp and usb_upgrade.cpp.
 #pragma once
 
 #include <pthread.h>
 
+#include <QString>
 #include <atomic>
 #include <cstddef>
+#include <mutex>
 
 #include "core/types.h"
+#include "fpga/clock_record_run.h"
+#include "fpga/time_real_type.h"
 
 class fpga_drv;
+class rcvRecovery;
 
 // The 32-bit command word of the FPGA link, sent least significant byte first:
 // bit 0 read, bits 1..4 command, bits 8..15 RAM block, bits 16..27 RAM address or
 // bits 16..23 register number and bits 24..31 write mask.
 using FPGA_SPI_CMD = u32;
+
+// Screen-control actions of SCREEN_fpgactrl_status / SCREEN_fpgactrl_status2.
+enum SCREEN_status : u8 {
+    SCREEN_BLACK = 0,         // register 0 bit 2 <- 1
+    SCREEN_SHOWN = 1,         // register 0 bit 2 <- 0
+    SCREEN_CTRL_SET = 2,      // register 0 bit 1 <- 1
+    SCREEN_CTRL_CLEAR = 3,    // register 0 bit 1 <- 0
+    SCREEN_OUTPUT_ON = 4,     // register 3 bit 5 <- 1
+    SCREEN_OUTPUT_OFF = 5,    // register 3 bit 5 <- 0
+    SCREEN_NOTHING = 6,       //
+    SCREEN_FREEZE_CLEAR = 7,  // register 23 bit 0 <- 0
+    SCREEN_FREEZE_SET = 8,    // register 23 bit 0 <- 1
+    SCREEN_READ_STATUS = 9,   // register 22 into the shadow
+    SCREEN_HOLD_SET = 10,     // register 23 bit 3 <- 1
+    SCREEN_HOLD_CLEAR = 11,   // register 23 bit 3 <- 0
+};
+
+// What the load/recovery job of the pass does.
+enum RCV_CHECK_OR_RECOVERY : u8 {
+    RCV_CHECK = 0,
+    RCV_RECOVERY = 1,
+    RCV_LOAD_SCAN = 2,
+};
 
 class fpga_manage {
 public:
@@ -90,15 +127,202 @@ public:
     static u8 MCU_RAM_ZOOM[1024];
     static u8 MCU_RAM_DEFAULT[2048];
 
+    // Registers of an FPGA with a meaning here.
+    static constexpr u8 kRegControl = 0;     // bit 2 screen black, bit 3 FPGA not usable
+    static constexpr u8 kRegCommand = 2;     // bit 2 runs the command area (not sent)
+    static constexpr u8 kRegLink = 3;        // bits 6, 7 V-by-One steps, bit 5 output on
+    static constexpr u8 kRegBrightness = 6;  // brightness sent to the FPGA
+    static constexpr u8 kRegStatus = 22;     // bit 3 link error, 4 locked, 6 event, 7 video
+    static constexpr u8 kRegHandshake = 23;  // bit 0 output, bit 1 start handshake
+    static constexpr u8 kRegImageFunction = 28;
+    static constexpr u8 kRegImageYear = 31;  // BCD year of the FPGA image
+    static constexpr u8 kRegLock = 40;       // bits 2..4 V-by-One lock
+    static constexpr u8 kRegOutputStart = 41;
+    static constexpr u8 kRegBrightnessLevel = 64;  // shadow only
+    static constexpr u8 kRegScheduleActive = 66;   // shadow only
+    static constexpr u8 kRegReadyState = 80;       // shadow only: fpga_ready_state
+    static constexpr u8 kRegLinksLow = 128;        // link bitmap of ports 0..7
+    static constexpr u8 kRegLinksHigh = 144;       // ports 8..15
+    static constexpr u8 kReady = 3;                // fpga_ready_state once brought up
+    // Register 31 lies in this range once the FPGA has loaded its image.
+    static constexpr u8 kImageYearMin = 25;
+    static constexpr u8 kImageYearMax = 48;
+
+    // Steps of power_up_fpga_start.
+    static constexpr u8 kPowerUpS1 = 1;
+    static constexpr u8 kPowerUpS2 = 2;
+    static constexpr u8 kPowerUpS3 = 3;
+    static constexpr u8 kPowerUpS5 = 5;
+    static constexpr u8 kPowerUpS6 = 6;
+    static constexpr u8 kPowerUpDone = 7;
+    static constexpr u8 kPowerUpWaitReset = 17;
+    // The output start is over.
+    static constexpr u8 kLcdRunning = 18;
+
+    // Ticks of the reset pulse: the line is released once more than this has passed.
+    static constexpr u32 kResetTicks = 200;
+    // Pause between the FPGA thread's passes. The pass's periodic actions are counted in
+    // 10 ms ticks; a millisecond keeps every one of them on time without spinning a core.
+    static constexpr unsigned kPassSleepUs = 1000;
+
+    // Records of the controller on flash select 2.
+    static constexpr u32 kOnOffRecordAddress = 0x30E000;
+    static constexpr u32 kOnOffRecordSector = 782;
+    static constexpr u32 kOnOffRecordSize = 50;
+    static constexpr u32 kBrightRecordAddress = 0x30F000;
+    static constexpr u32 kBrightRecordSector = 783;
+    static constexpr u32 kBrightRecordSize = 57;
+    static constexpr u32 kParaRamMarkAddress = 0x308000;
+    static constexpr u32 kParaRamAddress = 0x308001;
+    static constexpr u32 kBlock50Address = 0x301001;
+    static constexpr u8 kRecordValid = 0xAA;
+
+    // Command area: marker, command, store byte, payload length, payload.
+    static constexpr u8 kCmdPresent = 0xAA;
+    static constexpr u8 kCmdStore = 0xAA;
+    static constexpr u8 kCmdErase = 0x55;
+    static constexpr u8 kCmdSetClock = 1;
+    static constexpr u8 kCmdOnOffSchedule = 2;
+    static constexpr u8 kCmdBrightSchedule = 3;
+    static constexpr unsigned kCmdHeader = 8;  // payload starts here
+    static constexpr unsigned kScheduleEntries = 4;
+
+    // Areas of the controller as the PC reads and writes them.
+    enum class Area : u8 {
+        ParaRam,      // per FPGA, 1024 bytes (RAM block 1 image)
+        RxRam,        // per FPGA, 1024 bytes
+        TxRam,        // per FPGA, 1024 bytes
+        EthPara,      // per FPGA, 136 bytes
+        EthBackPara,  // per FPGA, 136 bytes
+        Cmd,          // 1024 bytes, the command area
+        Extend,       // 1024 bytes
+        Zoom,         // 1024 bytes
+        Default,      // 2048 bytes
+    };
+
     fpga_manage();
     ~fpga_manage();
     fpga_manage(const fpga_manage&) = delete;
     fpga_manage& operator=(const fpga_manage&) = delete;
 
-    // Creates the manager on first use and starts it; later calls return it.
+    // Creates the manager on first use (the card-tool directories, then initialize());
+    // later calls return it.
     static fpga_manage* pInstance();
-    // Start-up of the FPGA side: links, flash and register window. 0, or 255 on failure.
+    // Lets the main window's aging log read FPGA 0 through the singleton.
+    static void install_age_log_source();
+    // Start-up of the FPGA side: links, flash, register window, controller state, the
+    // 2-second pause, the start gate closed, the run-time record, the thread. 0, or 255
+    // (reason printed) when the window cannot be mapped or the thread cannot start.
     int initialize();
+    // The thread, and one of its passes. Tests call the pass directly.
+    static void* fpgamanageThread(void* arg);
+    void fpga_manage_deal();
+    // One pass of the USB upgrade; the installer is not built yet, so it only ends the
+    // upgrade mode.
+    void usb_upgrade_manage_deal(void* arg);
+    // Stops and joins the thread (the program never does; tests and benchmarks do).
+    void stop_thread();
+
+    // FPGA 0 brought up and its output running.
+    bool get_fpga_status() const;
+    // Link bitmap of output ports 0..15 of FPGA 0, 0 while it is not brought up.
+    u32 get_wlan_state();
+    // The local date and time into year, month, day, hour, minute, second. 0.
+    int IT8563WE_Get(TimeRealType* t);
+
+    // Reset and bring-up.
+    void reset_fpga_rst(unsigned char fpga);
+    void check_fpga_rst();
+    void power_up_fpga_start(unsigned char check, unsigned char fpga);
+    void power_up_check_fpga_status(unsigned char fpga);
+    void fpgainit(unsigned char fpga);
+    // Link watch; returns the fault flag of the FPGA.
+    u8 check_vbo_status(unsigned char fpga);
+    void check_wlanonline_state();
+    u8 fpga_ready_state(u8 fpga) const;
+    void set_fpga_ready_state(u8 fpga, u8 state);
+
+    // Pass steps that hand work to later stages.
+    bool set_fpga_bri_val();
+    bool set_output_status();
+    void set_led_para_deal();
+
+    // Controller registers: 0..63 and 128..169 reach the FPGA, 64..96 live in the shadow
+    // only, the rest is ignored. Register 2 bit 2 runs the command area on the caller's
+    // thread; register 0 bit 2 is the screen black switch.
+    void write_to_register(unsigned char reg, unsigned char mask, unsigned char value,
+                           unsigned char fpga);
+    void write_to_0x00_register(unsigned char reg, unsigned char mask, unsigned char value,
+                                unsigned char fpga);
+    void SCREEN_fpgactrl_status(u8 status);
+    void SCREEN_fpgactrl_status2(u8 status, unsigned char fpga);
+
+    // The command area and the records it stores.
+    void Dealwith_mcu_ram();
+    // Sets the clock from a command area; 0 done, 1 refused (bad fields), 2 the command
+    // failed.
+    int Checktime(const u8* cmd);
+    void OnOff_time(const u8* cmd);
+    void record_onoff_time(unsigned char select);
+    void record_bright_change();
+    void FPGA_to_RAM(unsigned char fpga);
+    void Version_to_RAM();
+    void PHY_status_to_RAM();
+    void softinit();
+    void fpga_flash_access();
+    // The shell command that sets the clock from a command area, empty when its fields do
+    // not make a valid date and time.
+    static QString clock_command(const u8* cmd);
+
+    // Parameter RAM (FPGA RAM block 1) layout.
+    int get_eth_param_addr(unsigned char group, unsigned short* x, unsigned short* y,
+                           unsigned short* w, unsigned short* h);
+    int get_eth_min_x_y(unsigned char fpga, unsigned short* x, unsigned short* y);
+    int get_eth_max_border(unsigned char fpga, unsigned short* x, unsigned short* y);
+    int get_eth_lcd_x_y(unsigned char fpga, unsigned short* x, unsigned short* y);
+    int get_eth_lcd_w_h(unsigned char fpga, unsigned short* w, unsigned short* h);
+    void T47_back_mcu_set_net_para(unsigned char fpga);
+    void T47_mcu_set_net_para(unsigned char fpga);
+    void eth_param_init(unsigned char mode, unsigned char fpga);
+    // 1 when RAM block 1 reads back the image's port layout, else 0.
+    int check_fpga_ram_param(unsigned char fpga);
+    void update_eth_state(unsigned char fpga);
+    // Step 4 of fpgainit: the image from the flash, or the defaults.
+    void load_para_ram(unsigned char fpga);
+
+    // The controller as the PC sees it (remote protocol). Register reads refresh the
+    // shadow first where the register lives in the FPGA; 1 done, 0 refused (FPGA index,
+    // or a register that does not exist). Area accesses copy under the area lock: 1 done,
+    // 0 refused (FPGA index, or the range passes the area's end).
+    int controller_register_read(unsigned char fpga, unsigned char reg, unsigned char* value);
+    int controller_register_write(unsigned char fpga, unsigned char reg, unsigned char mask,
+                                  unsigned char value);
+    int controller_area_read(Area area, unsigned char fpga, unsigned int offset, unsigned char* out,
+                             unsigned int n);
+    int controller_area_write(Area area, unsigned char fpga, unsigned int offset,
+                              const unsigned char* in, unsigned int n);
+
+    // Brightness, schedule and LED-parameter hand-over.
+    unsigned char Brightness_hand_dealwith(unsigned char unused);
+    void Brightness_init(const unsigned char* record);
+    void Extension_function();
+    void Power_ctrl_init();
+
+    // Receive path and card search.
+    void reg_IRQ_Dealwith(unsigned char fpga, unsigned char force);
+    void Rcv_data_from_eth(unsigned char fpga);
+    void Check_search_card();
+    void Search_Card_Cmd();
+
+    // Receiving-card jobs.
+    void SmartMapping_deal();
+    void save_para_deal();
+    void mapping_enable_deal();
+    void rcv_recovery_check_deal(RCV_CHECK_OR_RECOVERY mode);
+
+    // A PC frame for the receiving cards, with passby_mutex held by the caller. 0: not
+    // carried out (the pass-through is not built yet).
+    int Dealwith1_PC_to_eth(unsigned int len, unsigned char* frame);
 
     // Opens the FPGA 0 link and the flash of FPGA 0; FPGA 1's are not fitted.
     void open_spi_links();
@@ -157,8 +381,23 @@ public:
         return flash_fd[index];
     }
 
+    pthread_t thread{};
     pthread_mutex_t reg_mutex;
     pthread_mutex_t passby_mutex;
+    // The command area, the extend area and the per-FPGA images as the PC reaches them.
+    std::mutex area_mutex;
+
+    u32 monitor_state[kFpgaCount];
+    u8 ram_ok[kFpgaCount] = {};
+    u8 reset_pending[kFpgaCount] = {};
+    u32 reset_stamp[kFpgaCount] = {};
+    // Raised by the video-processor thread; taken (cleared) by the pass before the work.
+    std::atomic<u8> output_resend{0};
+    std::atomic<u8> bri_resend{0};
+    // 1 while the pass serves a brightness request taken from bri_resend.
+    std::atomic<u8> bri_resend_taken{0};
+    u32 led_stamp = 0;
+    u32 led_count = 0;
 
     fpga_drv* p_fpga_drv;
 
@@ -172,6 +411,39 @@ public:
     volatile u16* hdmi20_reset_gpio = nullptr;
     volatile u16* sdi_reset_gpio = nullptr;
 
+    // Schedule (decoded from the command area or the stored record).
+    u8 onoff_count = 0;
+    u8 onoff_state = 0;  // 0 last action on, 1 off
+    u8 onoff_day = 0;
+    u8 on_hour[8] = {}, on_minute[8] = {}, off_hour[8] = {}, off_minute[8] = {};
+    u8 on_armed[8] = {}, off_armed[8] = {};
+
+    TimeRealType current_time{};
+    u32 time_stamp = 0;  // tick of the last refresh of current_time
+    u32 last_wlan_state = 0;
+    u32 wlan_stamp = 0;  // tick of the last link-bitmap read
+    bool wlan_read_once = false;
+    clock_record_run record;
+
+    // Bring-up and output start, per FPGA.
+    u8 lcd_step[kFpgaCount] = {};
+    u8 lcd_latch[kFpgaCount] = {};
+    u32 lcd_stamp[kFpgaCount] = {};
+    u8 power_up_step[kFpgaCount] = {};
+    // Wide enough for the last threshold of output-start state 0: (100 + 1) x 20 checks.
+    u16 check_count[kFpgaCount] = {};
+    u8 check_level[kFpgaCount] = {};
+    u16 vbo_retry[kFpgaCount] = {};
+    u8 vbo_resets[kFpgaCount] = {};
+    u8 vbo_fault[kFpgaCount] = {};
+    u8 vbo_substep[kFpgaCount] = {};
+    u16 vbo_count[kFpgaCount] = {};
+
+    // Card search (receive path).
+    u32 search_sent_mask = 0;
+
+    rcvRecovery* p_rcvRecovery = nullptr;
+
 private:
     // One FPGA access: the command word, then n data bytes sent from tx (rx null) or
     // exchanged into rx.
@@ -182,6 +454,29 @@ private:
     unsigned room_after(const unsigned char* p) const;
     bool ram_range_ok(const unsigned char* buf, unsigned int address, unsigned int n) const;
     void unmap_gpio_window();
+    // Stores a GPIO word once the window is mapped; refused (reported) otherwise.
+    void set_gpio(volatile u16* word, u16 value);
+    // The 0xD0 device of the input board is set up and FPGA 0 released by the input
+    // manager.
+    static bool d0_ready();
+    // Pass steps of the bring-up.
+    void power_up_step_s2(u8 fpga);
+    void power_up_step_s5(u8 fpga);
+    void power_up_step_s6(u8 fpga);
+    void hold_in_reset(u8 fpga);
+    void output_start_wait_video(u8 fpga);
+    void output_start_measure(u8 fpga);
+    void output_start_apply(u8 fpga);
+    void write_register_value(unsigned char reg, unsigned char mask, unsigned char value,
+                              unsigned char fpga, bool command_bits);
+    void store_record(u32 sector, u32 address, const u8* record, u32 n);
+    void erase_record(u32 sector);
+    u8* area_base(Area area, u8 fpga, unsigned* size);
+    u16 image_u16(u8 fpga, unsigned offset) const;
+    void set_image_u16(u8 fpga, unsigned offset, u16 value);
+
+    std::atomic<bool> thread_started{false};
+    std::atomic<bool> thread_stop{false};
 
     int link_fd[kFpgaCount] = {-1, -1};
     int flash_fd[kFpgaCount] = {-1, -1};

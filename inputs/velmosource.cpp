@@ -44,6 +44,7 @@ constexpr int kEepromPage = 8;
 // Acknowledge polls after a page write: the write cycle of a 24C02 is at most 5 ms.
 constexpr int kAckPolls = 100;
 constexpr unsigned kAckPollUs = 200;
+constexpr unsigned kRunCycleMs = 5;
 
 // reg_para bytes are shared with the remote-control threads byte by byte.
 KrxRamPara* store() {
@@ -188,8 +189,13 @@ int velmosource::initialize() {
 
 void* velmosource::checksourceThread(void* arg) {
     velmosource* self = static_cast<velmosource*>(arg);
-    while (!self->stop_)
+    while (!self->stop_) {
         self->checksource_pass();
+        // A cycle over the receivers is a few bus transfers; polling them every few
+        // milliseconds notices a plug within a frame or two without keeping a core busy.
+        if (self->state() == SOURCE_RUN)
+            board::msleep(kRunCycleMs);
+    }
     return nullptr;
 }
 

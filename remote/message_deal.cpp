@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "core/config_engine.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "core/utils.h"
+#include "fpga/fpga_drv.h"
 #include "fpga/fpga_manage.h"
 #include "inputs/velmosource.h"
 #include "remote/card_passby.h"
@@ -177,7 +179,7 @@ void message_deal::register_write(const u8* frame, unsigned length, Reply& r) {
     if (!parse_access(frame, length, true, &a))
         return r.fail();
     r.append(frame + PhyData_Type::kPayload, kAccessHeader);
-    r.ok(write_self_registers(a.address, a.data, a.count));
+    r.ok(write_registers(a.address, a.data, a.count, a.extra));
 }
 
 void message_deal::register_read(const u8* frame, unsigned length, Reply& r) {
@@ -206,20 +208,66 @@ bool message_deal::write_self_registers(u32 first, const u8* values, u16 count) 
     return true;
 }
 
+namespace {
+
+// FPGA f's register r, for a register number of the FPGA range; false for anything else.
+bool fpga_register(u32 number, u8* f, u8* r) {
+    u32 fpga = (number - message_deal::kFpgaRegisters) >> 8;
+    u32 reg = number & 0xFF;
+    if (number < message_deal::kFpgaRegisters || fpga >= fpga_manage::kFpgaCount ||
+        reg >= message_deal::kFpgaRegisterCount)
+        return false;
+    *f = static_cast<u8>(fpga);
+    *r = static_cast<u8>(reg);
+    return true;
+}
+
+// The controller's registers that exist: those in the FPGA and those kept only in the
+// manager's shadow (97..127 do not exist).
+bool controller_register(u8 r) {
+    return r <= 96 || r >= 128;
+}
+
+// Registers first .. first + count - 1 of one FPGA, all existing.
+bool fpga_range(u32 first, u16 count, u8* f, u8* r) {
+    u8 last_f, last_r;
+    if (count == 0 || !fpga_register(first, f, r) ||
+        !fpga_register(first + count - 1, &last_f, &last_r) || last_f != *f)
+        return false;
+    for (u32 i = *r; i <= last_r; ++i) {
+        if (!controller_register(static_cast<u8>(i)))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool message_deal::read_registers(u32 first, u16 count, u8* out) {
     if (first < kFpgaRegisters)
         return read_self_registers(first, count, out);
-    u32 fpga = (first - kFpgaRegisters) >> 8;
-    u32 reg = first & 0xFF;
     fpga_manage* m = fpga_manage::p_fpga_manage;
-    if (!m || fpga >= fpga_manage::kFpgaCount || reg >= kFpgaRegisterCount ||
-        count > kFpgaRegisterCount - reg)
+    u8 f, r;
+    if (!m || !fpga_range(first, count, &f, &r))
         return false;
-    // Registers the FPGA holds are read from it first; the others live in the shadow only.
     for (u16 i = 0; i < count; ++i) {
-        m->read_from_register(static_cast<u8>(reg + i), static_cast<u8>(fpga));
-        out[i] = fpga_manage::MCU_REG_func[fpga][reg + i];
+        if (m->controller_register_read(f, static_cast<u8>(r + i), out + i) != 1)
+            return false;
     }
+    return true;
+}
+
+bool message_deal::write_registers(u32 first, const u8* values, u16 count, u16 mask) {
+    if (first < kFpgaRegisters)
+        return write_self_registers(first, values, count);
+    fpga_manage* m = fpga_manage::p_fpga_manage;
+    u8 f, r;
+    if (!m || !fpga_range(first, count, &f, &r))
+        return false;
+    // The extra word of the request is the write mask; 0 writes every bit.
+    u8 bits = mask ? static_cast<u8>(mask) : 0xFF;
+    for (u16 i = 0; i < count; ++i)
+        m->controller_register_write(f, static_cast<u8>(r + i), bits, values[i]);
     return true;
 }
 
@@ -232,14 +280,57 @@ bool message_deal::read_self_registers(u32 first, u16 count, u8* out) {
     return true;
 }
 
+namespace {
+
+// The parameter RAM of FPGA 0 as the FPGA's bring-up loads it: a marker byte, then the
+// 1024 bytes, in their own 4 KiB sector of the configuration flash. Stored only while the
+// FPGA is up (its flash is then the manager's to use).
+bool store_fpga_parameters(fpga_manage* m) {
+    if (m->fpga_ready_state(0) != fpga_manage::kReady)
+        return true;
+    constexpr unsigned kHead = fpga_drv::kFlashWriteHeadroom;
+    std::vector<u8> record(kHead + 1 + fpga_manage::kRamImageSize);
+    record[kHead] = fpga_manage::kRecordValid;
+    if (m->controller_area_read(fpga_manage::Area::ParaRam, 0, 0, record.data() + kHead + 1,
+                                fpga_manage::kRamImageSize) != 1)
+        return false;
+    const u8 select = fpga_drv::kFlashSelectFpga0;
+    const u32 sector = fpga_manage::kParaRamMarkAddress / fpga_drv::kFlashSectorSize;
+    return m->p_fpga_drv->FPGA_SPI_FLASH_VBYONE_ERASE(select, sector, fpga_drv::kErase4K, 1) &&
+           m->p_fpga_drv->FPGA_SPI_FLASH_VBYONE_WRITE(select, fpga_manage::kParaRamMarkAddress,
+                                                      record.data(), record.size() - kHead);
+}
+
+// The LED size the PC gave the FPGA (screen width and height of its parameter RAM) becomes
+// the image's, when it is a size the device can drive. False for a size it cannot.
+bool adopt_led_size(fpga_manage* m, RamParaImage& image) {
+    u16 w = 0, h = 0;
+    m->get_eth_lcd_w_h(0, &w, &h);
+    if (w == 0 || h == 0 ||
+        (w == image.u16At(para::led_width) && h == image.u16At(para::led_height)))
+        return true;
+    if (static_cast<u32>(w) * h > g_krx_max_pixel)
+        return false;
+    image.setU16(para::led_width, w);
+    image.setU16(para::led_height, h);
+    return true;
+}
+
+}  // namespace
+
 void message_deal::parameter_save(unsigned, Reply& r) {
-    if (!KrxRamPara::p_krxrampara_config)
+    KrxRamPara* store = KrxRamPara::p_krxrampara_config;
+    if (!store)
         return r.fail();
+    fpga_manage* m = fpga_manage::p_fpga_manage;
+    bool done = !m || store_fpga_parameters(m);
     // Saving goes through the apply request: the video-processor thread applies whatever
     // the PC wrote and then has the synchroniser store the image. Saving without applying
     // would make the shadow equal to the image and so hide the PC's edits from the chips.
     ParaLock lock;
+    done = (!m || adopt_led_size(m, store->ram_para)) && done;
     raise_apply(1);
+    r.ok(done);
 }
 
 void message_deal::network_write(const u8* frame, unsigned length, Reply& r) {

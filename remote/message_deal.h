@@ -89,6 +89,7 @@ private:
     void file_end(unsigned length, Reply& reply);
     void file_delete(const u8* frame, unsigned length, Reply& reply);
 
+    bool write_registers(u32 first, const u8* values, u16 count, u16 mask);
     bool write_self_registers(u32 first, const u8* values, u16 count);
     bool read_registers(u32 first, u16 count, u8* out);
     bool read_self_registers(u32 first, u16 count, u8* out);

@@ -60,67 +60,44 @@ bool user_mode_write(u32 offset, const u8* data, u16 count) {
     return s->KrxModeUserRamParaDeal(data, count, kUserModes + offset) == 0;
 }
 
-// The controller areas exist once the FPGA manager does.
-u8* controller_area(u8* area) {
-    return fpga_manage::p_fpga_manage ? area : nullptr;
+// The controller's areas, copied under the FPGA manager's area lock.
+template <fpga_manage::Area A, u8 F>
+bool controller_read(u32 offset, u16 count, u8* out) {
+    fpga_manage* m = fpga_manage::p_fpga_manage;
+    return m && m->controller_area_read(A, F, offset, out, count) == 1;
 }
 
-bool copy_out(const u8* area, u32 offset, u16 count, u8* out) {
-    if (!area)
-        return false;
-    memcpy(out, area + offset, count);
-    return true;
+// A command written here is carried out when the PC sets bit 2 of register 2.
+template <fpga_manage::Area A, u8 F>
+bool controller_write(u32 offset, const u8* data, u16 count) {
+    fpga_manage* m = fpga_manage::p_fpga_manage;
+    return m && m->controller_area_write(A, F, offset, data, count) == 1;
 }
 
-bool command_read(u32 offset, u16 count, u8* out) {
-    return copy_out(controller_area(fpga_manage::MCU_RAM_CMD), offset, count, out);
-}
-
-// The PC then sets register 2 bit 2 to have the command carried out.
-bool command_write(u32 offset, const u8* data, u16 count) {
-    u8* area = controller_area(fpga_manage::MCU_RAM_CMD);
-    if (!area)
-        return false;
-    memcpy(area + offset, data, count);
-    return true;
-}
-
-bool extend_read(u32 offset, u16 count, u8* out) {
-    return copy_out(controller_area(fpga_manage::MCU_RAM_EXTEND), offset, count, out);
-}
-
-template <u8 F>
-bool para_ram_read(u32 offset, u16 count, u8* out) {
-    return copy_out(controller_area(fpga_manage::MCU_RAM_PARA_func[F]), offset, count, out);
-}
-
-// The manager's image changes only once the FPGA's RAM block 1 took the bytes.
+// The parameter RAM lives in the FPGA (RAM block 1): the manager's image changes only once
+// the FPGA took the bytes.
 template <u8 F>
 bool para_ram_write(u32 offset, const u8* data, u16 count) {
-    u8* image = controller_area(fpga_manage::MCU_RAM_PARA_func[F]);
-    if (!image)
+    fpga_manage* m = fpga_manage::p_fpga_manage;
+    if (!m || (count > 0 && m->write_fpga_ram(data, offset, count, 1, F) != 1))
         return false;
-    if (count > 0 && fpga_manage::p_fpga_manage->write_fpga_ram(data, offset, count, 1, F) != 1)
-        return false;
-    memcpy(image + offset, data, count);
-    return true;
+    return m->controller_area_write(fpga_manage::Area::ParaRam, F, offset, data, count) == 1;
 }
 
-template <u8 F>
-bool back_para_read(u32 offset, u16 count, u8* out) {
-    return copy_out(controller_area(fpga_manage::MCU_RAM_ETH_BACK_PARA_func[F]), offset, count,
-                    out);
-}
+using FA = fpga_manage::Area;
 
 constexpr Area kAreas[] = {
     {kImage, kImageSize, image_read, image_write},
     {kUserModes, kUserModesEnd - kUserModes, user_mode_read, user_mode_write},
-    {kCommandArea, sizeof fpga_manage::MCU_RAM_CMD, command_read, command_write},
-    {kExtendArea, sizeof fpga_manage::MCU_RAM_EXTEND, extend_read, nullptr},
-    {kParaRam, fpga_manage::kRamImageSize, para_ram_read<0>, para_ram_write<0>},
-    {kParaRam + kFpgaStride, fpga_manage::kRamImageSize, para_ram_read<1>, para_ram_write<1>},
-    {kBackPara, fpga_manage::kEthParaSize, back_para_read<0>, nullptr},
-    {kBackPara + kFpgaStride, fpga_manage::kEthParaSize, back_para_read<1>, nullptr},
+    {kCommandArea, sizeof fpga_manage::MCU_RAM_CMD, controller_read<FA::Cmd, 0>,
+     controller_write<FA::Cmd, 0>},
+    {kExtendArea, sizeof fpga_manage::MCU_RAM_EXTEND, controller_read<FA::Extend, 0>, nullptr},
+    {kParaRam, fpga_manage::kRamImageSize, controller_read<FA::ParaRam, 0>, para_ram_write<0>},
+    {kParaRam + kFpgaStride, fpga_manage::kRamImageSize, controller_read<FA::ParaRam, 1>,
+     para_ram_write<1>},
+    {kBackPara, fpga_manage::kEthParaSize, controller_read<FA::EthBackPara, 0>, nullptr},
+    {kBackPara + kFpgaStride, fpga_manage::kEthParaSize, controller_read<FA::EthBackPara, 1>,
+     nullptr},
 };
 
 const Area* find(u32 address, u16 count) {

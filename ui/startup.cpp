@@ -23,6 +23,7 @@
 #include "ui/numberkeyboard.h"
 #include "ui/pages.h"
 #include "ui/syncupdate.h"
+#include "video/c331_manage.h"
 
 namespace startup {
 
@@ -34,7 +35,7 @@ void beforeApplication() {
     velmosource::pInstance();
     fpga_manage::pInstance();
     velmosource::p_velmo_source->initialize();
-    // The video-processor manager follows here, then the remote-control transports.
+    c331_manage::pInstance();
     udpnetManage::pInstance();
     Yq_uart_inout::pInstance();
     networkManage::pInstance();

@@ -1,18 +1,373 @@
-// The video-processor manager. For now it holds the apply protocol that every writer of
-// the parameter image follows: lock para_mutex, edit ram_para, raise para_update, unlock.
+// The video-processor manager: owner of the c331 and of its worker thread.
+//
+// One object (p_c331_manage, created by pInstance and kept for the life of the process)
+// holds the chip's parameter blocks: the system parameters (PS_: output timing, panel,
+// memory map), the multi-window parameters (PM_: per-window shape, offsets, input port,
+// overlay, priorities, fades, OSD) with their change flags, and the input parameters (PI_:
+// per chip port, the receivers' timing and what the chip measures). Its thread reads the
+// chip identity until it has seen it five times, brings the chip up, opens
+// g_fpga_c331_start for the FPGA thread and then runs one apply cycle (c331managerdeal)
+// after another.
+//
+// Apply protocol, for every writer of the parameter image: lock para_mutex (ParaLock), edit
+// KrxRamPara::ram_para, set para_update (1 parameters changed, 2 user-mode slots
+// changed), unlock. The next cycle programs the chip for what differs from the image it
+// last applied, reports through KrxRamPara::test_signal(para_update) and clears the
+// request. A change made while a cycle runs stays a difference and is applied by the
+// next cycle with a request; a change is applied once.
+//
+// Lock order: para_mutex before Utils::_led_para_init_mutex, Utils::_bri_set_mutex and
+// Utils::_test_signal_mutex; Utils::_c331_bnk_mutex before Utils::_spi_mutex.
 #pragma once
 
 #include <pthread.h>
 
 #include <atomic>
 
+#include "core/ramparaimage.h"
 #include "core/types.h"
+
+class c331_drv;
+
+// Set when the OSD is to be reloaded from its file at the end of the next apply.
+extern std::atomic<u8> g_osd_update;
+
+struct ST_RECT {
+    int x;
+    int y;
+    int w;
+    int h;
+};
+
+// A set of window rectangles: the count and the rectangles.
+struct ST_MWIN {
+    int cnt;
+    ST_RECT* pwin;
+};
+
+// Start and size of an area, horizontal then vertical.
+struct _ImageWindowDef_st {
+    int HST;
+    int HW;
+    int VST;
+    int VW;
+};
+
+// A receiver's timing record as the chip side keeps it, per chip port.
+struct PiHdmiInfo {
+    int Hact;
+    int Hsync;
+    int Hback;
+    int Hpol;
+    int Htotal;
+    int Vact;
+    int Vsync;
+    int Vback;
+    int Vpol;
+    int Vtotal;
+    int pfreq;
+    int type;
+    int datamode;
+    int lane;
+    int ip;
+    int nosignal;
+};
+
+// What the chip measured on a port. STATE: 0 no signal, 1 V-by-One, 3 parallel with a
+// data mode, 4 parallel (or V-by-One within limits), 5..8 interlaced kinds.
+struct PiPortInfo {
+    int HTOTAL;
+    int VTOTAL;
+    int FHW;
+    int FVM;
+    int ACTHW;
+    int STATE;
+    int NOSIG;
+    int IP;
+    int extra[2];
+};
+
+// The multi-window parameters in the order of the built-in set parameters_txt (160
+// words; load_param copies the set word by word).
+struct MultiWinParam {
+    int PM_WIN_SHAPE[6][2];
+    int PM_INPUT[6];
+    int PM_WIN_OFFSET[6][4];
+    int PM_INPUT_OFFSET[6][4];
+    int PM_INPUT_OFFSET_EN[6];
+    int PM_WIN_NUM[8];
+    int PM_AREA_NUM[8];
+    int PM_OVERLAY[8];
+    int PM_WIN_PRIORITY[6];
+    int PM_WIN_EFFECT[2][6];
+    int PM_WIN_FADE_EN[6];
+    int PM_WIN_FADE_IN[6];
+    int PM_WIN_FADE_OUT[6];
+    int PM_WIN_DBD_MODE[6];
+    int PM_WIN_DBD_SUB[6];
+    int PM_OSD_EN;
+    int PM_OSD_HZOOM_EN;
+    int PM_OSD_VZOOM_EN;
+    int PM_OSD_DATA_MODE;
+    int PM_OSD_SCROLL_MODE;
+    int PM_OSD_OUTPUT_OFFSET[4];
+    int PM_OSD_INPUT_OFFSET[4];
+    int PM_EXTRA[2];
+    int PM_OSD_UPDATE_BUTTON;
+};
+static_assert(sizeof(MultiWinParam) == 160 * sizeof(int), "160 words");
 
 class c331_manage {
 public:
+    static constexpr int kWindows = 6;
+    static constexpr int kPorts = 6;
+    static constexpr int kOutputChannels = 8;
+    static constexpr int kInputChannels = 8;
+    static constexpr int kPresets = 10;
+    static constexpr int kMemSlots = 6;
+    static constexpr int kParameterWords = 160;
+
+    // States of the thread: 0..4 identity reads seen, 5 bring-up, 6 applying.
+    static constexpr u8 kStateBringUp = 5;
+    static constexpr u8 kStateRun = 6;
+
+    // Thread timing (see the .cpp for the reasons).
+    static constexpr unsigned kCycleSleepUs = 2000;
+    static constexpr unsigned kNoChipSleepMs = 100;
+    static constexpr unsigned kLedHandOverPollUs = 1000;
+    static constexpr unsigned kLedHandOverPolls = 2000;
+
+    static c331_manage* p_c331_manage;
     static pthread_mutex_t para_mutex;
     // 0 nothing pending, 1 parameters changed, 2 user-mode slots changed.
     static std::atomic<u8> para_update;
+    static const u32 parameters_txt[kParameterWords];
+
+    // Creates the manager and starts its thread on the first call; later calls return it.
+    static c331_manage* pInstance();
+
+    c331_manage();
+    // Stops the thread (the program keeps the manager; tests and benchmarks free theirs).
+    ~c331_manage();
+    c331_manage(const c331_manage&) = delete;
+    c331_manage& operator=(const c331_manage&) = delete;
+
+    // Opens the chip, reads its identity once and starts the thread. 0, or 255 when the
+    // thread cannot be created. A running thread is not started again.
+    int initialize();
+    // The part of initialize before the thread: the SPI device.
+    void open_device();
+    static void* c331manageThread(void* arg);
+    // One turn of the thread: an identity read, the bring-up or an apply cycle.
+    void manage_pass();
+    // One apply cycle; arg is the manager. Returns 0.
+    static int c331managerdeal(void* arg);
+    // Stops and joins the thread; the program never calls it.
+    void stop_thread();
+
+    // ---- bring-up, parameter defaults and chip timing routines. The fd they take is the
+    // manager's own descriptor, as their callers pass it; the chip is reached through
+    // c331_fd.
+    void c331_bringup();
+    void load_system_param();
+    void define_param();
+    void load_param();
+    void write_initial_setting(int fd, int full);
+    void set_rtct(int fd, int mode);
+    void Sleep(int ms);
+    void wait1_pivs(int fd, int ch);
+    void wait1_pivs2(int fd);
+    void wait1_povs(int fd, int ch);
+    int wait_ifld_change(int fd, int ch);
+    int wait_ofld_change(int fd, int ch);
+    void set_sypol(int fd, int which, int ch);
+    void set_VBOInput(int fd, int ch);
+    void set_VBORXfrange(int fd, int rx, double freq, int toggle);
+    void set_pict(int fd, int on, int ch);
+    void set_input_bkg(int fd, int port, int on);
+    void reset_dbd_mem(int w);
+    int check_dbd_input(int fd, int port);
+    int set_dbd_mem(int fd, int w);
+    void c331_debugEnv();
+
+    // ---- service sequences and register dumps
+    void input_slidebar();
+    void output_slidebar();
+    void disable_slidebar();
+    void vbyone_rx_ch1_seq();
+    void vbyone_rx_ch2_seq();
+    void read_c331_b174bug();
+    void write_read_c331_b80_iacthstch5();
+    void sync_c331_device_test_input();
+    void sync_c331_device_test_frame_lock();
+    void krxDbg_c331_param();
+    void krxDbg_c331_param(int group);
+    void krxDbg_c331_print_regGrp(int group);
+    // Reads and prints every register field of the chip's map; safe from another thread.
+    void c331_print();
+
+    // ---- panel geometry and output timing (empty until the panel code is built)
+    void krxApi_PnlInit2(int ledW, int ledH, int out1W, int out1H, int splice);
+
+    // ---- input ports, input timing and no-signal handling (empty until the input-port code
+    // is built)
+    void krxApi_forceColorDisable(int fd);
+    void load_hdmi();
+    void check_port_valid(int fd);
+    void check_input_port(int fd);
+    void c331_SetInputsource(int w, int source);
+    void c331_SetCrop(int w, int enable, ST_RECT rect);
+
+    // ---- window model, channels and the output pass (empty until the window code is built)
+    void krxApi_initEnvC331();
+    void krxApi_MultiWinChAlloc(char init);
+    void krxApi_MultiWinChInit();
+    void set_output(int dev);
+
+    // ---- picture, test patterns and window attributes (empty until the picture code is built)
+    void c331_SetBrightness(int value);
+    void c331_SetContrast(int value);
+    void c331_SetSharpness(int value);
+    void c331_SetSaturation(int value);
+    void c331_SetColorTemp(u32 value);
+    int c331_SetPattern(int value);
+    void c331_SetWinAttr(int w, int value);
+    void c331_SetWinOutput(int fd, char w, int value);
+    void c331_SetWinDbdMode(int fd, int w, int value);
+    void c331_SetWinPriority(int w, int value);
+    void c331_SetWinPriority1(int fd);
+    void c331_SetInputsourceCrop(int w, int value);
+
+    // ---- on-screen display and the chip's serial flash (empty until the OSD code is built)
+    u32 krxApi_OsdSet(int type, int value);
+    void load_char();
+    void update_osd(int fd);
+    void set_osd(int fd, int on);
+    void set_scroll(int fd);
+    void read_c331_font(int fd);
+    void update_font(int fd);
+
+    // ---- members, in the order of the chip's parameter blocks
+
+    // Per chip port: bit 7 watch the port, bit 0 no signal (Utils::_check_nosig_mutex).
+    int port_status[kPorts]{};
+
+    // System parameters.
+    int PS_REFCLK[4]{};
+    int PS_MEASURE_CLK{};
+    int PS_ACTHW{};
+    int PS_ACTVW{};
+    int PS_HTOTAL{};
+    int PS_VTOTAL{};
+    int PS_HSW{};
+    int PS_HBP{};
+    int PS_VSW{};
+    int PS_VBP{};
+    int PS_VBOTX_MODE{};
+    int PS_VBOTX_LAYOUT{};
+    int PS_PLL[5]{};
+    int PS_CLK[4]{};
+    u32 PS_MEM_BLOCK[8][5]{};
+    int PS_LINE_PITCH{};
+    u32 PS_DBD_BASE[5]{};
+    u32 PS_DBD_SLOT_SIZE{};
+    u32 PS_OSD_MEM[4]{};
+    int PS_OAOIHST{};
+    int PS_OAOIHED{};
+    int PS_OAOIVST{};
+    int PS_OAOIVED{};
+    int PS_ACTHST{};
+    int PS_ACTVST{};
+    int PS_PANEL_HW{};
+    int PS_PANEL_VW{};
+    int PS_PANEL_HSHAPE{};
+    int PS_PANEL_VSHAPE{};
+
+    // Multi-window parameters and their change flags (raised here and by the window
+    // code, consumed by the output pass).
+    MultiWinParam pm{};
+    int PM_WIN_STITCHING[kWindows]{};
+    int g_chg_win[kWindows]{};
+    int g_chg_input[kWindows]{};
+    int g_chg_effect[kWindows]{};
+    int g_chg_fade[kWindows]{};
+    int g_chg_dbd[kWindows]{};
+    int g_chg_overlay{};
+    int g_chg_priority{};
+    int g_chg_extra[2]{};
+    int g_chg_osd_set{};     // OSD set request
+    int g_chg_osd_update{};  // OSD update request
+
+    // Window slots: count, input channels (-1 terminated), output channels' window,
+    // frame-memory slots of dot-by-dot windows and the windows' memory.
+    int wincnt{};
+    int win_index[kWindows]{};
+    int ich_list[kWindows][kInputChannels]{};
+    int win_area_list[kWindows][kOutputChannels]{};
+    int och_owner[kOutputChannels]{};
+    int mem_slot_owner[kMemSlots]{};
+    int win_mem_slot[kWindows][4]{};
+    u32 win_mem_base[kWindows][5]{};
+    int win_mem_line[kWindows]{};
+    _ImageWindowDef_st IWIN[kWindows]{};  // part of the source each window shows
+    _ImageWindowDef_st OWIN[kWindows]{};  // where it lands in its output channels
+    int osd_char_64dot{};
+    int osd_scroll_speed{};
+
+    // Input parameters, per chip port.
+    PiHdmiInfo PI_HDMI_INFO[kPorts]{};
+    PiPortInfo PI_PORT_INFO[kPorts]{};
+    double PI_FV[kPorts]{};
+    double PI_FPICLK[kPorts]{};
+    _ImageWindowDef_st PI_ACT[kPorts]{};
+    _ImageWindowDef_st PI_ACT_FULL[kPorts]{};  // unhalved copy
+    int PI_UPDATE[kPorts]{};
+    int g_chg_hdmi[kPorts]{};
+
+    std::atomic<u32> font_status{};
+    int c331_fd{-1};
+    c331_drv* p_c331_drv{};
+    std::atomic<u8> manage_state{};
+    pthread_t manage_thread{};
+    ST_MWIN multi_win[kPresets]{};
+    ST_RECT multi_win_rect[kPresets][kWindows]{};
+    // Nonzero while the chip's test-pattern generator drives the output.
+    int pattern_gen{};
+
+private:
+    // Register access on the chip's descriptor.
+    int wr(u32 desc, u32 value, int bankOffset = 0);
+    u32 rd(u32 desc, int bankOffset = 0);
+    int wr_mask(u32 desc, u32 value, u32 mask, int bankOffset = 0);
+
+    void identity_pass();
+    void wire_presets();
+    // The apply cycle's locked part (para_mutex held) and unlocked part.
+    void apply_changes();
+    void apply_panel(const RamParaImage& now);
+    void apply_picture(const RamParaImage& now);
+    void apply_layers(const RamParaImage& now);
+    void apply_windows(const RamParaImage& now);
+    void apply_source(int w, u16 oldValue, u16 newValue, const RamParaImage& now);
+    void apply_fades(const RamParaImage& now);
+    void apply_edid(const RamParaImage& now, int& input);
+    void mark_applied(const RamParaImage& now, int edidInput);
+    void apply_audio(const RamParaImage& now);
+    void apply_service_requests(u8* reg);
+    void follow_inputs();
+    bool wait_led_hand_over();
+    void write_initial_clock(int full);
+    void write_initial_global();
+    void write_initial_input();
+    void write_initial_channels();
+    void write_initial_memory_map();
+    void write_initial_release(int band);
+    int take_mem_slots(int w, int mode, int needed, bool downward, int& lowest);
+
+    // The image as the last apply left the chip, compared with the live image.
+    RamParaImage applied{};
+    std::atomic<bool> thread_running{false};
+    std::atomic<bool> stop_requested{false};
 };
 
 // Holds c331_manage::para_mutex for a scope.

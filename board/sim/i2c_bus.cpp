@@ -1,4 +1,5 @@
 #include "board/sim/i2c_bus.h"
+#include "board/sim/bounded_log.h"
 
 #include <errno.h>
 #include <linux/i2c-dev.h>
@@ -171,7 +172,7 @@ bool I2cBus::transfer(std::vector<Message>& messages, std::vector<uint8_t*> read
     for (I2cDevice* device : touched)
         device->stop(now);
     followExpander();
-    log_.push_back({now, messages, ok});
+    appendBounded(log_, Transfer{now, messages, ok});
     return ok;
 }
 

@@ -1,4 +1,5 @@
 #include "board/sim/soc_window.h"
+#include "board/sim/bounded_log.h"
 
 #include <errno.h>
 #include <sys/mman.h>
@@ -88,7 +89,7 @@ void SocWindow::record(uint32_t offset, uint16_t value) {
     std::vector<Listener> listeners;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        log_.push_back(Change{now, offset, value});
+        appendBounded(log_, Change{now, offset, value});
         listeners = listeners_;
     }
     for (auto& l : listeners)

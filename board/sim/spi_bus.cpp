@@ -1,4 +1,5 @@
 #include "board/sim/spi_bus.h"
+#include "board/sim/bounded_log.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -64,7 +65,7 @@ SpiTarget SpiBus::routed() const {
 }
 
 void SpiBus::fail(int chipSelect, const std::string& what) {
-    errors_.push_back(BusError{nowMs(), chipSelect, what});
+    appendBounded(errors_, BusError{nowMs(), chipSelect, what});
 }
 
 void SpiBus::deliver(SpiTarget target, const std::vector<uint8_t>& tx, std::vector<uint8_t>& rx) {
@@ -123,9 +124,9 @@ void SpiBus::message(int chipSelect, uint8_t mode, const std::vector<uint8_t>& t
     c.bytes += tx.size();
     c.busNs += busNs;
     size_t head = std::min(tx.size(), kHeadBytes);
-    messages_.push_back(Message{nowMs(), chipSelect, counted, speedHz,
-                                static_cast<uint32_t>(tx.size()),
-                                std::vector<uint8_t>(tx.begin(), tx.begin() + head)});
+    appendBounded(messages_,
+                  Message{nowMs(), chipSelect, counted, speedHz, static_cast<uint32_t>(tx.size()),
+                          std::vector<uint8_t>(tx.begin(), tx.begin() + head)});
 }
 
 SpiBus::Counters SpiBus::counters(SpiTarget target) const {

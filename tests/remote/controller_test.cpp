@@ -4,7 +4,9 @@
 
 #include <memory>
 
+#include "board/board.h"
 #include "board/sim/fpga_model.h"
+#include "board/sim/spi_nor_flash.h"
 #include "fpga/fpga_manage.h"
 #include "remote/message_deal.h"
 #include "remote/processor_areas.h"
@@ -22,8 +24,11 @@ protected:
         RemoteTest::SetUp();
         manager = std::make_unique<fpga_manage>();
         fpga_manage::p_fpga_manage = manager.get();
+        for (const char* name : {"fpga0", "fpga1"})
+            sim::get<sim::FpgaModel>(name)->setConfigDelayMs(0);
         manager->open_spi_links();
         ASSERT_EQ(manager->map_gpio_window(), 0);
+        board::mmio_write16(manager->fpga_rst_gpio[0], 16);  // FPGA 0 out of reset
     }
     void TearDown() override {
         manager.reset();
@@ -95,6 +100,57 @@ TEST_F(Controller, FpgaRegistersAreReadFromTheFpgaOrItsShadow) {
     EXPECT_EQ(read(0xA1, message_deal::kFpgaRegisters + 80, 1), Bytes{3});
     EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(message_deal::kFpgaRegisters + 168, 3))), 1);
     EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(message_deal::kFpgaRegisters + 0x200, 1))), 1);
+}
+
+TEST_F(Controller, FpgaRegisterWritesGoThroughTheControllerWithTheirMask) {
+    const unsigned reg0 = message_deal::kFpgaRegisters;
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(reg0 + 6, 1, {0x80}))), 0);
+    EXPECT_EQ(fpga0()->reg(6), 0x80);
+    fpga0()->setReg(23, 0xF0);
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(reg0 + 23, 1, {0x05}, 0x0F))), 0);
+    EXPECT_EQ(fpga0()->reg(23), 0xF5);
+    // Shadow only; and registers that do not exist refuse the whole write.
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(reg0 + 70, 1, {9}))), 0);
+    EXPECT_EQ(fpga_manage::MCU_REG_func[0][70], 9);
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(reg0 + 95, 3, {1, 2, 3}))), 1);
+    EXPECT_EQ(fpga_manage::MCU_REG_func[0][95], 0);
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(reg0 + 170, 1, {1}))), 1);
+}
+
+TEST_F(Controller, ACommandWrittenToTheCommandAreaRunsOnRegisterTwo) {
+    // Set the clock to 2024-06-01 12:30:00 (BCD fields).
+    Bytes clock = {0xAA, 0x01, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00,
+                   0x24, 0x20, 0x06, 0x01, 0x12, 0x30, 0x00};
+    ASSERT_EQ(
+        status(frame(kProcessor, 0x60, mem(processor_map::kCommandArea, clock.size(), clock))), 0);
+    sim::clearCommands();
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(message_deal::kFpgaRegisters + 2, 1, {0x04}))), 0);
+    bool set = false;
+    for (const sim::Command& c : sim::commands())
+        set = set || c.text.find("2024-6-1 12:30:0") != std::string::npos;
+    EXPECT_TRUE(set);
+    EXPECT_EQ(fpga0()->reg(2) & 0x06, 0);  // the command bits stay with the controller
+}
+
+TEST_F(Controller, SaveStoresTheParameterRamAndTakesTheLedSizeGivenToTheFpga) {
+    manager->set_fpga_ready_state(0, fpga_manage::kReady);
+    Bytes size = {0x00, 0x0A, 0xD0, 0x02};  // 2560 x 720
+    ASSERT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kParaRam + 60, 4, size))), 0);
+    EXPECT_EQ(status(frame(kProcessor, 0x81, {0xFF, 0x00})), 0);
+    EXPECT_EQ(store().ram_para.u16At(para::led_width), 2560);
+    EXPECT_EQ(store().ram_para.u16At(para::led_height), 720);
+    EXPECT_EQ(c331_manage::para_update, 1);
+    Bytes record = sim::get<sim::SpiNorFlash>("fpga0-flash")->contents(0x308000, 1025);
+    EXPECT_EQ(record[0], 0xAA);
+    EXPECT_EQ(Bytes(record.begin() + 61, record.begin() + 65), size);
+
+    // A size beyond the largest screen the device drives is not taken.
+    c331_manage::para_update = 0;
+    Bytes huge = {0xFF, 0xFF, 0xFF, 0xFF};
+    ASSERT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kParaRam + 60, 4, huge))), 0);
+    EXPECT_EQ(status(frame(kProcessor, 0x81, {0xFF, 0x00})), 1);
+    EXPECT_EQ(store().ram_para.u16At(para::led_width), 2560);
+    EXPECT_EQ(c331_manage::para_update, 1);
 }
 
 TEST_F(Controller, WithoutTheManagerItsAreasAnswerAnError) {

@@ -6,6 +6,11 @@ namespace test {
 
 void SpiTest::SetUp() {
     SimTest::SetUp();
+    // The FPGAs run from the start: out of reset, their image loaded.
+    for (int f : {0, 1}) {
+        window()->setWord(sim::FpgaModel::kResetPad[f], 16);
+        fpga(f)->setConfigDelayMs(0);
+    }
     manager = std::make_unique<fpga_manage>();
     drv = manager->p_fpga_drv;
 }

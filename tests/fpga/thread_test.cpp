@@ -1,0 +1,67 @@
+// The FPGA thread itself, started as the program starts it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "board/sim/msys_node.h"
+#include "tests/fpga/fpga_fixture.h"
+
+namespace fpgatest {
+namespace {
+
+class Thread : public FpgaTest {
+protected:
+    void TearDown() override {
+        ticking = false;
+        if (ticker.joinable())
+            ticker.join();
+        delete started;
+        FpgaTest::TearDown();
+    }
+    // The 10 ms tick, faster.
+    void startTicks() {
+        ticker = std::thread([this] {
+            while (ticking) {
+                ++G_timeTicks;
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+        });
+    }
+    fpga_manage* started = nullptr;
+    std::atomic<bool> ticking{true};
+    std::thread ticker;
+};
+
+TEST_F(Thread, StartsBehindTheGateAndBringsFpgaZeroToOutputRunning) {
+    fpga_manage::p_fpga_manage = nullptr;
+    g_fpga_c331_start = 1;
+    started = fpga_manage::pInstance();
+    EXPECT_EQ(fpga_manage::p_fpga_manage, started);
+    EXPECT_TRUE(exists("/data/smartmapping"));
+    EXPECT_TRUE(exists("/data/rcvrecovery"));
+    EXPECT_EQ(g_fpga_c331_start.load(), 0u) << "the gate is closed by the start-up";
+    startTicks();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(fpgaMessages(), 0u) << "nothing before the video processor opens the gate";
+
+    g_fpga_c331_start = 1;
+    ASSERT_TRUE(test::waitFor([&] { return started->get_fpga_status(); }, 20000));
+    EXPECT_EQ(fpga_manage::MCU_REG_func[0][80].load(), 3);
+
+    g_usb_grade = 1;
+    EXPECT_TRUE(test::waitFor([] { return g_usb_grade == 0; }, 5000));
+    started->stop_thread();
+}
+
+TEST_F(Thread, NoThreadWhenTheWindowCannotBeMapped) {
+    sim::get<sim::MsysNode>("/dev/msys")->refuseOpen(true);
+    fpga_manage other;
+    EXPECT_EQ(other.initialize(), 255);
+    EXPECT_FALSE(other.gpio_mapped());
+    other.reset_fpga_rst(0);  // refused without a window, no crash
+}
+
+}  // namespace
+}  // namespace fpgatest

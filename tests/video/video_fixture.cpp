@@ -1,0 +1,73 @@
+#include "tests/video/video_fixture.h"
+
+#include "board/sim/sim.h"
+#include "core/global.h"
+
+namespace videotest {
+
+namespace {
+
+void resetSharedState() {
+    g_force_bkcolor = 1;
+    g_set_led_para = 0;
+    g_fpga_c331_start = 0;
+    g_osd_update = 0;
+    g_debugSwitch = 254;
+    c331_manage::para_update = 0;
+}
+
+}  // namespace
+
+void VideoTest::SetUp() {
+    SimTest::SetUp();
+    sim::setSleepDivisor(100000);
+    resetSharedState();
+    fpga = std::make_unique<fpga_manage>();
+    fpga_manage::p_fpga_manage = fpga.get();
+    fpga->open_spi_links();
+    ASSERT_EQ(fpga->map_gpio_window(), 0);
+    inputs = std::make_unique<velmosource>();
+    velmosource::p_velmo_source = inputs.get();
+    inputs->source_changed = 0;
+    for (int i = 0; i < 4; ++i)
+        inputs->edid_done[i] = 1;
+    store = std::make_unique<KrxRamPara>();
+    KrxRamPara::p_krxrampara_config = store.get();
+    // Queued to this thread when the manager's own thread reports.
+    QObject::connect(store.get(), &KrxRamPara::sig_update_para, store.get(),
+                     [this](int reason) { reasons.push_back(reason); });
+    manager = std::make_unique<c331_manage>();
+    manager->open_device();
+    ASSERT_GE(manager->c331_fd, 0);
+}
+
+void VideoTest::TearDown() {
+    manager.reset();
+    KrxRamPara::p_krxrampara_config = nullptr;
+    store.reset();
+    inputs.reset();
+    fpga.reset();
+    resetSharedState();
+    SimTest::TearDown();
+}
+
+void VideoTest::bringUp() {
+    manager->c331_bringup();
+    manager->manage_state = c331_manage::kStateRun;
+    c331()->clearLog();
+}
+
+void VideoTest::raise(const std::function<void(RamParaImage&)>& edit, u8 request) {
+    ParaLock lock;
+    edit(store->ram_para);
+    c331_manage::para_update = request;
+}
+
+std::string printed(const std::function<void()>& fn) {
+    testing::internal::CaptureStdout();
+    fn();
+    std::fflush(stdout);
+    return testing::internal::GetCapturedStdout();
+}
+
+}  // namespace videotest

@@ -1,0 +1,48 @@
+// A board with the FPGA manager's register window mapped, a parameter store and a video
+// manager on the c331 model, without the manager's thread: tests drive its passes.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "board/sim/c331_model.h"
+#include "core/krxrampara.h"
+#include "fpga/fpga_manage.h"
+#include "inputs/velmosource.h"
+#include "tests/support/sim_test.h"
+#include "video/c331_manage.h"
+
+namespace videotest {
+
+class VideoTest : public test::SimTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::shared_ptr<sim::C331Model> c331() { return sim::get<sim::C331Model>("c331"); }
+
+    // The chip brought up as the thread does it, the manager in its applying state and
+    // the model's log cleared.
+    void bringUp();
+    // Edits the live image under the apply lock and raises the request.
+    void raise(const std::function<void(RamParaImage&)>& edit, u8 request = 1);
+    void cycle() { c331_manage::c331managerdeal(manager.get()); }
+    // A field of the chip as the model stores it.
+    uint32_t chip(uint8_t bank, uint8_t address, int count = 1) {
+        return c331()->field(bank, address, count);
+    }
+    // The reasons the store's update signal carried.
+    std::vector<int> reasons;
+
+    std::unique_ptr<fpga_manage> fpga;
+    std::unique_ptr<velmosource> inputs;  // not started: its request bytes only
+    std::unique_ptr<KrxRamPara> store;
+    std::unique_ptr<c331_manage> manager;
+};
+
+// Everything printed to standard output while fn runs.
+std::string printed(const std::function<void()>& fn);
+
+}  // namespace videotest

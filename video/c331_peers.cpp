@@ -1,0 +1,37 @@
+#include "video/c331_peers.h"
+
+#include <QMutexLocker>
+
+#include "core/utils.h"
+#include "fpga/fpga_manage.h"
+#include "inputs/velmosource.h"
+
+namespace c331_peers {
+
+void raise_bri_resend() {
+    fpga_manage* fpga = fpga_manage::p_fpga_manage;
+    if (!fpga)
+        return;
+    QMutexLocker lock(&Utils::_bri_set_mutex);
+    fpga->bri_resend = 1;
+}
+
+void raise_output_resend() {
+    if (fpga_manage* fpga = fpga_manage::p_fpga_manage)
+        fpga->output_resend = 1;
+}
+
+void raise_source_changed() {
+    if (velmosource* inputs = velmosource::p_velmo_source)
+        inputs->source_changed = 1;
+}
+
+bool raise_edid_request(int input) {
+    velmosource* inputs = velmosource::p_velmo_source;
+    if (input < 0 || input > 3 || !inputs)
+        return false;
+    inputs->request_edid_rewrite(input);
+    return true;
+}
+
+}  // namespace c331_peers
