@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <random>
 
+#include "board/board.h"
+#include "board/sim/fpga_model.h"
+#include "fpga/fpga_manage.h"
 #include "remote/krx_file_deal.h"
 #include "remote/message_deal.h"
 #include "remote/protocol_phy.h"
@@ -29,6 +32,23 @@ unsigned iterations() {
 
 class Fuzz : public RemoteTest {
 protected:
+    // The FPGA manager answers too, so that the controller's areas and registers are hit.
+    void SetUp() override {
+        RemoteTest::SetUp();
+        for (const char* name : {"fpga0", "fpga1"})
+            sim::get<sim::FpgaModel>(name)->setConfigDelayMs(0);
+        manager = std::make_unique<fpga_manage>();
+        fpga_manage::p_fpga_manage = manager.get();
+        manager->open_spi_links();
+        ASSERT_EQ(manager->map_gpio_window(), 0);
+        board::mmio_write16(manager->fpga_rst_gpio[0], 16);
+        manager->set_fpga_ready_state(0, fpga_manage::kReady);
+    }
+    void TearDown() override {
+        manager.reset();
+        RemoteTest::TearDown();
+    }
+
     void handle(Bytes f) {
         Bytes out(message_deal::kMaxReply + 1, 0xEE);
         unsigned n = deal.message_group_deal(f.data(), f.size(), out.data());
@@ -75,6 +95,7 @@ protected:
                      payload);
     }
 
+    std::unique_ptr<fpga_manage> manager;
     message_deal deal{RemoteTransport::Tcp};
 };
 
