@@ -230,9 +230,12 @@ bool controller_register(u8 r) {
 
 // Registers first .. first + count - 1 of one FPGA, all existing.
 bool fpga_range(u32 first, u16 count, u8* f, u8* r) {
+    if (!fpga_register(first, f, r))
+        return false;
     u8 last_f, last_r;
-    if (count == 0 || !fpga_register(first, f, r) ||
-        !fpga_register(first + count - 1, &last_f, &last_r) || last_f != *f)
+    if (count == 0)
+        return true;
+    if (!fpga_register(first + count - 1, &last_f, &last_r) || last_f != *f)
         return false;
     for (u32 i = *r; i <= last_r; ++i) {
         if (!controller_register(static_cast<u8>(i)))
