@@ -389,7 +389,7 @@ public:
 
     u32 monitor_state[kFpgaCount];
     u8 ram_ok[kFpgaCount] = {};
-    u8 reset_pending[kFpgaCount] = {};
+    std::atomic<u8> reset_pending[kFpgaCount] = {};
     u32 reset_stamp[kFpgaCount] = {};
     // Raised by the video-processor thread; taken (cleared) by the pass before the work.
     std::atomic<u8> output_resend{0};
@@ -426,10 +426,10 @@ public:
     clock_record_run record;
 
     // Bring-up and output start, per FPGA.
-    u8 lcd_step[kFpgaCount] = {};
+    std::atomic<u8> lcd_step[kFpgaCount] = {};
     u8 lcd_latch[kFpgaCount] = {};
     u32 lcd_stamp[kFpgaCount] = {};
-    u8 power_up_step[kFpgaCount] = {};
+    std::atomic<u8> power_up_step[kFpgaCount] = {};
     // Wide enough for the last threshold of output-start state 0: (100 + 1) x 20 checks.
     u16 check_count[kFpgaCount] = {};
     u8 check_level[kFpgaCount] = {};

@@ -31,7 +31,6 @@ struct Registry {
     std::string root;
     bool sceneSet = false;
     QJsonObject scene;
-    Clock::time_point start = Clock::now();
     std::vector<int> ueventSockets;
 };
 
@@ -40,6 +39,8 @@ Registry& registry() {
     return *r;
 }
 
+// The board's clock is read by models under their own locks, so it takes no lock.
+std::atomic<Clock::rep> boardStart{Clock::now().time_since_epoch().count()};
 std::atomic<uint64_t> sleepCalls{0};
 std::atomic<uint64_t> sleepMicros{0};
 std::atomic<unsigned> sleepDivisor{1};
@@ -136,12 +137,12 @@ void reset() {
         for (auto& entry : r.parts)
             dropped.push_back(entry.second);
         r.parts.clear();
-        r.start = Clock::now();
         for (int fd : r.ueventSockets)
             ::close(fd);
         r.ueventSockets.clear();
     }
     dropped.clear();  // parts may lock the registry while they go
+    boardStart = Clock::now().time_since_epoch().count();
     sleepCalls = 0;
     sleepMicros = 0;
     sleepDivisor = 1;
@@ -183,12 +184,7 @@ bool loadScene(const std::string& file) {
 }
 
 double nowMs() {
-    Registry& r = registry();
-    Clock::time_point start;
-    {
-        std::lock_guard<std::recursive_mutex> lock(r.mutex);
-        start = r.start;
-    }
+    Clock::time_point start{Clock::duration{boardStart.load()}};
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 

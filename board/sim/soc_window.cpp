@@ -83,8 +83,6 @@ void SocWindow::addListener(Listener listener) {
 }
 
 void SocWindow::record(uint32_t offset, uint16_t value) {
-    // The board's clock takes the registry lock: read it before taking ours, so that a part
-    // being built (registry locked) may add a listener (ours) without a lock cycle.
     double now = nowMs();
     std::vector<Listener> listeners;
     {
