@@ -143,11 +143,8 @@ void LockWindow::showWindow() {
 void LockWindow::openMainWindow() {
     hide();
     g_page_focus = page::mainwindow;
-    if (!g_mainwindow)
-        return;
-    g_mainwindow->language_changed();
-    g_mainwindow->raise();
-    g_mainwindow->activateWindow();
+    if (g_mainwindow)
+        g_mainwindow->showInFront();
 }
 
 void LockWindow::keyPressEvent(QKeyEvent* event) {

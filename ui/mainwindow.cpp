@@ -107,6 +107,13 @@ void MainWindow::on_output_clicked() {
     openScreen(g_outputset, page::outputset);
 }
 
+void MainWindow::showInFront() {
+    g_page_focus = page::mainwindow;
+    language_changed();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::showHome() {
     g_page_focus = page::home;
     if (!g_lockwindow)

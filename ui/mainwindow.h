@@ -30,6 +30,8 @@ public:
     void getagelog();
     // Puts the home screen in front of the main window.
     void showHome();
+    // Page 1 in front again, in the current language.
+    void showInFront();
 
     u8 ui_select() const { return focus_.ui_select(); }
 

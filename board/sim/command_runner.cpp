@@ -138,33 +138,32 @@ Words operands(const Words& words, std::string& flags) {
     return out;
 }
 
-bool copyFiles(const Words& args) {
+// cp and mv: every operand but the last goes to the last, into it when it is a folder.
+template <class Op>
+bool toTarget(const Words& args, Op op) {
     if (args.size() < 2)
         return false;
     fs::path target = args.back();
     std::error_code ec;
     for (size_t i = 0; i + 1 < args.size(); ++i) {
         fs::path to = fs::is_directory(target) ? target / fs::path(args[i]).filename() : target;
-        fs::copy(args[i], to, fs::copy_options::overwrite_existing | fs::copy_options::recursive,
-                 ec);
+        op(args[i], to, ec);
         if (ec)
             return false;
     }
     return true;
 }
 
+bool copyFiles(const Words& args) {
+    return toTarget(args, [](const fs::path& from, const fs::path& to, std::error_code& ec) {
+        fs::copy(from, to, fs::copy_options::overwrite_existing | fs::copy_options::recursive, ec);
+    });
+}
+
 bool moveFiles(const Words& args) {
-    if (args.size() < 2)
-        return false;
-    fs::path target = args.back();
-    std::error_code ec;
-    for (size_t i = 0; i + 1 < args.size(); ++i) {
-        fs::path to = fs::is_directory(target) ? target / fs::path(args[i]).filename() : target;
-        fs::rename(args[i], to, ec);
-        if (ec)
-            return false;
-    }
-    return true;
+    return toTarget(args, [](const fs::path& from, const fs::path& to, std::error_code& ec) {
+        fs::rename(from, to, ec);
+    });
 }
 
 bool removeFiles(const Words& args, const std::string& flags) {

@@ -191,11 +191,8 @@ void CustomMode::slot_Button_back_clicked() {
         return;
     }
     g_page_focus = page::mainwindow;
-    if (!g_mainwindow)
-        return;
-    g_mainwindow->language_changed();
-    g_mainwindow->raise();
-    g_mainwindow->activateWindow();
+    if (g_mainwindow)
+        g_mainwindow->showInFront();
 }
 
 void CustomMode::keyPressEvent(QKeyEvent* event) {
