@@ -483,6 +483,41 @@ void c331_manage::define_param() {
     osd_scroll_speed = 32;
 }
 
+namespace {
+
+// The change flag a row of the parameter table raises, for window w.
+int* change_flag(c331_manage& m, Flag flag, int w) {
+    switch (flag) {
+        case Flag::None:
+            return nullptr;
+        case Flag::Win:
+            return &m.g_chg_win[w];
+        case Flag::Input:
+            return &m.g_chg_input[w];
+        case Flag::Overlay:
+            return &m.g_chg_overlay;
+        case Flag::Priority:
+            return &m.g_chg_priority;
+        case Flag::Effect:
+            return &m.g_chg_effect[w];
+        case Flag::Fade:
+            return &m.g_chg_fade[w];
+        case Flag::Dbd:
+            return &m.g_chg_dbd[w];
+        case Flag::OsdSet:
+            return &m.g_chg_osd_set;
+        case Flag::OsdUpdate:
+            return &m.g_chg_osd_update;
+        case Flag::Extra0:
+            return &m.g_chg_extra[0];
+        case Flag::Extra1:
+            return &m.g_chg_extra[1];
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void c331_manage::load_param() {
     std::fill(std::begin(g_chg_win), std::end(g_chg_win), 0);
     std::fill(std::begin(g_chg_input), std::end(g_chg_input), 0);
@@ -502,43 +537,8 @@ void c331_manage::load_param() {
                 continue;
             int k = i - row.first;
             int w = row.perWindow ? k / row.perWindow : k % kWindows;
-            switch (row.flag) {
-                case Flag::None:
-                    break;
-                case Flag::Win:
-                    g_chg_win[w] = 1;
-                    break;
-                case Flag::Input:
-                    g_chg_input[w] = 1;
-                    break;
-                case Flag::Overlay:
-                    g_chg_overlay = 1;
-                    break;
-                case Flag::Priority:
-                    g_chg_priority = 1;
-                    break;
-                case Flag::Effect:
-                    g_chg_effect[w] = 1;
-                    break;
-                case Flag::Fade:
-                    g_chg_fade[w] = 1;
-                    break;
-                case Flag::Dbd:
-                    g_chg_dbd[w] = 1;
-                    break;
-                case Flag::OsdSet:
-                    g_chg_osd_set = 1;
-                    break;
-                case Flag::OsdUpdate:
-                    g_chg_osd_update = 1;
-                    break;
-                case Flag::Extra0:
-                    g_chg_extra[0] = 1;
-                    break;
-                case Flag::Extra1:
-                    g_chg_extra[1] = 1;
-                    break;
-            }
+            if (int* flag = change_flag(*this, row.flag, w))
+                *flag = 1;
         }
     }
     std::memcpy(&pm, parameters_txt, sizeof pm);
