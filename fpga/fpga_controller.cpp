@@ -321,16 +321,17 @@ void fpga_manage::OnOff_time(const u8* cmd) {
 
 void fpga_manage::fpga_flash_access() {}
 
-void fpga_manage::erase_record(u32 sector) {
+bool fpga_manage::erase_record(u32 sector) {
     fpga_flash_access();
-    p_fpga_drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFlashSelect, sector, fpga_drv::kErase4K, 1);
+    return p_fpga_drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFlashSelect, sector, fpga_drv::kErase4K, 1);
 }
 
-void fpga_manage::store_record(u32 sector, u32 address, const u8* record, u32 n) {
-    erase_record(sector);
+bool fpga_manage::store_record(u32 sector, u32 address, const u8* record, u32 n) {
+    if (!erase_record(sector))
+        return false;
     std::vector<u8> buffer(fpga_drv::kFlashWriteHeadroom + n);
     std::memcpy(buffer.data() + fpga_drv::kFlashWriteHeadroom, record, n);
-    p_fpga_drv->FPGA_SPI_FLASH_VBYONE_WRITE(kFlashSelect, address, buffer.data(), n);
+    return p_fpga_drv->FPGA_SPI_FLASH_VBYONE_WRITE(kFlashSelect, address, buffer.data(), n);
 }
 
 void fpga_manage::record_onoff_time(unsigned char select) {
@@ -560,6 +561,20 @@ void fpga_manage::load_para_ram(unsigned char fpga) {
     T47_back_mcu_set_net_para(fpga);
 }
 
+int fpga_manage::store_para_ram() {
+    if (fpga_ready_state(0) != kReady)
+        return 1;
+    // The marker byte, then the image, in their own sector.
+    std::vector<u8> record(1 + kRamImageSize);
+    record[0] = kRecordValid;
+    {
+        std::lock_guard<std::mutex> lock(area_mutex);
+        std::memcpy(record.data() + 1, ram_para_image[0], kRamImageSize);
+    }
+    const u32 sector = kParaRamMarkAddress / fpga_drv::kFlashSectorSize;
+    return store_record(sector, kParaRamMarkAddress, record.data(), record.size()) ? 1 : 0;
+}
+
 int fpga_manage::check_fpga_ram_param(unsigned char fpga) {
     if (fpga >= kFpgaCount)
         return 0;
@@ -670,6 +685,8 @@ int fpga_manage::controller_area_write(Area area, unsigned char fpga, unsigned i
     unsigned size = 0;
     u8* base = area_base(area, fpga, &size);
     if (!base || (n && !in) || static_cast<u64>(offset) + n > size)
+        return 0;
+    if (area == Area::ParaRam && n > 0 && write_fpga_ram(in, offset, n, 1, fpga) != 1)
         return 0;
     std::lock_guard<std::mutex> lock(area_mutex);
     std::memcpy(base + offset, in, n);

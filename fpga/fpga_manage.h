@@ -289,11 +289,15 @@ public:
     void update_eth_state(unsigned char fpga);
     // Step 4 of fpgainit: the image from the flash, or the defaults.
     void load_para_ram(unsigned char fpga);
+    // The PC's save: FPGA 0's parameter RAM into the flash record that load_para_ram reads.
+    // Only while FPGA 0 is up (its flash is then the manager's to use); 1 done, 0 failed.
+    int store_para_ram();
 
     // The controller as the PC sees it (remote protocol). Register reads refresh the
     // shadow first where the register lives in the FPGA; 1 done, 0 refused (FPGA index,
     // or a register that does not exist). Area accesses copy under the area lock: 1 done,
-    // 0 refused (FPGA index, or the range passes the area's end).
+    // 0 refused (FPGA index, or the range passes the area's end). The parameter RAM lives in
+    // the FPGA (RAM block 1): a write changes the image only once the FPGA took the bytes.
     int controller_register_read(unsigned char fpga, unsigned char reg, unsigned char* value);
     int controller_register_write(unsigned char fpga, unsigned char reg, unsigned char mask,
                                   unsigned char value);
@@ -469,8 +473,8 @@ private:
     void output_start_apply(u8 fpga);
     void write_register_value(unsigned char reg, unsigned char mask, unsigned char value,
                               unsigned char fpga, bool command_bits);
-    void store_record(u32 sector, u32 address, const u8* record, u32 n);
-    void erase_record(u32 sector);
+    bool store_record(u32 sector, u32 address, const u8* record, u32 n);
+    bool erase_record(u32 sector);
     u8* area_base(Area area, u8 fpga, unsigned* size);
     u16 image_u16(u8 fpga, unsigned offset) const;
     void set_image_u16(u8 fpga, unsigned offset, u16 value);

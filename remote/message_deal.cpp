@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "core/config_engine.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "core/utils.h"
-#include "fpga/fpga_drv.h"
 #include "fpga/fpga_manage.h"
 #include "inputs/velmosource.h"
 #include "remote/card_passby.h"
@@ -285,25 +283,6 @@ bool message_deal::read_self_registers(u32 first, u16 count, u8* out) {
 
 namespace {
 
-// The parameter RAM of FPGA 0 as the FPGA's bring-up loads it: a marker byte, then the
-// 1024 bytes, in their own 4 KiB sector of the configuration flash. Stored only while the
-// FPGA is up (its flash is then the manager's to use).
-bool store_fpga_parameters(fpga_manage* m) {
-    if (m->fpga_ready_state(0) != fpga_manage::kReady)
-        return true;
-    constexpr unsigned kHead = fpga_drv::kFlashWriteHeadroom;
-    std::vector<u8> record(kHead + 1 + fpga_manage::kRamImageSize);
-    record[kHead] = fpga_manage::kRecordValid;
-    if (m->controller_area_read(fpga_manage::Area::ParaRam, 0, 0, record.data() + kHead + 1,
-                                fpga_manage::kRamImageSize) != 1)
-        return false;
-    const u8 select = fpga_drv::kFlashSelectFpga0;
-    const u32 sector = fpga_manage::kParaRamMarkAddress / fpga_drv::kFlashSectorSize;
-    return m->p_fpga_drv->FPGA_SPI_FLASH_VBYONE_ERASE(select, sector, fpga_drv::kErase4K, 1) &&
-           m->p_fpga_drv->FPGA_SPI_FLASH_VBYONE_WRITE(select, fpga_manage::kParaRamMarkAddress,
-                                                      record.data(), record.size() - kHead);
-}
-
 // The LED size the PC gave the FPGA (screen width and height of its parameter RAM) becomes
 // the image's, when it is a size the device can drive. False for a size it cannot.
 bool adopt_led_size(fpga_manage* m, RamParaImage& image) {
@@ -326,7 +305,7 @@ void message_deal::parameter_save(unsigned, Reply& r) {
     if (!store)
         return r.fail();
     fpga_manage* m = fpga_manage::p_fpga_manage;
-    bool done = !m || store_fpga_parameters(m);
+    bool done = !m || m->store_para_ram() == 1;
     // Saving goes through the apply request: the video-processor thread applies whatever
     // the PC wrote and then has the synchroniser store the image. Saving without applying
     // would make the shadow equal to the image and so hide the PC's edits from the chips.

@@ -74,16 +74,6 @@ bool controller_write(u32 offset, const u8* data, u16 count) {
     return m && m->controller_area_write(A, F, offset, data, count) == 1;
 }
 
-// The parameter RAM lives in the FPGA (RAM block 1): the manager's image changes only once
-// the FPGA took the bytes.
-template <u8 F>
-bool para_ram_write(u32 offset, const u8* data, u16 count) {
-    fpga_manage* m = fpga_manage::p_fpga_manage;
-    if (!m || (count > 0 && m->write_fpga_ram(data, offset, count, 1, F) != 1))
-        return false;
-    return m->controller_area_write(fpga_manage::Area::ParaRam, F, offset, data, count) == 1;
-}
-
 using FA = fpga_manage::Area;
 
 constexpr Area kAreas[] = {
@@ -92,9 +82,10 @@ constexpr Area kAreas[] = {
     {kCommandArea, sizeof fpga_manage::MCU_RAM_CMD, controller_read<FA::Cmd, 0>,
      controller_write<FA::Cmd, 0>},
     {kExtendArea, sizeof fpga_manage::MCU_RAM_EXTEND, controller_read<FA::Extend, 0>, nullptr},
-    {kParaRam, fpga_manage::kRamImageSize, controller_read<FA::ParaRam, 0>, para_ram_write<0>},
+    {kParaRam, fpga_manage::kRamImageSize, controller_read<FA::ParaRam, 0>,
+     controller_write<FA::ParaRam, 0>},
     {kParaRam + kFpgaStride, fpga_manage::kRamImageSize, controller_read<FA::ParaRam, 1>,
-     para_ram_write<1>},
+     controller_write<FA::ParaRam, 1>},
     {kBackPara, fpga_manage::kEthParaSize, controller_read<FA::EthBackPara, 0>, nullptr},
     {kBackPara + kFpgaStride, fpga_manage::kEthParaSize, controller_read<FA::EthBackPara, 1>,
      nullptr},
