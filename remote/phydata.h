@@ -11,6 +11,7 @@
 
 #include <cstddef>
 
+#include "core/le.h"
 #include "core/types.h"
 
 struct PhyData_Type {
@@ -39,19 +40,3 @@ struct PhyData_Type {
         return address == kProcessor || address == kProcessorAlias;
     }
 };
-
-inline u16 get_u16(const u8* p) {
-    return static_cast<u16>(p[0] | (p[1] << 8));
-}
-inline u32 get_u32(const u8* p) {
-    return static_cast<u32>(p[0]) | static_cast<u32>(p[1]) << 8 | static_cast<u32>(p[2]) << 16 |
-           static_cast<u32>(p[3]) << 24;
-}
-inline void put_u16(u8* p, u16 v) {
-    p[0] = static_cast<u8>(v);
-    p[1] = static_cast<u8>(v >> 8);
-}
-inline void put_u32(u8* p, u32 v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<u8>(v >> (8 * i));
-}
