@@ -103,6 +103,20 @@ std::shared_ptr<Part> part(const std::string& name) {
     return made;
 }
 
+std::vector<std::string> allProtocolErrors() {
+    std::map<std::string, std::shared_ptr<Part>> parts;
+    {
+        Registry& r = registry();
+        std::lock_guard<std::recursive_mutex> lock(r.mutex);
+        parts = r.parts;
+    }
+    std::vector<std::string> all;
+    for (const auto& [name, made] : parts)
+        for (const std::string& error : made->protocolErrors())
+            all.push_back(name + ": " + error);
+    return all;
+}
+
 std::shared_ptr<Node> nodeOf(int fd) {
     Registry& r = registry();
     std::lock_guard<std::recursive_mutex> lock(r.mutex);

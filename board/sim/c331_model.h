@@ -68,7 +68,7 @@ public:
 
     std::vector<Access> log() const;
     std::vector<Access> writes() const;  // the log without reads
-    std::vector<std::string> protocolErrors() const;
+    std::vector<std::string> protocolErrors() const override;
     void clearLog();
 
 private:

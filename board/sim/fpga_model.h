@@ -114,7 +114,7 @@ public:
     bool serviceRequested() const;
 
     std::vector<Access> log() const;
-    std::vector<std::string> protocolErrors() const;
+    std::vector<std::string> protocolErrors() const override;
     void clearLog();
 
 private:

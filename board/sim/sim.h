@@ -23,6 +23,9 @@ namespace sim {
 class Part {
 public:
     virtual ~Part() = default;
+    // What the part saw on its interface that the real chip or device would not accept (an
+    // access outside its register map, a malformed message). Empty for a correct driver.
+    virtual std::vector<std::string> protocolErrors() const { return {}; }
 };
 
 // A device node. The default behaviour is that of a node that accepts nothing.
@@ -54,6 +57,9 @@ template <class T>
 std::shared_ptr<T> get(const std::string& name) {
     return std::dynamic_pointer_cast<T>(part(name));
 }
+
+// Every protocol error of the parts created so far, each prefixed with its part's name.
+std::vector<std::string> allProtocolErrors();
 
 // The node behind an open descriptor, or null.
 std::shared_ptr<Node> nodeOf(int fd);
