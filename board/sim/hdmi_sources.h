@@ -1,0 +1,80 @@
+// The video sources plugged into the device's four inputs (0 "DVI", 1 "HDMI1", 2 "HDMI2",
+// 3 "HDMI3"), and the hot-plug line each input presents back to its source.
+//
+// A source is a cable with 5 V on it and a timing; unplugging removes both. The receiver
+// models read the sources when they are accessed (a source changes under them as a cable
+// does), and drive the hot-plug line of their input, which a test or the scene watches.
+//
+// Scene: "hdmi": [{"input": 1, "vic": 16}, {"input": 3, "vic": 97, "colour": "420"},
+//                 {"input": 0, "timing": {"hActive": 1280, ...}, "dvi": true}].
+// A "vic" names a timing of CTA-861; "timing" gives every field of VideoTiming by name.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "board/sim/sim.h"
+
+namespace sim {
+
+struct VideoTiming {
+    enum class Colour { Rgb, YCbCr444, YCbCr422, YCbCr420 };
+
+    uint16_t hActive = 0, hFront = 0, hSync = 0, hBack = 0;
+    // Lines of a frame; for an interlaced timing, of one field (vTotal() counts the frame).
+    uint16_t vActive = 0, vFront = 0, vSync = 0, vBack = 0;
+    bool hSyncPositive = true, vSyncPositive = true;
+    bool interlaced = false;
+    uint32_t pixelClockKHz = 0;
+    Colour colour = Colour::Rgb;
+    bool dvi = false;  // no HDMI framing: no AVI infoframe, no audio
+
+    uint32_t hTotal() const { return hActive + hFront + hSync + hBack; }
+    // Lines of a whole frame: both fields of an interlaced timing, with their half line.
+    uint32_t vTotal() const;
+    // Active lines of a whole frame.
+    uint32_t vActiveFrame() const { return interlaced ? 2u * vActive : vActive; }
+    // Frames (progressive) or fields (interlaced) per second, times 1000.
+    uint32_t refreshMilliHz() const;
+
+    // A timing of CTA-861 by its video identification code; nullopt for codes not known here.
+    static std::optional<VideoTiming> cta861(int vic);
+};
+
+class HdmiSources : public Part {
+public:
+    static constexpr int kInputs = 4;
+
+    struct HotPlugEdge {
+        double timeMs;
+        bool high;
+    };
+
+    HdmiSources();
+
+    void plug(int input, const VideoTiming& timing);
+    void unplug(int input);
+    std::optional<VideoTiming> source(int input) const;
+    // Counts every plug and unplug of the input, so that a model notices a change it did
+    // not see happen.
+    uint64_t generation(int input) const;
+
+    // The hot-plug line of an input as its receiver drives it (low until driven).
+    void setHotPlug(int input, bool high);
+    bool hotPlug(int input) const;
+    std::vector<HotPlugEdge> hotPlugEdges(int input) const;
+
+private:
+    static bool valid(int input) { return input >= 0 && input < kInputs; }
+
+    mutable std::mutex mutex_;
+    std::optional<VideoTiming> sources_[kInputs];
+    uint64_t generation_[kInputs] = {};
+    bool hotPlug_[kInputs] = {};
+    std::vector<HotPlugEdge> edges_[kInputs];
+};
+
+}  // namespace sim
