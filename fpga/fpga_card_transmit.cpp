@@ -87,6 +87,7 @@ int fpga_manage::Send_to_port(const unsigned char* frame, unsigned short len, un
             std::printf("\n port %d: frame of %d bytes not sent\n", port, len);
         return 0;
     }
+    std::lock_guard<std::mutex> lock(transmit_mutex);
     // Loading a pair that is still sending would cut the frame in flight.
     if (!wait_fpga_send_ready(static_cast<u8>(port), fpga)) {
         if (debugOn())

@@ -524,6 +524,9 @@ public:
     // Answers dropped: a bad check byte, or too short for the fields they must hold.
     std::atomic<u32> rcv_check_errors{0};
     std::atomic<u32> rcv_short_frames{0};
+    // One frame at a time through the net ports: the FPGA thread and a remote transport
+    // must not load the same pair between each other's RAM write and strobe.
+    std::mutex transmit_mutex;
     // PC broadcast bookkeeping shared with the pass-through.
     std::atomic<u8> multi_active{0};
     std::atomic<u8> multi_tag{0};

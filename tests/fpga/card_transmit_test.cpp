@@ -3,6 +3,8 @@
 // live port and the card counts the jobs go by.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "tests/fpga/card_fixture.h"
 
 namespace fpgatest {
@@ -111,6 +113,32 @@ TEST_F(PortTransmit, APairThatStaysBusyFailsTheSend) {
     for (const RegWrite& w : writesFrom(from))
         ADD_FAILURE() << "write to " << int(w.reg) << " while the pair is busy";
     EXPECT_EQ(manager->Send_to_port(frame.data(), 13, 0, 0), 1) << "another pair is free";
+    EXPECT_EQ(boardErrors(), "");
+}
+
+// The FPGA thread and a remote transport sending on the two ports of one pair at once:
+// every frame leaves whole, on its own port.
+TEST_F(PortTransmit, TwoSendersOnOnePairDoNotMixTheirFrames) {
+    ASSERT_TRUE(bringUp());
+    plug({{0, 1}, {1, 1}});
+    const Bytes a =
+        sealed({0x00, 0x00, 0x00, 0xF0, 0x10, 0x42, 0x01, 0x01, 0x00, 0x84, 0xA1, 0xA2, 0x00});
+    Bytes b(40, 0xB5);
+    std::copy(a.begin(), a.begin() + 9, b.begin());
+    b[1] = 0x10;
+    b = sealed(b);
+    forgetSent();
+    std::thread other([&] {
+        for (int i = 0; i < 200; ++i)
+            manager->Send_to_port(b.data(), 40, 1, 0);
+    });
+    for (int i = 0; i < 200; ++i)
+        manager->Send_to_port(a.data(), 13, 0, 0);
+    other.join();
+    auto sent = ports()->sent();
+    ASSERT_EQ(sent.size(), 400u);
+    for (const auto& s : sent)
+        ASSERT_EQ(s.frame, s.port == 0 ? a : b) << "port " << s.port;
     EXPECT_EQ(boardErrors(), "");
 }
 
