@@ -3,6 +3,7 @@
 // the protocol page.
 #include <gmock/gmock.h>
 
+#include "board/sim/fpga_model.h"
 #include "board/sim/sim.h"
 #include "tests/support/sim_test.h"
 #include "tests/system/program.h"
@@ -70,6 +71,29 @@ TEST_F(Links, EveryCopyOfARetriedUdpRequestIsAnsweredAndByte5TellsTheRepliesApar
     EXPECT_EQ(r->sequence(), static_cast<uint8_t>(write[5] + 1));
     EXPECT_EQ(r->values(), (Bytes{0x5A, 0xA5}));
     EXPECT_EQ(pcUdp->staleWith(write[5]), 3u);
+}
+
+TEST_F(Links, Fpga1IsNotDrivenItsRegistersAnswerFromTheDevicesCopy) {
+    auto pcTcp = systest::tcp();
+    // Register 0 of FPGA 1 written and read back: the device's copy, not the FPGA's.
+    auto r = pcTcp->exchange(0xA0, pc::access(0x1100, 1, {0x05}));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status(), 0);
+    r = pcTcp->exchange(0xA1, header(0x1100, 1));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->values(), Bytes{0x05});
+    EXPECT_EQ(sim::get<sim::FpgaModel>("fpga1")->reg(0), 0);
+    // Its parameter RAM refuses writes and keeps what it held.
+    r = pcTcp->exchange(0x61, header(0x31000, 2));
+    ASSERT_TRUE(r);
+    const Bytes before = r->values();
+    r = pcTcp->exchange(0x60, pc::access(0x31000, 2, {0x12, 0x34}));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status(), 1);
+    EXPECT_EQ(r->data(), header(0x31000, 2));
+    r = pcTcp->exchange(0x61, header(0x31000, 2));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->values(), before);
 }
 
 TEST_F(Links, TheWifiChannelAnswersEveryCommandWithError) {

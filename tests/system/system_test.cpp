@@ -61,14 +61,26 @@ Bytes fileBytes(const std::string& devicePath, size_t at, size_t n) {
     return file.size() >= at + n ? Bytes(file.begin() + at, file.begin() + at + n) : Bytes{};
 }
 
+// The user-mode slot whose button carries the focus frame (the orange border), 0 for none.
+int focusedSlot() {
+    QWidget* screen = test::keyTarget();
+    for (int slot = 1; screen && slot <= 16; ++slot) {
+        auto* button = screen->findChild<QWidget*>(QString("Button_mode%1").arg(slot));
+        if (button && button->styleSheet().contains("2px solid rgb(255,171,84)"))
+            return slot;
+    }
+    return 0;
+}
+
 // Saves the settings as user mode `slot` from the home screen: Mode opens the user modes,
-// Right moves to the slot, OK shows the actions with Save chosen (the slot is empty), OK
-// saves, Back returns home.
+// Right moves the focus frame to the slot, OK shows the actions with Save chosen (the slot
+// is empty), OK saves, Back returns home.
 bool saveUserModeWithKeys(int slot) {
     PanelScript script;
     script.key('M').waitPage(page::custommode).run([slot] {
-        for (int i = 1; i < slot; ++i)
+        for (int i = 0; i < 16 && focusedSlot() != slot; ++i)
             test::sendKey('R');
+        EXPECT_EQ(focusedSlot(), slot);
     });
     script.key('Q').key('Q').key('O').waitPage(page::home);
     return script.play(20000);
@@ -152,8 +164,12 @@ TEST_F(Panel, TheLanguageWrittenOverUdpIsReadBackOverTcpSavedBy81OverSerialAndSh
     auto pcSerial = systest::serial();
 
     // A PC keeps the LED screen's size in the FPGA's parameter RAM (bytes 60..63), which
-    // 81 stores and takes as the LED size: 1920 x 1080, the size the device has.
-    auto r = pcUdp->exchange(0x60, pc::access(0x3003C, 4, {0x80, 0x07, 0x38, 0x04}));
+    // 81 stores and takes as the LED size. Until a PC writes it, it is 1280 x 1024; the
+    // PC writes 1920 x 1080, the size the device has.
+    auto r = pcTcp->exchange(0x61, pc::access(0x3003C, 4));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->values(), (Bytes{0x00, 0x05, 0x00, 0x04}));
+    r = pcUdp->exchange(0x60, pc::access(0x3003C, 4, {0x80, 0x07, 0x38, 0x04}));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status(), 0);
     EXPECT_EQ(sim::get<sim::FpgaModel>("fpga0")->ram(1, 60, 4), (Bytes{0x80, 0x07, 0x38, 0x04}));
