@@ -20,13 +20,13 @@ Bytes header(uint32_t address, unsigned count, unsigned extra = 0) {
     return pc::access(address, count, {}, extra);
 }
 
-class Links : public SystemTest {};
+class PcLinks : public SystemTest {};
 
 class EachLink : public SystemTest, public ::testing::WithParamInterface<std::string> {};
 
 }  // namespace
 
-TEST_F(Links, FramesUpTo4200BytesWithTheCheckByteAreTakenLongerOnesDropped) {
+TEST_F(PcLinks, FramesUpTo4200BytesWithTheCheckByteAreTakenLongerOnesDropped) {
     auto pcTcp = systest::tcp();
     // An unknown command of 4200 bytes in all is read and answered: error, no data.
     Bytes request = pc::frame(0x42, Bytes(4189, 0x00), pcTcp->nextSequence());
@@ -46,7 +46,7 @@ TEST_F(Links, FramesUpTo4200BytesWithTheCheckByteAreTakenLongerOnesDropped) {
     EXPECT_EQ(pcTcp->staleWith(tooLong[5]), 0u);
 }
 
-TEST_F(Links, BytesFourToEightOfADeviceFrameAreNotCheckedAndComeBackAsSent) {
+TEST_F(PcLinks, BytesFourToEightOfADeviceFrameAreNotCheckedAndComeBackAsSent) {
     auto pcUdp = systest::udp();
     Bytes request = {0x00, 0xF1, 0x10, 0xF0, 0x33, pcUdp->nextSequence(), 0x55, 0x22, 0x11, 0x61};
     Bytes p = header(kScratch, 2);
@@ -59,7 +59,7 @@ TEST_F(Links, BytesFourToEightOfADeviceFrameAreNotCheckedAndComeBackAsSent) {
               (Bytes{0x33, request[5], 0x55, 0x22, 0x11, 0x61}));
 }
 
-TEST_F(Links, EveryCopyOfARetriedUdpRequestIsAnsweredAndByte5TellsTheRepliesApart) {
+TEST_F(PcLinks, EveryCopyOfARetriedUdpRequestIsAnsweredAndByte5TellsTheRepliesApart) {
     auto pcUdp = systest::udp();
     // A request sent three times, as a PC does that heard no reply: one reply per copy.
     Bytes write = pc::frame(0x60, pc::access(kScratch, 2, {0x5A, 0xA5}), pcUdp->nextSequence());
@@ -73,7 +73,7 @@ TEST_F(Links, EveryCopyOfARetriedUdpRequestIsAnsweredAndByte5TellsTheRepliesApar
     EXPECT_EQ(pcUdp->staleWith(write[5]), 3u);
 }
 
-TEST_F(Links, Fpga1IsNotDrivenItsRegistersAnswerFromTheDevicesCopy) {
+TEST_F(PcLinks, Fpga1IsNotDrivenItsRegistersAnswerFromTheDevicesCopy) {
     auto pcTcp = systest::tcp();
     // Register 0 of FPGA 1 written and read back: the device's copy, not the FPGA's.
     auto r = pcTcp->exchange(0xA0, pc::access(0x1100, 1, {0x05}));
@@ -96,7 +96,7 @@ TEST_F(Links, Fpga1IsNotDrivenItsRegistersAnswerFromTheDevicesCopy) {
     EXPECT_EQ(r->values(), before);
 }
 
-TEST_F(Links, TheWifiChannelAnswersEveryCommandWithError) {
+TEST_F(PcLinks, TheWifiChannelAnswersEveryCommandWithError) {
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in to = pc::loopback(systest::program().wifiPort);
     const char command[] = "AT+VER\r\n";
@@ -151,4 +151,4 @@ TEST_P(EachLink, MalformedFramesChangeNothingAndGetNoReply) {
     EXPECT_EQ(scratch(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, EachLink, ::testing::Values("udp", "tcp", "serial"));
+INSTANTIATE_TEST_SUITE_P(PcLinks, EachLink, ::testing::Values("udp", "tcp", "serial"));
