@@ -117,6 +117,17 @@ std::vector<std::string> allProtocolErrors() {
     return all;
 }
 
+void clearAllProtocolErrors() {
+    std::map<std::string, std::shared_ptr<Part>> parts;
+    {
+        Registry& r = registry();
+        std::lock_guard<std::recursive_mutex> lock(r.mutex);
+        parts = r.parts;
+    }
+    for (const auto& entry : parts)
+        entry.second->clearProtocolErrors();
+}
+
 std::shared_ptr<Node> nodeOf(int fd) {
     Registry& r = registry();
     std::lock_guard<std::recursive_mutex> lock(r.mutex);

@@ -2,6 +2,7 @@
 // defaults and the chip routines with their bounded waits.
 #include <gtest/gtest.h>
 
+#include "board/sim/c331_vbo_receivers.h"
 #include "board/sim/sim.h"
 #include "core/global.h"
 #include "tests/video/video_fixture.h"
@@ -251,7 +252,7 @@ TEST_F(VideoTest, VboFrequencyRangeWaitIsBoundedWithoutLock) {
         if (!a.write && a.bank == 0xAE && a.address == 0x68)
             ++measures;
     EXPECT_EQ(measures, 250);
-    c331()->setVboLock(1, true);
+    c331()->with<sim::C331VboReceivers>([](auto& rx) { rx.setLock(1, true); });
     c331()->clearLog();
     manager->set_VBORXfrange(manager->c331_fd, 1, 0, 1);  // toggle
     EXPECT_EQ(chip(0x02, 0x68), 0xA3u);
