@@ -316,8 +316,6 @@ C331RegisterMap::C331RegisterMap()
             }
         }
     }
-    for (const Row& row : rows_)
-        fields_ += static_cast<size_t>(row.fields) * row.channels;
 }
 
 void C331RegisterMap::claim(const Row& row, int channel, int field, uint8_t bank, uint8_t address) {
@@ -326,6 +324,8 @@ void C331RegisterMap::claim(const Row& row, int channel, int field, uint8_t bank
     if (!place.row) {
         place = Place{&row, channel, field, fieldAddress};
         ++registers_;
+        if (address == fieldAddress)
+            ++fields_;
         return;
     }
     bool same = place.fieldAddress == fieldAddress && place.row->bytes == row.bytes &&

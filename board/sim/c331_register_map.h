@@ -50,7 +50,8 @@ public:
     bool mapped(uint8_t bank, uint8_t address) const { return find(bank, address).row; }
     bool readOnly(uint8_t bank, uint8_t address) const;
 
-    // Byte registers the map holds, and the fields they form (each channel's copy counted).
+    // Byte registers the map holds, and the fields they form (each channel's copy counted
+    // once).
     size_t registers() const { return registers_; }
     size_t fields() const { return fields_; }
 
