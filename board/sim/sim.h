@@ -60,7 +60,8 @@ std::shared_ptr<T> get(const std::string& name) {
     return std::dynamic_pointer_cast<T>(part(name));
 }
 
-// Every protocol error of the parts created so far, each prefixed with its part's name.
+// Every protocol error of the parts created so far, each prefixed with its part's name;
+// those of parts a reset dropped stay listed until they are cleared.
 std::vector<std::string> allProtocolErrors();
 void clearAllProtocolErrors();
 

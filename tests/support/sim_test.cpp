@@ -17,6 +17,7 @@ void SimTest::SetUp() {
     ASSERT_NE(mkdtemp(name.data()), nullptr);
     root_ = name.data();
     sim::reset();
+    sim::clearAllProtocolErrors();
     sim::setScene(QJsonObject());
     sim::setRoot(root_);
 }
@@ -24,6 +25,7 @@ void SimTest::SetUp() {
 void SimTest::TearDown() {
     expectNoProtocolErrors();
     sim::reset();
+    sim::clearAllProtocolErrors();
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
 }
