@@ -465,11 +465,15 @@ std::vector<std::string> FpgaModel::protocolErrors() const {
     return all;
 }
 
+void FpgaModel::clearProtocolErrors() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    errors_.clear();
+    ports_->clearErrors();
+}
+
 void FpgaModel::clearLog() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     log_.clear();
-    errors_.clear();
-    ports_->clearErrors();
 }
 
 }  // namespace sim
