@@ -70,7 +70,7 @@ TEST_F(PortsModel, RefusesWhatTheFpgaWouldNotTake) {
     reg(130, 0x10, 0xF0);
     EXPECT_EQ(errors(), 8u);
     EXPECT_TRUE(card(0, 0).saved());
-    fpga()->clearLog();
+    fpga()->clearProtocolErrors();
     EXPECT_EQ(boardErrors(), "");
 }
 
