@@ -8,7 +8,6 @@
 // the fields it must hold, is dropped and counted: a corrupted answer must not pass for a
 // card's reply.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -171,8 +170,6 @@ void fpga_manage::Rcv_data_from_eth(unsigned char fpga) {
     }
     if (!card_rx::valid(frame, last)) {
         ++rcv_check_errors;
-        if (debugOn())
-            std::printf("\n rcv frame check error, port group %d\n", buffer->group);
         return;
     }
     classify_card_answer(frame, last, buffer->group, fpga);

@@ -5,7 +5,6 @@
 // cycles prefer the odd port). Answers are counted as they come. Only odd cycles are
 // evaluated, at the start of the next cycle: a searched port whose pair gave no valid
 // answer loses its card count.
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 
