@@ -73,6 +73,10 @@ protected:
         for (int i = 0; i < 400 && source->thread_state != SOURCE_RUN; ++i)
             pass();
         ASSERT_EQ(source->thread_state, SOURCE_RUN);
+        ASSERT_TRUE(passUntil([&] {
+            return source->it6602_step[0] == 2 && source->it6602_step[1] == 2 &&
+                   source->it6602_step[2] == 2;
+        })) << "the three channels identified and set up";
     }
     void TearDown() override {
         for (const std::string& error : sim::allProtocolErrors())
