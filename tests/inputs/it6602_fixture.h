@@ -70,6 +70,7 @@ protected:
         source->open_bus();
         bus = sim::get<sim::I2cBus>("/dev/i2c-0");
         QObject::connect(store.get(), &KrxRamPara::sig_update_para, [this](int) { ++signals_; });
+        beforeStartUp();
         for (int i = 0; i < 400 && source->thread_state != SOURCE_RUN; ++i)
             pass();
         ASSERT_EQ(source->thread_state, SOURCE_RUN);
@@ -94,6 +95,9 @@ protected:
         g_debugSwitch = 254;
         SimTest::TearDown();
     }
+
+    // What the board holds before the input thread starts.
+    virtual void beforeStartUp() {}
 
     // One turn of the input thread, one tick later.
     void pass(int n = 1) {

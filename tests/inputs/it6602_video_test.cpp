@@ -206,4 +206,18 @@ TEST_F(It6602Test, LosingSyncWithoutLosingTheCableWaitsForSync) {
     EXPECT_EQ(inputSize(0).width, 1920);
 }
 
+class It6602PluggedAtStart : public It6602Test {
+protected:
+    void beforeStartUp() override { sources->plug(2, cta(16)); }
+};
+
+// The receivers come out of reset with 5 V already on the cable: nothing is plugged later,
+// and the picture is found all the same.
+TEST_F(It6602PluggedAtStart, ASourcePresentAtStartUpGivesAPicture) {
+    ASSERT_TRUE(pictureOn(2));
+    EXPECT_EQ(inputSize(2).width, 1920);
+    EXPECT_EQ(inputSize(2).refresh, 60);
+    EXPECT_TRUE(sources->hotPlug(2));
+}
+
 }  // namespace
