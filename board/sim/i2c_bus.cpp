@@ -265,6 +265,11 @@ std::vector<std::string> I2cBus::protocolErrors() const {
     return all;
 }
 
+void I2cBus::clearProtocolErrors() {
+    for (auto& chip : it6602_)
+        chip->clearProtocolErrors();
+}
+
 std::vector<I2cBus::Transfer> I2cBus::log() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return log_;

@@ -70,6 +70,7 @@ public:
 
     // What the chips on the bus refused, each prefixed with its chip.
     std::vector<std::string> protocolErrors() const override;
+    void clearProtocolErrors() override;
 
     std::vector<Transfer> log() const;
     void clearLog();

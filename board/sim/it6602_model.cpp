@@ -183,6 +183,11 @@ std::vector<std::string> It6602Model::protocolErrors() const {
     return errors_;
 }
 
+void It6602Model::clearProtocolErrors() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    errors_.clear();
+}
+
 void It6602Model::setAmplitudes(int port, std::array<uint8_t, 3> amplitudes, bool valid) {
     std::lock_guard<std::mutex> lock(mutex_);
     eq_[port & 1].amplitudes = amplitudes;

@@ -113,6 +113,7 @@ public:
     std::vector<Write> writes() const;
     void clearWrites();
     std::vector<std::string> protocolErrors() const override;
+    void clearProtocolErrors() override;
 
     // Equaliser readings of a port: the three channels' amplitudes and whether the chip finds
     // them valid (an invalid reading makes the automatic equalisation fail).

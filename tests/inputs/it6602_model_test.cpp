@@ -74,6 +74,7 @@ TEST_F(It6602Model, IdentityAndTheBankedRegisterMap) {
     std::vector<std::string> all = sim::allProtocolErrors();
     ASSERT_EQ(all.size(), 4u);
     EXPECT_NE(all[0].find("IT6602 channel 0"), std::string::npos) << all[0];
+    sim::clearAllProtocolErrors();
 
     // Interrupt bits clear where a 1 is written.
     chip().raiseInterrupt(0x07, 0x12);
