@@ -88,7 +88,9 @@ velmo_it6602::velmo_it6602(HDMI_INFO* records)
       chip_address(kChipAddresses[1]),
       records_(records),
       oclk_count_{},
-      pixel_period_{} {}
+      pixel_period_{} {
+    std::memset(eq_result, 0xFF, sizeof eq_result);
+}
 
 void velmo_it6602::delay1ms(unsigned n) {
     board::msleep(n);

@@ -240,7 +240,7 @@ public:
     u32 output_colour_mode[kChannels];
     u32 colour_depth_code[kChannels];
     u8 pll_check_count[kChannels];
-    u8 eq_result[kChannels][2];  // index of the value the last detection chose
+    u8 eq_result[kChannels][2];  // index of the trial value in use; 0xFF none
     u8 chip_address;
 
     // records: the per-input timing records the driver publishes into (inputs 0..2).

@@ -31,6 +31,7 @@ constexpr u8 kMinAmplitude = 3;
 constexpr u8 kSaturated = 0xFF;
 constexpr u8 kSaturatedPolls = 4;
 constexpr u8 kFailureToggles = 16;
+constexpr u8 kNoTrialValue = 0xFF;  // eq_result when no trial value is in use
 
 u8 ev(int port, u8 bit) {
     return IT6602_dev_data::event(port, bit);
@@ -182,9 +183,14 @@ void velmo_it6602::HDMIFinishEQ(int ch, int port) {
     eq.busy = 0;
     if (port == dev[ch].selected_port)
         dev[ch].video_counter = 0;
-    if (debugOn())
-        std::printf("it6602[%d] port %d equaliser 0x%02X\n", ch, port,
-                    eq.manual ? IT6602EQTable[eq_result[ch][port]] : 0);
+    if (!debugOn())
+        return;
+    u8 chosen = eq_result[ch][port];
+    if (chosen < 3)
+        std::printf("it6602[%d] port %d equaliser 0x%02X\n", ch, port, IT6602EQTable[chosen]);
+    else
+        std::printf("it6602[%d] port %d equaliser %s\n", ch, port,
+                    eq.manual ? "from the amplitudes" : "automatic");
 }
 
 void velmo_it6602::set_eq_value(int ch, int port, int index) {
@@ -222,6 +228,7 @@ void velmo_it6602::OverWriteAmpValue2EQ(int ch, int port) {
         wr(static_cast<u8>(REG_EQ_VALUE[port] + channel),
            std::max<u8>(kMinAmplitude, eq.amp[channel] & 0x7F));
     eq.manual = 1;
+    eq_result[ch][port] = kNoTrialValue;
     d.event_flags &= static_cast<u8>(~port_events(port));
     d.hold_count[port] = 0;
     wr(REG_CLOCK_EVENT[port], 0x00);
@@ -233,6 +240,7 @@ void velmo_it6602::DisableOverWriteRS(int ch, int port) {
     set(REG_EQ_CTRL[port], 0x20, 0x00);
     wr(REG_CLOCK_EVENT[port], 0x00);
     d.eq[port] = IT6602_EQ_DATA{};
+    eq_result[ch][port] = kNoTrialValue;
     d.eq[port].port = static_cast<u8>(port);
     d.eq[port].eq_state = IT6602_EQ_DATA::kIdle;
     d.event_flags &= static_cast<u8>(~port_events(port));
