@@ -129,6 +129,13 @@ void netset::showSelection() {
     net_frame_->setGeometry(24 + 68 * ui_sel_, 40, 58, 41);
 }
 
+void netset::moved() {
+    showSelection();
+    qDebug("\n ui_min_select=%d,ui_select=%d ui_sel=%d\n", ui_min_select_, ui_select_, ui_sel_);
+    wlan_para_get(ui_select_);
+    initWlan();
+}
+
 // Right walks the buttons, then scrolls the row until the last port is shown; it does not
 // wrap around.
 void netset::keyRight() {
@@ -139,9 +146,7 @@ void netset::keyRight() {
         ++ui_select_;
         ui_min_select_ = static_cast<u8>(ui_select_ - (kShown - 1));
     }
-    showSelection();
-    wlan_para_get(ui_select_);
-    initWlan();
+    moved();
 }
 
 void netset::keyLeft() {
@@ -152,9 +157,7 @@ void netset::keyLeft() {
         --ui_min_select_;
         --ui_select_;
     }
-    showSelection();
-    wlan_para_get(ui_select_);
-    initWlan();
+    moved();
 }
 
 void netset::slot_Button_back_clicked() {

@@ -40,6 +40,8 @@ protected:
 
 private:
     void showSelection();
+    // After Left or Right: the selection, the selected port's rectangle and the links.
+    void moved();
 
     QLabel* label_netset_;
     QLabel* w_label_;
