@@ -168,6 +168,17 @@ TEST_F(Hubs, ImageQualityFollowsALanguageChangedWhileInFront) {
     EXPECT_TRUE(script.play());
 }
 
+TEST_F(Hubs, AdvancedSettingsFollowsALanguageChangedWhileInFront) {
+    openWindows();
+    g_page_focus = page::mainwindow;
+    PanelScript script = fromSettingMenu(2);
+    script.key('Q').waitPage(page::advancedoption).run([this] { changeLanguage(4); }).run([] {
+        EXPECT_EQ(textOf(g_advancedoption, "label_title"), QString::fromUtf8("高級設置"));
+        EXPECT_EQ(textOf(g_advancedoption, "Button_age"), QString::fromUtf8("工廠老化"));
+    });
+    EXPECT_TRUE(script.play());
+}
+
 TEST_F(Hubs, ModeFromAHubOpensTheUserModesAndClosesTheMenus) {
     openWindows();
     for (int entry : {0, 1, 2}) {

@@ -231,6 +231,19 @@ TEST_F(NetAddress, AMalformedStoredAddressShowsEmptyFields) {
     EXPECT_TRUE(commands().empty());
 }
 
+TEST_F(NetAddress, ALanguageChangeKeepsWhatWasTyped) {
+    openWindows();
+    PanelScript script = openScreen();
+    type(script, 3, "42");
+    script.run([this] { changeLanguage(1); }).run([] {
+        EXPECT_EQ(textOf(g_linkwlan, "label_wlan"), "Net connect");
+        EXPECT_EQ(textOf(g_linkwlan, "Button_cancle"), "Cancle");
+        EXPECT_EQ(row("Ip"), (Lines{"192", "168", "1", "42"}));
+    });
+    EXPECT_TRUE(script.play());
+    EXPECT_EQ(stored("IPAddress"), "192.168.1.199");
+}
+
 TEST_F(NetAddress, CancelDropsTheEditsAndGoesBack) {
     openWindows();
     PanelScript script = openScreen();
