@@ -40,7 +40,7 @@ I2cBus::I2cBus()
       edidSwitch_(std::make_shared<I2cSwitch>()),
       expander_(std::make_shared<I2cRegisterFile>(8, std::vector<uint8_t>{0xFF})),
       d0_(std::make_shared<I2cRegisterFile>(63)),
-      it6805_(receiver(0x05)) {
+      it6805_(get<It6805Model>("it6805")) {
     QJsonArray kinds = scene().value("edid").toArray();
     for (int i = 0; i < 4; ++i) {
         std::string kind = i < kinds.size() ? kinds[i].toString().toStdString() : "valid";
