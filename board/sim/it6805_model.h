@@ -34,7 +34,7 @@
 // - V-by-One (bank 5): 0xC0 bits 5..4 the lane count (1, 2, 4, 8), a rising 0xD2 bit 4
 //   starts the transmitter clock (0xDB bit 4), 0xC9 bit 0 turns the output off. The output
 //   runs while the picture arrives, the output is on, its clock started and the lanes
-//   carry the pixel rate (at most 93.75 MHz of pixels per lane); then 0x19 bit 1 is set
+//   carry the pixel rate (at most 100 MHz of pixels per lane, 4 Gbit/s); then 0x19 bit 1 is set
 //   and the c331's V-by-One receiver 1 locks.
 //
 // Scene: "it6805": {"chipId": 16, "refClockKHz": 23000}.
@@ -62,7 +62,7 @@ public:
     static constexpr int kVboReceiver = 1;
     static constexpr uint8_t kDefaultChipId = 0x10;
     static constexpr uint32_t kDefaultRefClockKHz = 23000;
-    static constexpr uint32_t kLaneMaxPixelKHz = 93750;
+    static constexpr uint32_t kLaneMaxPixelKHz = 100000;
 
     // A run of registers of the chip's map.
     struct MapRow;

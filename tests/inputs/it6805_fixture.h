@@ -47,6 +47,8 @@ protected:
         source->open_bus();
         source->channel_mask = 0x20;
         bus = sim::get<sim::I2cBus>("/dev/i2c-0");
+        // Acknowledge polling waits are cut short with the other waits.
+        bus->eeprom(3).setWriteCycleMs(0);
         chip = &bus->it6805();
         c331 = sim::get<sim::C331Model>("c331");
     }
