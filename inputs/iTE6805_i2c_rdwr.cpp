@@ -36,6 +36,19 @@ void ite6805_i2c_rdwr::hdmirxset(u8 reg, u8 mask, u8 value, u8 dev) {
     hdmirxwr(reg, static_cast<u8>((old & ~mask) | (value & mask)), dev);
 }
 
+u8 ite6805_i2c_rdwr::hdmirxbrd(u8 reg, u8 n, u8* data, u8 dev) {
+    if (!data || n == 0)
+        return 0;
+    for (unsigned i = 0; i < n; ++i)
+        data[i] = 0;
+    Drv_I2C0* bus = Drv_I2C0::p_drv_i2c0;
+    if (dev == 0 && bus && bus->i2c_read(fd_, ite6805::kRxAddress, reg, data, n))
+        return 1;
+    if (dev == 0 && debugOn())
+        std::printf("=====HDMI Read ERROR Read Reg0x%X=\n", reg);
+    return 0;
+}
+
 void ite6805_i2c_rdwr::hdmirxbwr(u8 reg, u8 n, const u8* data, u8 dev) {
     if (dev != 0)
         return;

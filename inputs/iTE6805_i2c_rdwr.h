@@ -19,6 +19,9 @@ public:
     u8 hdmirxwr(u8 reg, u8 value, u8 dev);
     // Read-modify-write: the bits of mask take those of value.
     void hdmirxset(u8 reg, u8 mask, u8 value, u8 dev);
+    // n bytes from reg on in one transfer (the chip advances the register). 1 when read;
+    // 0 with the bytes zeroed when not.
+    u8 hdmirxbrd(u8 reg, u8 n, u8* data, u8 dev);
     // n bytes from reg on in one transfer (the chip advances the register).
     void hdmirxbwr(u8 reg, u8 n, const u8* data, u8 dev);
     // Applies the rows of a table in order up to its terminator row.

@@ -47,16 +47,22 @@ void ite6805_sys::eq_restart() {
 void ite6805_sys::iTE6805_hdmirx_port0_SYS_irq(u8 dev) {
     if (dev != 0)
         return;
-    u8 portInt = rd(REG_P0_INT);
-    u8 symbolLock = rd(REG_P0_SYMLOCK);
-    u8 scdc = rd(REG_P0_SCDC);
-    u8 hdcp = rd(REG_P0_HDCP);
+    // 0x05..0x09 and 0x13..0x14 each in one read: reading has no side effects, and each
+    // poll costs bus time of every input.
+    u8 status[5];
+    i2c->hdmirxbrd(REG_P0_INT, sizeof status, status, 0);
+    u8 portInt = status[0];
+    u8 symbolLock = status[1];
+    u8 scdc = status[REG_P0_SCDC - REG_P0_INT];
+    u8 hdcp = status[REG_P0_HDCP - REG_P0_INT];
     write_back(REG_P0_INT, portInt);
     write_back(REG_P0_SYMLOCK, symbolLock);
     write_back(REG_P0_SCDC, scdc);
     write_back(REG_P0_HDCP, hdcp & static_cast<u8>(~0x04));  // bit 2 is the common handler's
-    u8 portStatus = rd(REG_P0_STATUS);
-    u8 linkStatus = rd(REG_P0_LINK);
+    u8 port[2];
+    i2c->hdmirxbrd(REG_P0_STATUS, sizeof port, port, 0);
+    u8 portStatus = port[0];
+    u8 linkStatus = port[1];
     handle_port0_int(portInt, portStatus, linkStatus);
     handle_symbol_lock(symbolLock, portInt, portStatus, linkStatus);
     if (scdc & 0x01) {
@@ -136,12 +142,16 @@ void ite6805_sys::iTE6805_hdmirx_common_irq(u8 dev) {
         return;
     u8 hdcp = rd(REG_P0_HDCP);
     write_back(REG_P0_HDCP, hdcp & 0x04);
-    u8 sys = rd(REG_SYS_INT);
-    u8 sys2 = rd(REG_SYS_INT2);
-    u8 packets = rd(REG_PKT_INT);
+    u8 common[3];
+    i2c->hdmirxbrd(REG_SYS_INT, sizeof common, common, 0);
+    u8 sys = common[0];
+    u8 sys2 = common[1];
+    u8 packets = common[2];
     u8 hdcpInt = rd(REG_HDCP_INT);
-    u8 d4 = rd(REG_INT_D4);
-    u8 d5 = rd(REG_INT_D5);
+    u8 more[2];
+    i2c->hdmirxbrd(REG_INT_D4, sizeof more, more, 0);
+    u8 d4 = more[0];
+    u8 d5 = more[1];
     write_back(REG_SYS_INT, sys);
     // The write-back clears bits 1 and 0 of 0x11 as well; bit 7 of 0x12 is cleared below.
     write_back(REG_SYS_INT2, sys2 & 0xBF);
