@@ -250,8 +250,13 @@ It6805Model::Link It6805Model::observeLocked() const {
     link.timing = t;
     link.charRateKHz = t.pixelClockKHz;
     link.hdmi20 = link.charRateKHz > kHdmi20CharRateKHz;
-    if (link.hdmi)
-        link.avi = aviFor(*source);
+    if (!link.hdmi)
+        return link;
+    if (aviGeneration_ != link.generation) {
+        aviCache_ = aviFor(*source);
+        aviGeneration_ = link.generation;
+    }
+    link.avi = aviCache_;
     return link;
 }
 

@@ -174,6 +174,8 @@ private:
     bool outputUnstable_ = false;
     Audio audio_;
 
+    mutable uint64_t aviGeneration_ = ~uint64_t{0};
+    mutable std::array<uint8_t, 5> aviCache_{};
     Link last_;
     bool lastModeHdmi_ = true;
     bool lastRatio_ = false;

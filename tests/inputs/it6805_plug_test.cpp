@@ -112,6 +112,18 @@ TEST_F(It6805Test, FiftyFourHertzIsStoredAsMeasuredAndFiftyFiveAsSixty) {
     EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
 }
 
+// The measured clock scatters by a fraction of a permille around the true one; a 50 Hz
+// source is 50 Hz whichever side of it the measurement falls.
+TEST_F(It6805Test, FiftyHertzSourcesAreStoredAsFifty) {
+    plugAndWait(cta(31));
+    EXPECT_EQ(inputSize().refresh, 50);
+    EXPECT_EQ(store->ram_para[2], 50);
+    sources->plug(3, cta(19));
+    ASSERT_TRUE(runUntil([&] { return inputSize().width == 1280 && published(); }));
+    EXPECT_EQ(inputSize().refresh, 50);
+    EXPECT_EQ(store->ram_para[2], 50);
+}
+
 TEST_F(It6805Test, ADviSourceGoesOnWithoutAudioAndIsPublished) {
     sim::VideoTiming dvi = cta(16);
     dvi.dvi = true;
