@@ -6,6 +6,7 @@
 
 #include "board/sim/bounded_log.h"
 #include "board/sim/c331_model.h"
+#include "board/sim/c331_vbo_receivers.h"
 
 namespace sim {
 
@@ -312,7 +313,8 @@ void It6805Model::updateOutputsLocked() {
     if (running != lockPushed_) {
         lockPushed_ = running;
         if (c331_)
-            c331_->setVboLock(kVboReceiver, running);
+            c331_->with<C331VboReceivers>(
+                [&](C331VboReceivers& receivers) { receivers.setLock(kVboReceiver, running); });
     }
 }
 
@@ -713,6 +715,11 @@ unsigned It6805Model::laneCount() const {
 std::vector<std::string> It6805Model::protocolErrors() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return errors_;
+}
+
+void It6805Model::clearProtocolErrors() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    errors_.clear();
 }
 
 }  // namespace sim

@@ -107,6 +107,7 @@ public:
     unsigned laneCount() const;
 
     std::vector<std::string> protocolErrors() const override;
+    void clearProtocolErrors() override;
 
     // Hides I2cDevice::setInReset for the bus's reset line: in reset the chip releases its
     // hot-plug output.
