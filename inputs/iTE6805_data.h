@@ -45,7 +45,6 @@ constexpr u8 LINK_ABOVE_1G = 0x01;
 constexpr u8 LINK_PLL = 0x02;
 constexpr u8 LINK_LOCKED = 0x38;
 constexpr u8 LINK_HDMI2 = 0x40;
-constexpr u8 REG_P0_STATUS3 = 0x15;
 constexpr u8 REG_VIDEO_STATUS = 0x19;  // 7 SCDT, 1 output detect stable
 constexpr u8 VS_SCDT = 0x80;
 constexpr u8 VS_OUTPUT_STABLE = 0x02;

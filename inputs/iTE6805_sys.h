@@ -106,6 +106,9 @@ private:
     void handle_symbol_lock(u8 status, u8 portInt, u8 portStatus, u8 linkStatus);
     void eq_restart();
     void publish_size(u16 width, u16 height, u16 refresh);
+    void set_two_section_mode();
+    u8 vbo_lane_count();
+    void start_vbo_clock();
     void write_back(u8 reg, u8 value);
 
     u8 rd(u8 reg);

@@ -1,6 +1,8 @@
 // The IT6805's interrupt registers and the link events they report: HDMI/DVI mode
 // changes, ECC errors, deskew and symbol-lock trouble, 5 V and sync (SCDT) changes.
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "core/global.h"
 #include "inputs/iTE6805_drv.h"
@@ -95,8 +97,7 @@ void ite6805_sys::handle_port0_int(u8 status, u8 portStatus, u8 linkStatus) {
         }
     }
     if (status & 0x04) {
-        data.SymbolLockRst_Count[0] = data.SymbolLockRst_Count[1] = 0;
-        data.SymbolLockRst_Count[2] = 0;
+        std::fill(std::begin(data.SymbolLockRst_Count), std::end(data.SymbolLockRst_Count), 0);
         if (!(portStatus & P0_CLK_STABLE)) {
             log("# Clock NOT Stable\t#");
             data.HDCP_Status = 0;

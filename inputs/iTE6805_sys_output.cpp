@@ -51,7 +51,6 @@ u8 channelStatusCode(u8 reg) {
 void ite6805_sys::iTE6807_Video_Output_Setting(u8 dev) {
     if (dev != 0)
         return;
-    const iTE6805_VTiming& t = timing;
     set(0x64, 0x04, 0x00);
     set(0x64, 0x02, 0x02);
     set(0x64, 0x02, 0x00);
@@ -60,33 +59,11 @@ void ite6805_sys::iTE6807_Video_Output_Setting(u8 dev) {
     set(0xCB, 0x01, 0x00);
     set(0xD3, 0x80, 0x80);
     set(0xD3, 0x80, 0x00);
-    wr(0xC7, t.PCLK > 29999 ? 0x00 : 0x49);
+    wr(0xC7, timing.PCLK > 29999 ? 0x00 : 0x49);
     bank(1);
     set(B1_MODE, 0x01, 0x00);
-    bool twoSection = t.HActive > kTwoSectionWidth || t.PCLK >= kTwoLaneMaxKHz;
-    log(twoSection ? "!! Enable _iTE6807_EnableTwoSectionMode_ !!\n"
-                   : "!! _iTE6807_EnableTwoSectionMode_ Disabled !!\n");
-    bank(5);
-    set(0xCB, 0x01, twoSection ? 0x01 : 0x00);
-    bank(0);
-    set(0x64, 0x04, twoSection ? 0x04 : 0x00);
-    if (twoSection) {
-        set(0x33, 0x02, 0x02);
-        set(0x33, 0x02, 0x00);
-    }
-
-    u8 lanes = 0;
-    if (drv->iTE6805_Check_4K_Resolution(0))
-        lanes = 3;
-    else if (t.PCLK > kOneLaneMaxKHz && t.PCLK <= kTwoLaneMaxKHz)
-        lanes = t.HActive > kTwoSectionWidth ? 2 : 1;
-    else if (t.PCLK > kTwoLaneMaxKHz)
-        lanes = 2;
-    if (lanes == 2 && (t.HTotal % 4 || t.HActive % 4 || t.HBackPorch % 4 || t.HFrontPorch % 4 ||
-                       t.HSyncWidth % 4)) {
-        lanes = 1;
-        log("!!!!!! Set VBO_LaneCount = 2 Lan because of H parameter need devided by 4!!!!!!\n");
-    }
+    set_two_section_mode();
+    u8 lanes = vbo_lane_count();
     data.VBO_LaneCount = lanes;
     bank(1);
     set(0xBD, 0x30, lanes > 0 ? 0x10 : 0x00);
@@ -94,15 +71,7 @@ void ite6805_sys::iTE6807_Video_Output_Setting(u8 dev) {
     log("Force ByteMode = 4B (variable iTE6805_DATA.VBO_ByteMode = 1)\n");
     bank(5);
     set(B5_LANES, 0xF0, static_cast<u8>(((data.VBO_ByteMode << 2) + lanes) << 4));
-    set(0xD2, 0x10, 0x00);
-    set(0xD2, 0x10, 0x10);
-    delay1ms(10);
-    for (unsigned i = 0; i < kVboClockWaits && !(rd(B5_VBO_STATUS) & 0x10); ++i) {
-        set(0xD2, 0x10, 0x00);
-        set(0xD2, 0x10, 0x10);
-        delay1ms(10);
-        log("Wait VBOTX Clock Stable! i = %d\n", i);
-    }
+    start_vbo_clock();
     set(0xC6, 0x07, ((rd(B5_VBO_STATUS) >> 2) & 0x03) < 3 ? 0x03 : 0x04);
     set(0xC1, 0x04, 0x00);
     if (it6805_late_revision(data.ChipID))
@@ -119,6 +88,52 @@ void ite6805_sys::iTE6807_Video_Output_Setting(u8 dev) {
     }
     set(B5_VBO_OUTPUT, 0x01, 0x00);
     bank(0);
+}
+
+// Wide or fast pictures are sent in two sections (ends in bank 0).
+void ite6805_sys::set_two_section_mode() {
+    bool twoSection = timing.HActive > kTwoSectionWidth || timing.PCLK >= kTwoLaneMaxKHz;
+    log(twoSection ? "!! Enable _iTE6807_EnableTwoSectionMode_ !!\n"
+                   : "!! _iTE6807_EnableTwoSectionMode_ Disabled !!\n");
+    bank(5);
+    set(0xCB, 0x01, twoSection ? 0x01 : 0x00);
+    bank(0);
+    set(0x64, 0x04, twoSection ? 0x04 : 0x00);
+    if (twoSection) {
+        set(0x33, 0x02, 0x02);
+        set(0x33, 0x02, 0x00);
+    }
+}
+
+// 0..3 for 1, 2, 4, 8 lanes. Four lanes need every horizontal value in multiples of 4.
+u8 ite6805_sys::vbo_lane_count() {
+    const iTE6805_VTiming& t = timing;
+    u8 lanes = 0;
+    if (drv->iTE6805_Check_4K_Resolution(0))
+        lanes = 3;
+    else if (t.PCLK > kOneLaneMaxKHz && t.PCLK <= kTwoLaneMaxKHz)
+        lanes = t.HActive > kTwoSectionWidth ? 2 : 1;
+    else if (t.PCLK > kTwoLaneMaxKHz)
+        lanes = 2;
+    if (lanes == 2 && (t.HTotal % 4 || t.HActive % 4 || t.HBackPorch % 4 || t.HFrontPorch % 4 ||
+                       t.HSyncWidth % 4)) {
+        lanes = 1;
+        log("!!!!!! Set VBO_LaneCount = 2 Lan because of H parameter need devided by 4!!!!!!\n");
+    }
+    return lanes;
+}
+
+// Restarts the transmitter clock until it runs, within a bound (bank 5 selected).
+void ite6805_sys::start_vbo_clock() {
+    set(0xD2, 0x10, 0x00);
+    set(0xD2, 0x10, 0x10);
+    delay1ms(10);
+    for (unsigned i = 0; i < kVboClockWaits && !(rd(B5_VBO_STATUS) & 0x10); ++i) {
+        set(0xD2, 0x10, 0x00);
+        set(0xD2, 0x10, 0x10);
+        delay1ms(10);
+        log("Wait VBOTX Clock Stable! i = %d\n", i);
+    }
 }
 
 void ite6805_sys::iTE6805_Enable_Video_Output(u8 dev) {
