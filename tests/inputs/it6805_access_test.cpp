@@ -37,6 +37,17 @@ TEST_F(It6805Access, MaskedWriteKeepsTheOtherBits) {
     EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
 }
 
+// The chip model's map is what makes the empty error lists of these tests mean something.
+TEST_F(It6805Access, TheChipReportsAccessesOutsideItsMap) {
+    rdwr().hdmirxwr(0x20, 0x01, 0);  // no such register in bank 0
+    rdwr().hdmirxwr(0x13, 0x01, 0);  // port status: read-only
+    driver().drv->chgbank(6, 0);
+    rdwr().hdmirxrd(0xC0, 0);  // bank 6 has no registers of its own
+    driver().drv->chgbank(0, 0);
+    EXPECT_EQ(chip->protocolErrors().size(), 3u) << errors();
+    chip->clearProtocolErrors();
+}
+
 TEST_F(It6805Access, EmptyTablesAndBlocksSendNothing) {
     const iTE6805_INI_REG empty[] = {{0xFF, 0xFF, 0xFF}, {0x22, 0xFF, 0x00}};
     rdwr().hdimrx_write_init(empty, 0);
