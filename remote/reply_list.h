@@ -27,7 +27,8 @@ struct Tcp_Rec_Send_Data {
 };
 
 struct Udp_Rec_Send_Data {
-    sockaddr_in peer;  // the last peer of the UDP transport
+    sockaddr_in peer;  // the sender of the request
+    bool broadcast;    // the request went to a broadcast address
     u32 length;
     u8 data[kPassbyReplyMax];
 };
