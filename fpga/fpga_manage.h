@@ -552,6 +552,9 @@ public:
     std::atomic<u32> multi_expected{0};
     // A card answer was queued for a transport.
     std::atomic<u8> passby_reply_ready{0};
+    // Byte 5 of the pending request, which the cards echo: an answer with another one
+    // belongs to an earlier request.
+    std::atomic<u8> passby_tag{0};
 
     // What the last recovery query found, for the recovery run: the screen, the net (its
     // port, and its entry in the screen) and the card.

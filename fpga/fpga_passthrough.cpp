@@ -5,7 +5,8 @@
 // is given by the routing byte and the port selector; the frame's destination port bits
 // are set for that port and its check byte kept right. The cards' answers meant for the
 // PC come back through the receive path, get their port selector and source made what the
-// PC expects, and go to the transport and peer of the request (remote/card_passby). A
+// PC expects, and go to the transport and peer of the request (remote/card_passby). One
+// request is pending at a time; its answer is the first one that echoes its byte 5. A
 // broadcast is answered once, by the answer that completes the set of ports it went to.
 #include <cstdio>
 
@@ -57,6 +58,7 @@ int fpga_manage::Dealwith1_PC_to_eth(unsigned int len, unsigned char* frame) {
         return 0;
     }
     multi_active = 0;
+    passby_tag = frame[Cmd::kKind];
     write_to_register(kReleaseDoneHigh, kReleaseBits, 0, 0);
     write_to_register(kReleaseDoneLow, kReleaseBits, 0, 0);
     const unsigned last = n - 1;
@@ -115,6 +117,9 @@ void fpga_manage::forward_to_pc(unsigned char* frame, unsigned int last, unsigne
         if (!complete_broadcast(frame, last))
             return;
     } else {
+        // The answer to an earlier request must not pass for the pending one's.
+        if (frame[Cmd::kKind] != passby_tag)
+            return;
         if (selector == 0) {
             const u8 bits = static_cast<u8>((get_u16(frame + Cmd::kSource) >> 12) & 3);
             set_byte(frame, last, Cmd::kPortSelector,

@@ -247,6 +247,32 @@ TEST_F(CardPassby, UdpAnswerGoesToThePeerOfTheRequestNotToTheLastOne) {
     EXPECT_EQ(boardErrors(), "");
 }
 
+TEST_F(CardPassby, ANewerRequestTakesOverAndTheOlderAnswerIsNotItsAnswer) {
+    plug({{1, 2}});
+    bringUpAndSearch();
+    udpnetManage udp(0, 0);
+    ASSERT_EQ(udp.initialize(), 0);
+    int a = track(udpClient()), b = track(udpClient());
+    const sockaddr_in to = loopback(udp.control_port());
+    auto sendTo = [&](int fd, const Bytes& frame) {
+        Bytes e = escape(frame);
+        ::sendto(fd, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    };
+    forgetSent();
+    sendTo(a, pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4, 0x67));
+    ASSERT_TRUE(waitSent(1));
+    sendTo(b, pcFrame(0x1001, 0x01, 0x00, 0x61, kRead4, 0x55));
+    ASSERT_TRUE(waitSent(2));
+    // Both cards answer; A's answer comes first and is not B's.
+    auto got = replies(b);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0][5], 0x55);
+    EXPECT_EQ(got[0][2], 0x01) << "card 1 answered";
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(drain(a).empty());
+    EXPECT_EQ(boardErrors(), "");
+}
+
 TEST_F(CardPassby, TcpAnswerGoesBackOnTheConnection) {
     plug({{1, 2}});
     bringUpAndSearch();
