@@ -74,8 +74,9 @@ void networkManage::serve_step(int timeout_ms) {
         drop_client();
         listen();
     }
-    pollfd fds[2] = {{server_.fd(), POLLIN, 0}, {client_.load(), POLLIN, 0}};
-    int n = ::poll(fds, 2, timeout_ms);
+    pollfd fds[3] = {
+        {server_.fd(), POLLIN, 0}, {client_.load(), POLLIN, 0}, {replies_.wake_fd(), POLLIN, 0}};
+    int n = ::poll(fds, 3, timeout_ms);
     if (n > 0 && (fds[0].revents & POLLIN)) {
         int fd = server_.accept_client();
         if (fd >= 0) {

@@ -45,7 +45,7 @@ void serial_transport::stop() {
 
 void serial_transport::receive_step(int timeout_ms) {
     rx_.resize(read_size());
-    int n = port_.usart_recv(rx_.data(), rx_.size(), timeout_ms);
+    int n = port_.usart_recv(rx_.data(), rx_.size(), timeout_ms, replies_.wake_fd());
     if (n < 0) {
         board::msleep(static_cast<unsigned>(timeout_ms));
     } else if (n > 0) {

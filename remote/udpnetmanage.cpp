@@ -55,7 +55,8 @@ void udpnetManage::stop() {
 
 void udpnetManage::receive_step(int timeout_ms) {
     udpserver::Datagram d;
-    if (control_.receive(rx_.data(), rx_.size(), timeout_ms, &d) && d.length <= rx_.size()) {
+    if (control_.receive(rx_.data(), rx_.size(), timeout_ms, &d, replies_.wake_fd()) &&
+        d.length <= rx_.size()) {
         {
             std::lock_guard<std::mutex> lock(peer_mutex_);
             last_peer_ = d.peer;
