@@ -427,7 +427,7 @@ public:
     u32 last_wlan_state = 0;
     u32 wlan_stamp = 0;  // tick of the last link-bitmap read
     bool wlan_read_once = false;
-    clock_record_run record;
+    clock_record_run record{*this};
 
     // Bring-up and output start, per FPGA.
     std::atomic<u8> lcd_step[kFpgaCount] = {};
