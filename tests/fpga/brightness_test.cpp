@@ -176,7 +176,7 @@ TEST_F(Brightness, TheApplyOfItsOwnPictureBrightnessDoesNotOverwriteTheStoredSch
 TEST_F(Brightness, TheHandLevelIsResentFiveTimesTenSecondsApart) {
     command(3, 0xAA, brightness(0, {10}));
     fpga()->clearLog();
-    pass(60 * 100, 1);  // 60 s: the record is reloaded and its level re-sent
+    pass(600, 10);  // 60 s: the record is reloaded and its level re-sent
     EXPECT_EQ(sent(), (std::vector<u8>(5, 159)));
 }
 
