@@ -16,8 +16,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "board/board.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "core/le.h"
 #include "core/utils.h"
 #include "fpga/fpga_manage.h"
 #include "video/c331_manage.h"
@@ -60,6 +62,19 @@ constexpr u8 kDirectRecordHead[9] = {0xAA, 0x03, 0xAA, 0x00, 0x00, 0x00, 0x31, 0
 
 // Sensor fallback: readings without a good answer before full brightness.
 constexpr u32 kSensorMisses = 10;
+
+// The multifunction card: its address (port bits at 12..13) and its sensor-data read,
+// answered within 35 ticks. The wait also counts its looks at the answer, so that it
+// ends while the tick stands still.
+constexpr u32 kVmfAddressBase = 0x4000;
+constexpr u32 kVmfAddressStep = 0x1000;
+constexpr u8 kVmfFrameHead[5] = {0x00, 0xF0, 0x10, 0xBB, 0x03};
+constexpr u8 kOpRead = 0x61;
+constexpr u32 kSensorAddress = 0x02000000;
+constexpr unsigned kReadFrameSize = 19;
+constexpr u32 kReplyTicks = 35;
+constexpr unsigned kReplyPollUs = 1000;
+constexpr unsigned kReplyPolls = kReplyTicks * 10;
 
 // g_change words of the brightness code.
 enum : unsigned {
@@ -342,21 +357,73 @@ void fpga_manage::Brightness_check_VMF() {
     for (u8 port = 0; port < 16; ++port) {
         if (ram_para_image[0][kCardAt[port]] == 0)
             continue;
-        g_change[kWordVmfAddress] = 0x4000u + 0x1000u * (port % 4u);
+        g_change[kWordVmfAddress] = kVmfAddressBase + kVmfAddressStep * (port % 4u);
         g_change[kWordVmfGroup] = port / 4u + 1u;
         return;
     }
 }
 
-// The sensor reading goes through the receiving-card transmit and receive paths; until
-// they exist no reading is made.
-void fpga_manage::Brightness_read_VMF_value() {}
+void fpga_manage::Brightness_read_VMF_value() {
+    if (!g_change[kWordVmfAddress])
+        return;
+    // Armed before the request goes out: a transport's receive may take the answer as
+    // soon as the card gives it.
+    g_change[kWordVmfReply] = 0;
+    g_change[kWordVmfFresh] = 0;
+    g_change[kWordVmfOpcode] = kOpRead;
+    card_answer_ready = 0;
+    Send_read_VMF_data_cmd();
+    const u32 stamp = G_timeTicks;
+    for (unsigned polls = 0;; ++polls) {
+        Brightness_VMF_run();
+        if (g_change[kWordVmfReply] == 1) {
+            g_change[kWordSensorMisses] = 0;
+            return;
+        }
+        if (g_change[kWordVmfReply] != 0 || Utils::getTimeSpace(stamp) > kReplyTicks ||
+            polls >= kReplyPolls)
+            break;
+        board::usleep(kReplyPollUs);
+    }
+    ++g_change[kWordSensorMisses];
+}
 
-void fpga_manage::Send_read_VMF_data_cmd() {}
+void fpga_manage::Send_read_VMF_data_cmd() {
+    u8 frame[kReadFrameSize] = {};
+    put_u16(frame, static_cast<u16>(g_change[kWordVmfAddress]));
+    std::memcpy(frame + 2, kVmfFrameHead, sizeof kVmfFrameHead);
+    frame[9] = kOpRead;
+    put_u32(frame + 10, kSensorAddress);
+    put_u16(frame + 14, sizeof vmf_sensor_data);
+    frame[kReadFrameSize - 1] = Utils::BCC(frame, kReadFrameSize - 1);
+    const u32 port = (g_change[kWordVmfGroup] - 1) * 4 +
+                     (g_change[kWordVmfAddress] - kVmfAddressBase) / kVmfAddressStep;
+    Send_to_port(frame, sizeof frame, static_cast<u16>(port), 0);
+}
 
-void fpga_manage::Brightness_VMF_run() {}
+void fpga_manage::Brightness_VMF_run() {
+    // Like every receive, under passby_mutex: a transport may be passing a PC frame.
+    pthread_mutex_lock(&passby_mutex);
+    reg_IRQ_Dealwith(0, 0);
+    reg_IRQ_Dealwith(1, 0);
+    VMF_data_back_result();
+    pthread_mutex_unlock(&passby_mutex);
+}
 
-void fpga_manage::VMF_data_back_result() {}
+void fpga_manage::VMF_data_back_result() {
+    if (!card_answer_ready.exchange(0))
+        return;
+    if (card_answer[1] == 0 && card_answer[0] == g_change[kWordVmfOpcode]) {
+        std::memcpy(vmf_sensor_data, card_answer + 2, sizeof vmf_sensor_data);
+        g_change[kWordVmfFresh] = 1;
+        g_change[kWordVmfReply] = 1;
+        return;
+    }
+    g_change[kWordBadReply] = 2;
+    g_change[kWordVmfReply] = 2;
+    write_to_register(kRegVmfBadReplies, 0xFF,
+                      static_cast<u8>(MCU_REG_func[0][kRegVmfBadReplies].load() + 1), 0);
+}
 
 void fpga_manage::Brightness_auto_filter() {
     if (g_change[kWordVmfFresh]) {

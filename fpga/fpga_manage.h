@@ -322,9 +322,7 @@ public:
     static constexpr u8 kBriTimedDirect = 17;
     static constexpr u8 kHalfHours = 48;
     static constexpr u8 kNoSlot = 255;
-    static constexpr u8 kNoVmfPort = 252;
     static constexpr u8 kRegBrightnessSent = 6;
-    static constexpr u8 kRegVmfPower = 67;       // shadow only
     static constexpr u8 kRegVmfBadReplies = 85;  // shadow only
 
     // Every half hour at level 15 until a timed record says otherwise.
@@ -529,9 +527,6 @@ public:
     u32 bri_last_slot = kNoSlot;
     std::array<u8, kHalfHours> HalfHourValue = half_hour_defaults();
     u8 vmf_sensor_data[128] = {};
-    u8 vmf_ram0[256] = {};
-    u8 vmf_port = kNoVmfPort;
-    u8 vmf_fpga = 0;
     // Picture brightness (percent) to be written into the image once the apply lock is
     // free, -1 none; and the value written, whose apply must not come back as a resend.
     std::atomic<int> bri_picture_pending{-1};
