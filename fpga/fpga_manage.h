@@ -531,7 +531,8 @@ public:
     // free, -1 none; and the value written, whose apply must not come back as a resend.
     std::atomic<int> bri_picture_pending{-1};
     std::atomic<int> bri_picture_echo{-1};
-    // Multifunction-card power control requests (its outputs switched on or off).
+    // Multifunction-card power control: the schedule asks for the card's outputs to be
+    // switched on again; the pass runs no power control that would serve the request.
     u8 power_request = 0;
     u8 power_index = 1;
 
