@@ -355,6 +355,22 @@ TEST_F(Controller, ParameterRamFromFlashMovesByTheScreenOrigin) {
     EXPECT_EQ(fpga()->ram(1, 560, 3), (Bytes{0, 0, 0}));
 }
 
+TEST_F(Controller, ScreenWidthIsRoundedUpToAMultipleOf32) {
+    // Back-parameter width 1000; origin x 24 lands on 1024 exactly, 25 goes past it.
+    u8* back = fpga_manage::MCU_RAM_ETH_BACK_PARA_func[0];
+    back[0] = 0xE8;
+    back[1] = 0x03;
+    store->ram_para.setU16(1382, 24);
+    manager->T47_mcu_set_net_para(0);
+    EXPECT_EQ(image16(60), 1024);
+    store->ram_para.setU16(1382, 25);
+    manager->T47_mcu_set_net_para(0);
+    EXPECT_EQ(image16(60), 1056);
+    store->ram_para.setU16(1382, 0);
+    manager->T47_mcu_set_net_para(0);
+    EXPECT_EQ(image16(60), 1024);
+}
+
 TEST_F(Controller, LinkStatesFoldIntoTheParameterRam) {
     ASSERT_TRUE(bringUp());
     fpga_manage::MCU_RAM_PARA_func[0][96] = 0xE4;  // bits kept

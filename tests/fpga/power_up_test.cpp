@@ -104,6 +104,10 @@ TEST_F(PowerUp, AnImageYearOutOfRangeKeepsRereadingTheIdentity) {
     }
     fpga()->setReg(31, 25);
     EXPECT_TRUE(bringUp());
+    // The last year of the range is taken too.
+    restart();
+    fpga()->setReg(31, 48);
+    EXPECT_TRUE(bringUp()) << "year 48";
 }
 
 TEST_F(PowerUp, LinkErrorAtS2ResetsTwiceThenGoesOn) {

@@ -409,6 +409,16 @@ TEST_F(Source, ReceiverCommandsOfRegister0x20) {
     EXPECT_EQ(s[0].value, 16);
     EXPECT_EQ(s[1].value, 0);
     EXPECT_EQ(s[2].value, 16);
+
+    // Bit 1 releases the IT6805, bit 2 holds it in reset: with both, the hold wins.
+    gpio.clear();
+    store->reg_para[0x20] = 0x06;
+    pass();
+    s = stores(0x207944);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].value, 16);
+    EXPECT_EQ(s[1].value, 0);
+    EXPECT_EQ(line(0x207944), 0);
 }
 
 TEST_F(Source, SdiReceiverResetPulseLastsAtLeast160ms) {

@@ -94,9 +94,17 @@ TEST_F(Sync, AChangeMadeAfterAnApplyButBeforeTheSaveIsNotLost) {
 TEST_F(Sync, OnlyTheSavedPartOfTheImageIsStored) {
     const std::vector<unsigned char> before = readFile("/data/ram_device_info");
     store->ram_para.setU16(262, 1920);
+    store->ram_para[767] = 9;  // the last runtime byte
     SyncUpdate::pInstance()->para_sync(1);
     EXPECT_EQ(readFile("/data/ram_device_info"), before);
     EXPECT_FALSE(shadowEqualsImage());
+
+    // A change of the first saved byte alone is saved, at file offset 2.
+    store->ram_para[768] = 1;
+    SyncUpdate::pInstance()->para_sync(1);
+    ASSERT_EQ(readFile("/data/ram_device_info").size(), 4096u);
+    EXPECT_EQ(readFile("/data/ram_device_info")[2], 1);
+    EXPECT_EQ(store->ram_para_shadow[768], 1);
 
     store->ram_para.setU16(2176, 40);
     SyncUpdate::pInstance()->para_sync(1);
