@@ -97,6 +97,12 @@ TEST_F(Controller, RegisterRangesAsThePcSeesThem) {
     u8 value = 0;
     EXPECT_EQ(manager->controller_register_read(0, 70, &value), 1);
     EXPECT_EQ(value, 0x05);
+    EXPECT_EQ(manager->controller_register_write(0, 64, 0xFF, 0x11), 1);
+    EXPECT_EQ(manager->controller_register_write(0, 96, 0xFF, 0x22), 1);
+    EXPECT_EQ(shadow(64), 0x11);
+    EXPECT_EQ(shadow(96), 0x22);
+    EXPECT_EQ(manager->controller_register_write(0, 97, 0xFF, 1), 0);
+    EXPECT_EQ(manager->controller_register_write(0, 127, 0xFF, 1), 0);
     // 97..127 and 170 and above do not exist; nor does FPGA 2.
     EXPECT_EQ(manager->controller_register_write(0, 100, 0xFF, 1), 0);
     EXPECT_EQ(manager->controller_register_read(0, 100, &value), 0);
