@@ -138,8 +138,9 @@ void fpga_manage::forward_to_pc(unsigned char* frame, unsigned int last, unsigne
 }
 
 bool fpga_manage::complete_broadcast(unsigned char* frame, unsigned int last) {
+    // A broadcast answer that comes after another request is no answer to that one.
     const u32 expected = multi_expected;
-    if (expected == 0 || multi_answer_mask != expected)
+    if (!multi_active || expected == 0 || multi_answer_mask != expected)
         return false;
     u16 source = Cmd::kAllCards;
     if (multi_search) {

@@ -362,6 +362,39 @@ TEST_F(CardPassby, ABroadcastIsAnsweredOnceWhenEveryPortHasAnswered) {
     EXPECT_EQ(boardErrors(), "");
 }
 
+TEST_F(CardPassby, ALateBroadcastAnswerIsNoAnswerToTheNextRequest) {
+    plug({{0, 2}, {2, 3}});
+    bringUpAndSearch();
+    Bytes broadcast = pcFrame(0x0FFF, 0x01, 0xFF, 0x81, {0xFF, 0x00}, 0x31);
+    ASSERT_EQ(hand(broadcast), 1);
+    run(6);  // both ports answer; nobody asked through a transport
+
+    // The next request goes to a card that keeps silent; answers shaped like the
+    // broadcast's come from both ports meanwhile.
+    sim::CardFaults silent;
+    silent.silent = true;
+    ports()->setFaults(0, 0, silent);
+    udpnetManage udp(0, 0);
+    ASSERT_EQ(udp.initialize(), 0);
+    int pc = track(udpClient());
+    const sockaddr_in to = loopback(udp.control_port());
+    forgetSent();
+    Bytes e = escape(pcFrame(0x0000, 0x01, 0x00, 0x61, kRead4, 0x31));
+    ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    ASSERT_TRUE(waitSent(1));
+    ports()->answer(
+        0, sealed({0x10, 0xF0, 0x01, 0x00, 0x10, 0x31, 0x01, 0xFF, 0x00, 0x81, 0x00, 0x00}), 0,
+        sim::nowMs());
+    ports()->answer(
+        2, sealed({0x10, 0xF0, 0x02, 0x20, 0x10, 0x31, 0x01, 0xFF, 0x00, 0x81, 0x00, 0x00}), 0,
+        sim::nowMs());
+    run(8);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(drain(pc).empty());
+    EXPECT_EQ(g_passby_trans_port, 3) << "the request still waits for its answer";
+    EXPECT_EQ(boardErrors(), "");
+}
+
 TEST_F(CardPassby, AnswersWithoutAPendingRequestOrWhoseTransportWentAreDropped) {
     plug({{1, 2}});
     bringUpAndSearch();
