@@ -26,7 +26,8 @@
 // fpga_manage_thread.cpp (thread, pass, power-up, output start, link watch),
 // fpga_controller.cpp (controller registers, command area, parameter RAM, records),
 // fpga_brightness.cpp, the receiving-card side (fpga_card_packets.cpp, fpga_card_transmit.cpp,
-// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp,
+// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp and
+// fpga_rcv_operate.cpp (scan-file load and recovery),
 // fpga_passthrough.cpp and usb_upgrade.cpp.
 #pragma once
 
