@@ -108,6 +108,8 @@ struct Blanking {
 constexpr Blanking kOneChannel{12, 8, 3, 3, 64, 12, 4};
 constexpr Blanking kTwoChannel{12, 32, 12, 32, 76, 76, 8};
 
+constexpr int kMaxTotal = 0xFFFF;
+
 // V-by-One transmitter modes and layouts the panel uses.
 constexpr int kVboMode = 2;
 constexpr int kVboFallbackMode = 0;
@@ -294,6 +296,9 @@ int c331_manage::krxApi_PnlInitOch_diff(int* htt, int* vtt, int hblank, int vbla
             continue;
         } else {
             c331_log("\t not found in list, calc htt: %d -- %04x\n", ht, ht);
+            // The channel registers hold the totals in 16 bits.
+            ht = std::min(ht, kMaxTotal);
+            vt = std::min(vt, kMaxTotal);
         }
         *htt = ht;
         *vtt = vt;

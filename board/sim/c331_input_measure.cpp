@@ -139,6 +139,11 @@ bool C331InputMeasure::read(const C331Chip& chip, uint8_t bank, uint8_t address,
     }
     if ((bank != kMeasureBank && bank != kActiveBank) || address >= 128)
         return false;
+    auto pinned = pinned_.find(bank << 8 | address);
+    if (pinned != pinned_.end()) {
+        value = pinned->second;
+        return true;
+    }
     const Slot& slot = slots_[bank == kActiveBank ? 1 : 0][address];
     if (slot.kind == Kind::None)
         return false;
@@ -173,6 +178,16 @@ void C331InputMeasure::setBadLane(int rx, int lane, bool bad) {
 void C331InputMeasure::setLock(int rx, bool locked) {
     if (rx == 0 || rx == 1)
         forcedLock_[rx] = locked;
+}
+
+void C331InputMeasure::pin(uint8_t bank, uint8_t address, int bytes, uint32_t value) {
+    for (int b = 0; b < bytes && b < 4; ++b)
+        pinned_[bank << 8 | (address + b)] = static_cast<uint8_t>(value >> (8 * b));
+}
+
+void C331InputMeasure::unpin(uint8_t bank, uint8_t address, int bytes) {
+    for (int b = 0; b < bytes; ++b)
+        pinned_.erase(bank << 8 | (address + b));
 }
 
 }  // namespace sim

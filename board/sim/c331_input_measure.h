@@ -27,11 +27,13 @@
 // and none of its lanes in use is bad.
 //
 // Faults a test injects: the signal at a port dropped (the source stays plugged), a bad
-// V-by-One lane, and a receiver's lock bit forced on.
+// V-by-One lane, a receiver's lock bit forced on, and a measure pinned to a value (a
+// counter that reads what a test wants, whatever arrives).
 //
 // Scene: "c331": {"vbyoneLock": [false, false]} forces the lock bits.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -52,6 +54,9 @@ public:
     void dropSignal(int port, bool dropped);
     void setBadLane(int rx, int lane, bool bad);
     void setLock(int rx, bool locked);
+    // A field of bytes registers of bank 0xAE or 0xAF reads value until unpinned.
+    void pin(uint8_t bank, uint8_t address, int bytes, uint32_t value);
+    void unpin(uint8_t bank, uint8_t address, int bytes);
 
     // The V-by-One lanes the transmitter of a timing uses.
     static int transmitterLanes(const VideoTiming& timing);
@@ -72,7 +77,8 @@ private:
     static uint32_t measure(Kind kind, const VideoTiming& timing);
 
     std::shared_ptr<HdmiSources> sources_;
-    Slot slots_[2][128];  // banks 0xAE, 0xAF
+    Slot slots_[2][128];             // banks 0xAE, 0xAF
+    std::map<int, uint8_t> pinned_;  // bank << 8 | address
     bool dropped_[kPorts] = {};
     bool badLane_[2][8] = {};
     bool forcedLock_[2] = {};
