@@ -35,7 +35,8 @@ uint64_t rounded(uint64_t num, uint64_t den) {
 C331InputMeasure::C331InputMeasure() : sources_(get<HdmiSources>("hdmi-sources")) {
     QJsonArray lock = scene().value("c331").toObject().value("vbyoneLock").toArray();
     for (int rx = 0; rx < 2 && rx < lock.size(); ++rx)
-        forcedLock_[rx] = lock.at(rx).toBool();
+        if (lock.at(rx).toBool())
+            driven_[rx] = true;
     for (int p = 0; p < kParallelPorts; ++p) {
         place(kMeasureBank, 0x08 + 2 * p, 2, Kind::HTotal, p, -1);
         place(kMeasureBank, 0x20 + 2 * p, 2, Kind::VTotal, p, -1);
@@ -82,6 +83,9 @@ std::optional<VideoTiming> C331InputMeasure::arriving(const C331Chip& chip, int 
     const int input = kInputOfPort[port];
     if (input < 0 || dropped_[port] || !sources_)
         return std::nullopt;
+    const int rx = port - kParallelPorts;
+    if (rx >= 0 && driven_[rx] && !*driven_[rx])
+        return std::nullopt;  // the transmitter sends nothing
     std::optional<VideoTiming> timing = sources_->source(input);
     if (!timing || timing->pixelClockKHz == 0 || timing->hTotal() == 0)
         return std::nullopt;
@@ -92,6 +96,8 @@ std::optional<VideoTiming> C331InputMeasure::arriving(const C331Chip& chip, int 
 }
 
 bool C331InputMeasure::locked(const C331Chip& chip, int rx) const {
+    if (driven_[rx])
+        return *driven_[rx];
     return arriving(chip, kParallelPorts + rx) && !badLane_[rx][0];
 }
 
@@ -133,7 +139,7 @@ bool C331InputMeasure::read(const C331Chip& chip, uint8_t bank, uint8_t address,
     if (bank == kLockBank && address == kLockAddress) {
         value = 0;
         for (int rx = 0; rx < 2; ++rx)
-            if (forcedLock_[rx] || locked(chip, rx))
+            if (locked(chip, rx))
                 value = static_cast<uint8_t>(value | 1u << (5 + 2 * rx));
         return true;
     }
@@ -177,7 +183,7 @@ void C331InputMeasure::setBadLane(int rx, int lane, bool bad) {
 
 void C331InputMeasure::setLock(int rx, bool locked) {
     if (rx == 0 || rx == 1)
-        forcedLock_[rx] = locked;
+        driven_[rx] = locked;
 }
 
 void C331InputMeasure::pin(uint8_t bank, uint8_t address, int bytes, uint32_t value) {

@@ -26,11 +26,15 @@
 // 2k + 1) measures while the transmitter uses the pair, the mask lets its first lane in
 // and none of its lanes in use is bad.
 //
-// Faults a test injects: the signal at a port dropped (the source stays plugged), a bad
-// V-by-One lane, a receiver's lock bit forced on, and a measure pinned to a value (a
-// counter that reads what a test wants, whatever arrives).
+// A V-by-One transmitter on the board (the HDMI 2.0 receiver's model) or a test can drive
+// a receiver's link instead (setLock): locked, its lock bit reads set and it takes what
+// arrives; unlocked, it takes nothing.
 //
-// Scene: "c331": {"vbyoneLock": [false, false]} forces the lock bits.
+// Faults a test injects: the signal at a port dropped (the source stays plugged), a bad
+// V-by-One lane, and a measure pinned to a value (a counter that reads what a test wants,
+// whatever arrives).
+//
+// Scene: "c331": {"vbyoneLock": [true, false]} drives receiver 0's link locked from power-on.
 #pragma once
 
 #include <map>
@@ -53,6 +57,7 @@ public:
 
     void dropSignal(int port, bool dropped);
     void setBadLane(int rx, int lane, bool bad);
+    // Drives the link of receiver rx from now on.
     void setLock(int rx, bool locked);
     // A field of bytes registers of bank 0xAE or 0xAF reads value until unpinned.
     void pin(uint8_t bank, uint8_t address, int bytes, uint32_t value);
@@ -81,7 +86,7 @@ private:
     std::map<int, uint8_t> pinned_;  // bank << 8 | address
     bool dropped_[kPorts] = {};
     bool badLane_[2][8] = {};
-    bool forcedLock_[2] = {};
+    std::optional<bool> driven_[2];
 };
 
 }  // namespace sim
