@@ -438,13 +438,13 @@ TEST_F(InputPortTest, ACropSourceIsFittedToItsOwnSource) {
     plug(1, kVic16, kRecord16);
     cycle();
     raise([](RamParaImage& p) {
-        const size_t crop3 = para::crop_at(3);
-        p.setU16(crop3, 0x8001);  // valid, source 1
+        const size_t crop3 = 1472 + 3 * 10;  // crop entry 3: id, x, y, w, h
+        p.setU16(crop3, 0x8001);             // valid, source 1
         p.setU16(crop3 + 2, 100);
         p.setU16(crop3 + 4, 100);
         p.setU16(crop3 + 6, 1280);
         p.setU16(crop3 + 8, 720);
-        p.setU16(para::window_at(2) + para::win_source, 0x8003);
+        p.setU16(2272 + 2 * 26 + 8, 0x8003);  // window 2's source: crop entry 3
     });
     manager->pattern_gen = 1;  // the apply alone, without following the inputs after it
     cycle();
