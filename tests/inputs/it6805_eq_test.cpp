@@ -142,6 +142,24 @@ TEST_F(It6805Eq, TheHdmi2ChoiceGetsItsDfeBytesWithinTheirLimits) {
     EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
 }
 
+TEST_F(It6805Eq, AChannelWithoutASarResultLeavesTheDfeOut) {
+    chip->setEqResultFlags(1, 0x3FFF);
+    everyChannel(300);
+    for (int c = 0; c < 3; ++c)
+        chip->setBitErrors(c, 0x3F, 250);
+    sources->plug(3, p2160());
+    startUp();
+    ASSERT_TRUE(runUntil([&] { return chip->reg(3, 0x37) & 0x10; }, 300));
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(chip->reg(3, 0x27 + c), 0xBF) << "channel " << c;
+    for (const auto& w : chip->writes())
+        EXPECT_FALSE(w.bank == 3 && w.reg >= 0x4C && w.reg <= 0x53)
+            << "DFE byte " << int(w.reg) << " written";
+    EXPECT_EQ(chip->reg(3, 0x4B) & 0x80, 0x00) << "DFE off";
+    EXPECT_EQ(chip->reg(3, 0x22) & 0x40, 0x00);
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
 TEST_F(It6805Eq, AFrozenEqualiserIgnoresEveryChangeUntilThePictureIsStable) {
     sources->plug(3, p1080());
     startUp();

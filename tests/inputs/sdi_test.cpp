@@ -138,6 +138,63 @@ TEST_F(Sdi, RegisterTablesWriteMaskAndWaitUpToTheirEndRow) {
     EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
 }
 
+TEST_F(Sdi, TheTransmitterFollowsItsSinkAndGivesUpAnEdidThatNeverComes) {
+    it66121_hdmitx_sys& tx = *source->it66121->hdmitx_sys;
+    tx.InitHDMITX_Variable();
+    tx.HDMITX_DevLoopProc();
+    EXPECT_EQ(transmitter->reg(0x61), 0x30) << "no sink: output off";
+
+    // A sink appears; this chip's DDC master never finishes, so the EDID read gives up
+    // after 200 polls of 1 ms.
+    transmitter->setReg(0x0E, 0x80);
+    transmitter->clearWrites();
+    uint64_t slept = sim::sleepStats().requestedMicroseconds;
+    tx.HDMITX_DevLoopProc();
+    EXPECT_EQ(tx.hot_plug, 1);
+    EXPECT_EQ(sim::sleepStats().requestedMicroseconds - slept, 200000u);
+    std::vector<std::pair<uint8_t, uint8_t>> ddc = {{0x10, 0x01}, {0x15, 0x09}, {0x11, 0xA0},
+                                                    {0x12, 0x00}, {0x13, 0x20}, {0x14, 0x00},
+                                                    {0x15, 0x03}};
+    EXPECT_EQ(transmitter->writes(), ddc) << "the first 32 bytes of block 0";
+    EXPECT_EQ(tx.sink.valid, 0);
+    tx.HDMITX_DevLoopProc();
+    EXPECT_EQ(source->it66121->hdmitx_drv->instance.hdmi_mode, 0) << "an unknown sink gets DVI";
+    EXPECT_EQ(tx.change_mode, 0);
+    EXPECT_EQ(tx.change_audio, 0);
+
+    // The sink goes: video output off.
+    transmitter->setReg(0x62, 0xFF);
+    transmitter->setReg(0x64, 0xFF);
+    transmitter->setReg(0x0E, 0x00);
+    tx.HDMITX_DevLoopProc();
+    EXPECT_EQ(tx.hot_plug, 0);
+    EXPECT_EQ(transmitter->reg(0x04) & 0x08, 0x08);
+    EXPECT_EQ(transmitter->reg(0x61), 0x30);
+    EXPECT_EQ(transmitter->reg(0x62), 0x6F);
+    EXPECT_EQ(transmitter->reg(0x64), 0x76);
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
+TEST_F(Sdi, TheSinksEdidTellsHdmiAndDeepColourFromItsVendorBlock) {
+    it66121_hdmitx_sys& tx = *source->it66121->hdmitx_sys;
+    // A CEA-861 extension: a video data block (VIC 16), then the HDMI vendor-specific
+    // block (IEEE OUI 00-0C-03, physical address 1.0.0.0, byte 6: DC_36bit and DC_30bit).
+    uint8_t block[128] = {0x02, 0x03, 0x0F, 0x00, 0x41, 0x10, 0x66,
+                          0x03, 0x0C, 0x00, 0x10, 0x00, 0x30};
+    EXPECT_TRUE(tx.ParseCEAEDID(block));
+    EXPECT_EQ(tx.sink.hdmi, 1);
+    EXPECT_EQ(tx.sink.deep_color_30, 1);
+    EXPECT_EQ(tx.sink.deep_color_36, 1);
+
+    tx.sink = {};
+    block[8] = 0x0D;  // another OUI: a DVI sink's extension
+    EXPECT_FALSE(tx.ParseCEAEDID(block));
+    EXPECT_EQ(tx.sink.hdmi, 0);
+    block[8] = 0x0C;
+    block[2] = 0x0A;  // a data block running past the block's end
+    EXPECT_FALSE(tx.ParseCEAEDID(block));
+}
+
 TEST_F(Sdi, OutputFormatsAreCeaCodesAndTheirClocks) {
     it66121_sys& sdi = *source->it66121;
     it66121_hdmitx_sys& tx = *sdi.hdmitx_sys;

@@ -81,6 +81,7 @@ TEST_F(SiI9022Test, TheProbeRecordsWhetherEachFpgasTransmitterAnswers) {
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages[0].bytes, (std::vector<u8>{0x62}));
     EXPECT_TRUE(tx->writes().empty()) << "a probe programs nothing";
+    EXPECT_EQ(sii.I2C_set_SiI9022(1920, 1080, 60), 0) << "writes not taken are reported";
 }
 
 }  // namespace
