@@ -1,17 +1,26 @@
 #include "fpga/send_para.h"
 
+#include <cstring>
+
 alignas(4) SEND_PARA g_send_para = {};
 
 namespace {
 
+// Job and step, the block's first two bytes, as one word: g_send_para is aligned for it.
 u16* job_word() {
-    return reinterpret_cast<u16*>(&g_send_para);
+    static_assert(offsetof(SEND_PARA, job) == 0 && offsetof(SEND_PARA, step) == 1,
+                  "job and step open the block");
+    return static_cast<u16*>(static_cast<void*>(&g_send_para));
 }
 
 }  // namespace
 
 void send_para_set_job_step(u8 job, u8 step) {
-    __atomic_store_n(job_word(), static_cast<u16>(job | step << 8), __ATOMIC_RELEASE);
+    // Laid out byte by byte, so that job lands on byte 0 whatever the byte order.
+    const u8 bytes[2] = {job, step};
+    u16 word;
+    std::memcpy(&word, bytes, sizeof word);
+    __atomic_store_n(job_word(), word, __ATOMIC_RELEASE);
 }
 
 void send_para_post(u8 job) {

@@ -49,7 +49,7 @@ I2cBus::I2cBus()
     }
     for (auto& chip : it6602_)
         chip = receiver(0x02);
-    for (uint8_t address : {0xCA, 0x98, 0x76})
+    for (uint8_t address : {uint8_t{0xCA}, uint8_t{0x98}, uint8_t{0x76}})
         dormant_[address] = std::make_shared<I2cRegisterFile>(256);
 
     routes_.push_back({0xEE >> 1, receiverSwitch_, nullptr, 0});
