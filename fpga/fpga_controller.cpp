@@ -573,9 +573,8 @@ int fpga_manage::store_para_ram() {
         std::memcpy(record.data() + 1, ram_para_image[0], kRamImageSize);
     }
     const u32 sector = kParaRamMarkAddress / fpga_drv::kFlashSectorSize;
-    return store_record(sector, kParaRamMarkAddress, record.data(), static_cast<u32>(record.size()))
-               ? 1
-               : 0;
+    const u32 n = static_cast<u32>(record.size());
+    return store_record(sector, kParaRamMarkAddress, record.data(), n) ? 1 : 0;
 }
 
 int fpga_manage::check_fpga_ram_param(unsigned char fpga) {
