@@ -52,6 +52,13 @@ int ueventSocket();
 void usleep(unsigned int microseconds);
 void msleep(unsigned int milliseconds);
 
+// The port a server of the device listens on in this build, for the port the device uses
+// (TCP 5005 or the TCP port of the settings; UDP 5008 and 13769). The device build keeps
+// every port; the simulated board can move them, so that tests and a running program
+// never take each other's ports.
+uint16_t tcpPort(uint16_t devicePort);
+uint16_t udpPort(uint16_t devicePort);
+
 // The arguments the Qt platform needs on this build when none is given on the command
 // line ("-platform linuxfb" on the device).
 const char* defaultPlatform();

@@ -20,7 +20,8 @@
 namespace {
 
 // Requests that address memory or registers: u32 address, u16 count, u16 extra, then (for
-// writes) count data bytes, as in the receiving cards' RAM packets.
+// writes) count data bytes, as in the receiving cards' RAM packets. Their replies echo the
+// 8 header bytes whenever the request holds them, refusals included.
 constexpr unsigned kAccessHeader = 8;
 constexpr unsigned kAccessData = PhyData_Type::kPayload + kAccessHeader;
 constexpr unsigned kAccessRequest = kAccessData + 1;  // a read: header and check byte
@@ -153,18 +154,18 @@ void message_deal::processor_command(const u8* frame, unsigned length, Reply& r)
 }
 
 void message_deal::ram_write(const u8* frame, unsigned length, Reply& r) {
+    r.echo(frame, length, kAccessHeader);
     Access a;
     if (!parse_access(frame, length, true, &a))
         return r.fail();
-    r.append(frame + PhyData_Type::kPayload, kAccessHeader);
     r.ok(processor_map::write(a.address, a.data, a.count));
 }
 
 void message_deal::ram_read(const u8* frame, unsigned length, Reply& r) {
+    r.echo(frame, length, kAccessHeader);
     Access a;
     if (!parse_access(frame, length, false, &a))
         return r.fail();
-    r.append(frame + PhyData_Type::kPayload, kAccessHeader);
     u8* out = r.extend(a.count);
     if (!processor_map::read(a.address, a.count, out)) {
         r.discard(a.count);
@@ -173,18 +174,18 @@ void message_deal::ram_read(const u8* frame, unsigned length, Reply& r) {
 }
 
 void message_deal::register_write(const u8* frame, unsigned length, Reply& r) {
+    r.echo(frame, length, kAccessHeader);
     Access a;
     if (!parse_access(frame, length, true, &a))
         return r.fail();
-    r.append(frame + PhyData_Type::kPayload, kAccessHeader);
     r.ok(write_registers(a.address, a.data, a.count, a.extra));
 }
 
 void message_deal::register_read(const u8* frame, unsigned length, Reply& r) {
+    r.echo(frame, length, kAccessHeader);
     Access a;
     if (!parse_access(frame, length, false, &a))
         return r.fail();
-    r.append(frame + PhyData_Type::kPayload, kAccessHeader);
     u8* out = r.extend(a.count);
     if (!read_registers(a.address, a.count, out)) {
         r.discard(a.count);

@@ -110,6 +110,7 @@ void message_deal::file_start(const u8* frame, unsigned length, Reply& r) {
 }
 
 void message_deal::file_data(const u8* frame, unsigned length, Reply& r) {
+    r.echo(frame, length, kDataHeader);
     if (length < PhyData_Type::kMinSize + kDataHeader)
         return r.fail();
     const u8* p = frame + PhyData_Type::kPayload;
@@ -117,7 +118,6 @@ void message_deal::file_data(const u8* frame, unsigned length, Reply& r) {
     u16 count = get_u16(p + 4);
     if (count > kMaxData || length != PhyData_Type::kMinSize + kDataHeader + count)
         return r.fail();
-    r.append(p, kDataHeader);
     QMutexLocker lock(&g_krx_file_deal_mutex);
     KrxFileDeal& f = g_krx_file_deal_para;
     // Chunks arrive in order; a chunk sent again is taken again, a gap is refused.

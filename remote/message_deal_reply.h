@@ -23,6 +23,14 @@ public:
         if (!done)
             fail();
     }
+    // Echoes the n bytes that follow the command byte of a request of length bytes (check
+    // byte included) when the request holds them all; a shorter request echoes nothing.
+    // Memory, register and file-data replies echo their request's header this way, a
+    // refusal as much as a success, so that a PC can tell which request a reply answers.
+    void echo(const u8* request, unsigned length, unsigned n) {
+        if (length >= PhyData_Type::kPayload + n + 1)
+            append(request + PhyData_Type::kPayload, n);
+    }
     void append(const u8* data, unsigned n) {
         memcpy(out_ + length_, data, n);
         length_ += n;

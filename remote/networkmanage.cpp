@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "board/board.h"
 #include "core/global.h"
 
 networkManage* networkManage::p_networkManage = nullptr;
@@ -30,7 +31,7 @@ u16 networkManage::wanted_port() const {
     if (fixed_port_ != kFollowSetting)
         return static_cast<u16>(fixed_port_);
     int port = g_port;
-    return port > 0 && port <= 0xFFFF ? static_cast<u16>(port) : 5005;
+    return board::tcpPort(port > 0 && port <= 0xFFFF ? static_cast<u16>(port) : 5005);
 }
 
 bool networkManage::listen() {

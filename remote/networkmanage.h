@@ -12,7 +12,8 @@
 
 class networkManage {
 public:
-    // The port follows g_port (the settings), and moves when the PC changes it.
+    // The port follows g_port (the settings), and moves when the PC changes it. The board
+    // layer may move the default port (board::tcpPort).
     static constexpr int kFollowSetting = -1;
 
     static networkManage* p_networkManage;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "board/board.h"
 #include "core/global.h"
 #include "remote/t47_wifi_config.h"
 
@@ -16,7 +17,7 @@ udpnetManage* udpnetManage::p_udpnetManage = nullptr;
 
 udpnetManage* udpnetManage::pInstance() {
     if (!p_udpnetManage) {
-        p_udpnetManage = new udpnetManage;
+        p_udpnetManage = new udpnetManage(board::udpPort(kControlPort), board::udpPort(kWifiPort));
         p_udpnetManage->initialize();
     }
     return p_udpnetManage;

@@ -21,7 +21,8 @@ public:
     static constexpr size_t kMaxAtCommand = 1024;
 
     static udpnetManage* p_udpnetManage;
-    // Creates the transport on the first call and runs initialize().
+    // Creates the transport on the device's ports (as the board layer maps them,
+    // board::udpPort) on the first call and runs initialize().
     static udpnetManage* pInstance();
 
     // Ports to bind; 0 lets the system choose one (tests).

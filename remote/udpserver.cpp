@@ -20,8 +20,9 @@ bool udpserver::open(u16 port) {
         printf("\n udp socket error: %s\n", strerror(errno));
         return false;
     }
+    // No SO_REUSEADDR: on Linux it lets a second program bind the same UDP port and take
+    // part of the first one's datagrams. A port in use must fail loudly instead.
     int on = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
     setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
     sockaddr_in addr = {};

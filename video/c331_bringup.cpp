@@ -57,6 +57,11 @@ constexpr u32 kOutputPortCtl = reg(0x00, 0x55, 2);
 constexpr u32 kFieldSelect = reg(0x00, 0x7A);
 
 // ---- input front end, bank 0x03
+// Dual-pixel enable and start of input pair q lie 9 addresses apart.
+constexpr u32 kPairDualEnable = reg(0x03, 0x08);
+constexpr u32 kPairDualStart = reg(0x03, 0x09, 2);
+constexpr int kPairStep = 9;
+constexpr int kInputPairs = 4;
 constexpr RegRow kInputFront[] = {
     {reg(0x03, 0x1B, 2), 192},
     {reg(0x03, 0x1D, 2), 0x0F00},
@@ -77,9 +82,11 @@ constexpr RegRow kMemController[] = {{reg(0x06, 0x38, 4), 0x07070707},
 constexpr u16 kOutputMode[8] = {0x0201, 0x1211, 0x1211, 0x1211, 0x11, 0x11, 0x11, 0x11};
 constexpr u8 kOutputSource[8] = {10, 10, 10, 10, 1, 1, 1, 1};
 constexpr u8 kOutputPath[8] = {1, 1, 1, 1, 1, 12, 1, 14};
-constexpr RegRow kOutputPerChannel[] = {
-    {reg(0x0E, 0x0D, 2), 85}, {reg(0x16, 0x65), 1},         {reg(0x16, 0x66, 3), 0x43210},
-    {reg(0x16, 0x6B), 0},     {reg(0x16, 0x6C, 2), 0x2103},
+constexpr RegRow kOutputMemory[] = {
+    {reg(0x16, 0x65), 1},
+    {reg(0x16, 0x66, 3), 0x43210},
+    {reg(0x16, 0x6B), 0},
+    {reg(0x16, 0x6C, 2), 0x2103},
 };
 constexpr RegRow kScalerDefaults[] = {
     {reg(0x09, 0x0A, 2), 255},    {reg(0x09, 0x0C, 2), 255},    {reg(0x09, 0x0E, 2), 255},
@@ -612,6 +619,10 @@ void c331_manage::write_initial_global() {
 }
 
 void c331_manage::write_initial_input() {
+    for (int q = 0; q < kInputPairs; ++q) {
+        wr(with_address(kPairDualEnable, kPairStep * q), 0);
+        wr(with_address(kPairDualStart, kPairStep * q), 0);
+    }
     for (const RegRow& row : kInputFront)
         wr(row.desc, row.value);
     for (u32 desc : kInputHsw)
@@ -638,10 +649,11 @@ void c331_manage::write_initial_channels() {
         wr(reg(0x08, 0x08, 2), kOutputMode[c], o);
         wr(reg(0x0E, 0x08), kOutputSource[c], o);
         wr(reg(0x0E, 0x09, 4), 8 + c, o);
+        wr(reg(0x0E, 0x0D, 2), 85, o);
         if (c < 4)
             wr(reg(0x0E, 0x17), 128, o);
         wr(reg(0x10, 0x09), kOutputPath[c], o);
-        for (const RegRow& row : kOutputPerChannel)
+        for (const RegRow& row : kOutputMemory)
             wr(row.desc, row.value, o);
     }
     const RegRow timing[] = {

@@ -96,6 +96,13 @@ void msleep(unsigned int milliseconds) {
     ::usleep(milliseconds * 1000u);
 }
 
+uint16_t tcpPort(uint16_t devicePort) {
+    return devicePort;
+}
+uint16_t udpPort(uint16_t devicePort) {
+    return devicePort;
+}
+
 const char* defaultPlatform() {
     return "linuxfb";
 }

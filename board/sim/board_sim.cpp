@@ -28,6 +28,7 @@ struct Registry {
     std::map<std::string, Factory> factories;
     std::map<std::string, std::shared_ptr<Part>> parts;
     std::map<int, std::shared_ptr<Node>> fds;
+    std::vector<std::string> droppedErrors;  // of parts a reset dropped
     std::string root;
     bool sceneSet = false;
     QJsonObject scene;
@@ -103,18 +104,43 @@ std::shared_ptr<Part> part(const std::string& name) {
     return made;
 }
 
-std::vector<std::string> allProtocolErrors() {
-    std::map<std::string, std::shared_ptr<Part>> parts;
-    {
-        Registry& r = registry();
-        std::lock_guard<std::recursive_mutex> lock(r.mutex);
-        parts = r.parts;
-    }
+namespace {
+
+// Called without the registry's lock: a part takes its own.
+std::vector<std::string> errorsOf(const std::map<std::string, std::shared_ptr<Part>>& parts) {
     std::vector<std::string> all;
     for (const auto& [name, made] : parts)
         for (const std::string& error : made->protocolErrors())
             all.push_back(name + ": " + error);
     return all;
+}
+
+}  // namespace
+
+std::vector<std::string> allProtocolErrors() {
+    std::map<std::string, std::shared_ptr<Part>> parts;
+    std::vector<std::string> all;
+    {
+        Registry& r = registry();
+        std::lock_guard<std::recursive_mutex> lock(r.mutex);
+        parts = r.parts;
+        all = r.droppedErrors;
+    }
+    for (const std::string& error : errorsOf(parts))
+        all.push_back(error);
+    return all;
+}
+
+void clearAllProtocolErrors() {
+    std::map<std::string, std::shared_ptr<Part>> parts;
+    {
+        Registry& r = registry();
+        std::lock_guard<std::recursive_mutex> lock(r.mutex);
+        parts = r.parts;
+        r.droppedErrors.clear();
+    }
+    for (const auto& entry : parts)
+        entry.second->clearProtocolErrors();
 }
 
 std::shared_ptr<Node> nodeOf(int fd) {
@@ -145,15 +171,18 @@ std::string root() {
 
 void reset() {
     Registry& r = registry();
-    std::vector<std::shared_ptr<Part>> dropped;
+    std::map<std::string, std::shared_ptr<Part>> dropped;
     {
         std::lock_guard<std::recursive_mutex> lock(r.mutex);
-        for (auto& entry : r.parts)
-            dropped.push_back(entry.second);
-        r.parts.clear();
+        dropped.swap(r.parts);
         for (int fd : r.ueventSockets)
             ::close(fd);
         r.ueventSockets.clear();
+    }
+    std::vector<std::string> errors = errorsOf(dropped);
+    {
+        std::lock_guard<std::recursive_mutex> lock(r.mutex);
+        r.droppedErrors.insert(r.droppedErrors.end(), errors.begin(), errors.end());
     }
     dropped.clear();  // parts may lock the registry while they go
     boardStart = Clock::now().time_since_epoch().count();

@@ -3,29 +3,28 @@
 // 256 banks of 128 byte registers. Every access is one 2-byte message: byte 0 is the
 // register address with bit 7 set for a write, byte 1 the data (a read returns the
 // register in the second byte). Address 0 of every bank is the bank register: a write
-// there selects the bank of the following accesses, a read returns it. The identity
-// register (bank 0xB2, address 0x08) is read-only; every other register reads back what
-// was written, except the status registers below. A message of another length is a
-// protocol error and changes nothing.
+// there selects the bank of the following accesses, a read returns it. A message of
+// another length is a protocol error and changes nothing.
 //
-// Status the chip raises by itself, on a frame clock (frameHz frames a second, counted
-// from power-on; 0 stops the clock, as with no output timing running):
-// - vertical syncs: writing a channel's bit into bank 0x05 0x08 (inputs) or 0x09
-//   (outputs) arms it; from the next frame on its bit reads set in 0x22 (inputs) or
-//   0x23 (outputs), and an armed input's status byte (bank 0xA8, 0x3E + 5 * ch) reads
-//   0xFF. Writing the bit clear disarms it.
-// - field phase: bank 0xAB 0x47..0x4E count the frames, bits 0..1 the output field and
-//   bits 2..3 the input field.
-// - V-by-One receivers 0 and 1: bank 0xB2 0x63 bit 5 + 2 * rx is the lock bit; while a
-//   receiver is unlocked its lane measures (bank 0xAE 0x40 + 8 * rx, 8 bytes, and
-//   0x5C + 0x0C * rx, 12 bytes) read all ones.
-// - bank 0x04, serial-flash controller and blitter: idle (0x17 bit 0 clear; 0x53 bit 5
-//   set and bit 7 clear; 0x54 and 0x55 clear), or stuck busy when a test says so.
+// The chip knows its register map (c331_register_map.h): a read or write of a register
+// outside it, or a write of a read-only register, is a protocol error (the write is not
+// stored, the read returns 0). Every other register reads back what was written, unless a
+// behaviour of the chip answers for it.
 //
-// Scene: "c331": {"id": 36, "frameHz": 60, "vbyoneLock": [false, false]}.
+// Behaviours are the parts of the chip that do more than keep what was written: status
+// the chip raises, engines a write starts, what the outputs show. Each lives in a file of
+// its own and registers itself (C331BehaviourRegistration); the model creates one of each
+// and asks them, in turn, on every access of a mapped register.
+//
+// The chip runs a frame clock (frameHz frames a second, counted from power-on; 0 stops
+// it, as with no output timing running) that behaviours use for what happens per frame.
+//
+// Scene: "c331": {"id": 36, "frameHz": 60, ...} (behaviours read their own keys).
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -33,6 +32,42 @@
 #include "board/sim/sim.h"
 
 namespace sim {
+
+// What a behaviour sees of the chip: the register file and the frame clock. Behaviours
+// use it with the model's lock held.
+class C331Chip {
+public:
+    C331Chip();
+
+    uint8_t stored(uint8_t bank, uint8_t address) const;
+    void store(uint8_t bank, uint8_t address, uint8_t value);
+    // A little-endian field of count stored registers.
+    uint32_t storedField(uint8_t bank, uint8_t address, int count) const;
+
+    uint64_t frame() const;  // frames since power-on
+    void setFrameRate(double hz);
+
+private:
+    std::vector<uint8_t> regs_;
+    Clock::time_point epoch_;
+    double frameHz_ = 60;
+    uint64_t frameBase_ = 0;  // frames counted before the last rate change
+};
+
+class C331Behaviour {
+public:
+    virtual ~C331Behaviour() = default;
+    // A read of a mapped register: sets value and returns true when this behaviour answers
+    // for it; false leaves the register to the next behaviour or the stored byte.
+    virtual bool read(const C331Chip& chip, uint8_t bank, uint8_t address, uint8_t& value);
+    // A write of a mapped register, after the register file stored it.
+    virtual void written(C331Chip& chip, uint8_t bank, uint8_t address, uint8_t value);
+};
+
+using C331BehaviourFactory = std::function<std::unique_ptr<C331Behaviour>()>;
+struct C331BehaviourRegistration {
+    explicit C331BehaviourRegistration(C331BehaviourFactory factory);
+};
 
 class C331Model : public Part {
 public:
@@ -56,45 +91,46 @@ public:
     uint8_t reg(uint8_t bank, uint8_t address) const;
     // A little-endian field of count stored registers.
     uint32_t field(uint8_t bank, uint8_t address, int count) const;
-    // Sets a stored register as the hardware would, the identity register included.
+    // Sets a stored register as the hardware would, read-only ones included.
     void setReg(uint8_t bank, uint8_t address, uint8_t value);
     uint8_t bank() const;
 
-    // Faults and conditions a test injects.
     void setFrameRate(double hz);
-    void setVboLock(int rx, bool locked);
-    void setFlashBusy(bool busy);
     uint64_t frame() const;
+
+    // Runs fn on the chip's behaviour of type T under the model's lock: the faults and
+    // conditions a test sets. False when the chip has no such behaviour.
+    template <class T, class Fn>
+    bool with(Fn fn) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& b : behaviours_) {
+            if (T* own = dynamic_cast<T*>(b.get())) {
+                fn(*own);
+                return true;
+            }
+        }
+        return false;
+    }
 
     std::vector<Access> log() const;
     std::vector<Access> writes() const;  // the log without reads
+    void clearLog();                     // the accesses; the protocol errors stay
+
     std::vector<std::string> protocolErrors() const override;
-    void clearLog();
+    void clearProtocolErrors() override;
 
 private:
-    uint64_t frameLocked() const;
-    uint8_t readLocked(uint8_t address) const;
+    uint8_t readLocked(uint8_t address);
     void writeLocked(uint8_t address, uint8_t value);
-    void arm(uint8_t address, uint8_t mask);
-    uint8_t syncBits(int which) const;
-    bool vboMeasure(uint8_t address) const;
+    void error(const std::string& what);
 
     mutable std::mutex mutex_;
-    std::vector<uint8_t> regs_;
+    C331Chip chip_;
+    std::vector<std::unique_ptr<C331Behaviour>> behaviours_;
     uint8_t bank_ = 0;
     uint64_t order_ = 0;
     std::vector<Access> log_;
     std::vector<std::string> errors_;
-
-    Clock::time_point epoch_;
-    double frameHz_ = 60;
-    uint64_t frameBase_ = 0;  // frames counted before the last rate change
-    // Per vertical-sync register (0 inputs, 1 outputs) and channel: armed, and the frame
-    // of arming.
-    bool armed_[2][8] = {};
-    uint64_t armFrame_[2][8] = {};
-    bool vboLock_[2] = {false, false};
-    bool flashBusy_ = false;
 };
 
 }  // namespace sim

@@ -427,10 +427,14 @@ std::vector<std::string> FpgaModel::protocolErrors() const {
     return errors_;
 }
 
+void FpgaModel::clearProtocolErrors() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    errors_.clear();
+}
+
 void FpgaModel::clearLog() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     log_.clear();
-    errors_.clear();
 }
 
 }  // namespace sim

@@ -115,7 +115,8 @@ public:
 
     std::vector<Access> log() const;
     std::vector<std::string> protocolErrors() const override;
-    void clearLog();
+    void clearProtocolErrors() override;
+    void clearLog();  // the accesses; the protocol errors stay
 
 private:
     struct Pending {

@@ -47,8 +47,9 @@ I2cBus::I2cBus()
         eeproms_[i] =
             std::make_shared<I2cEeprom>(board::path("/dev/i2c-0-eeprom" + std::to_string(i)), kind);
     }
-    for (auto& chip : it6602_)
-        chip = receiver(0x02);
+    auto sources = get<HdmiSources>("hdmi-sources");
+    for (int c = 0; c < 3; ++c)
+        it6602_[c] = std::make_shared<It6602Model>(c, sources);
     for (uint8_t address : {uint8_t{0xCA}, uint8_t{0x98}, uint8_t{0x76}})
         dormant_[address] = std::make_shared<I2cRegisterFile>(256);
 
@@ -254,6 +255,19 @@ ssize_t I2cBus::write(int fd, const void* buf, size_t count) {
         return -1;
     }
     return static_cast<ssize_t>(count);
+}
+
+std::vector<std::string> I2cBus::protocolErrors() const {
+    std::vector<std::string> all;
+    for (size_t c = 0; c < it6602_.size(); ++c)
+        for (const std::string& error : it6602_[c]->protocolErrors())
+            all.push_back("IT6602 channel " + std::to_string(c) + ": " + error);
+    return all;
+}
+
+void I2cBus::clearProtocolErrors() {
+    for (auto& chip : it6602_)
+        chip->clearProtocolErrors();
 }
 
 std::vector<I2cBus::Transfer> I2cBus::log() const {

@@ -145,6 +145,11 @@ std::vector<std::string> MtdPartition::errors() const {
     return errors_;
 }
 
+void MtdPartition::clearProtocolErrors() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    errors_.clear();
+}
+
 std::vector<uint32_t> MtdPartition::erasedBlocks() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return erased_;

@@ -25,6 +25,8 @@ public:
 
     std::vector<uint8_t> contents() const;
     std::vector<std::string> errors() const;
+    std::vector<std::string> protocolErrors() const override { return errors(); }
+    void clearProtocolErrors() override;
     std::vector<uint32_t> erasedBlocks() const;
     std::vector<uint32_t> unlockedBlocks() const;
     void refuseErase(bool refuse);

@@ -26,6 +26,8 @@ public:
     // What the part saw on its interface that the real chip or device would not accept (an
     // access outside its register map, a malformed message). Empty for a correct driver.
     virtual std::vector<std::string> protocolErrors() const { return {}; }
+    // Forgets them: a test that provoked errors on purpose clears them once it checked them.
+    virtual void clearProtocolErrors() {}
 };
 
 // A device node. The default behaviour is that of a node that accepts nothing.
@@ -58,8 +60,10 @@ std::shared_ptr<T> get(const std::string& name) {
     return std::dynamic_pointer_cast<T>(part(name));
 }
 
-// Every protocol error of the parts created so far, each prefixed with its part's name.
+// Every protocol error of the parts created so far, each prefixed with its part's name;
+// those of parts a reset dropped stay listed until they are cleared.
 std::vector<std::string> allProtocolErrors();
+void clearAllProtocolErrors();
 
 // The node behind an open descriptor, or null.
 std::shared_ptr<Node> nodeOf(int fd);

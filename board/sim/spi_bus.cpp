@@ -146,10 +146,25 @@ std::vector<SpiBus::Message> SpiBus::messages() const {
 
 void SpiBus::clearLog() {
     std::lock_guard<std::mutex> lock(mutex_);
-    errors_.clear();
     messages_.clear();
     for (Counters& c : counters_)
         c = Counters();
+}
+
+std::vector<std::string> SpiBus::protocolErrors() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> out;
+    for (const BusError& e : errors_) {
+        char head[64];
+        std::snprintf(head, sizeof head, "chip select %d at %.3f ms: ", e.chipSelect, e.timeMs);
+        out.push_back(head + e.what);
+    }
+    return out;
+}
+
+void SpiBus::clearProtocolErrors() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    errors_.clear();
 }
 
 }  // namespace sim

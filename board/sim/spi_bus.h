@@ -83,7 +83,11 @@ public:
     Counters counters(SpiTarget target) const;
     std::vector<BusError> errors() const;
     std::vector<Message> messages() const;
-    void clearLog();  // messages, errors and counters
+    void clearLog();  // messages and counters; the errors stay
+
+    // The errors as text: "chip select 1 at 12.345 ms: what".
+    std::vector<std::string> protocolErrors() const override;
+    void clearProtocolErrors() override;
 
 private:
     bool high(uint32_t offset) const;

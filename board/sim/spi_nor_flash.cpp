@@ -266,6 +266,10 @@ void SpiNorFlash::clearLog() {
     std::lock_guard<std::mutex> lock(mutex_);
     ops_.clear();
     statusReads_ = 0;
+}
+
+void SpiNorFlash::clearProtocolErrors() {
+    std::lock_guard<std::mutex> lock(mutex_);
     errors_.clear();
 }
 

@@ -57,7 +57,10 @@ public:
     std::vector<Operation> operations(Op op) const;
     uint64_t statusReads() const;
     std::vector<std::string> errors() const;
-    void clearLog();
+    void clearLog();  // operations and status reads; the errors stay
+
+    std::vector<std::string> protocolErrors() const override { return errors(); }
+    void clearProtocolErrors() override;
 
 private:
     void status(std::vector<uint8_t>& rx);

@@ -79,6 +79,7 @@ TEST_F(Board, MtdEraseAndProgram) {
     uint8_t other = 0xA5;
     EXPECT_EQ(board::pwrite(fd, &other, 1, 0), 1);
     EXPECT_EQ(mtd->errors().size(), 1u);
+    mtd->clearProtocolErrors();
 
     erase_info_user erase{0, info.erasesize};
     ASSERT_EQ(board::ioctl(fd, MEMERASE, &erase), 0);

@@ -156,6 +156,8 @@ TEST_F(FpgaFlash, StuckBusyFailsInBoundedTime) {
     EXPECT_EQ(flash(0)->statusReads(), 2u * fpga_drv::kBusyPollLimit);
     EXPECT_TRUE(spans(Op::Erase).empty());
     expectBusIdle();
+    EXPECT_THAT(flash(0)->errors(), testing::Each(testing::HasSubstr("while busy")));
+    flash(0)->clearProtocolErrors();
     flash(0)->stickBusy(false);
     EXPECT_EQ(write(0x100, Bytes(8, 0)), 1);
 }

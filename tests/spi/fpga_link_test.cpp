@@ -137,6 +137,10 @@ TEST_F(FpgaLink, FailedDataPhaseReturnsZeroAndReleasesTheBus) {
     expectBusIdle();
     EXPECT_EQ(manager->write_fpga_ram(data.data(), 0, 16, 1, 0), 1);
     EXPECT_EQ(fpga(0)->ram(1, 0, 16), data);
+    // The FPGA saw the next command word where the lost data should have been.
+    EXPECT_THAT(fpga(0)->protocolErrors(),
+                testing::ElementsAre(testing::HasSubstr("without its data phase")));
+    fpga(0)->clearProtocolErrors();
 }
 
 class FpgaUnmapped : public test::SpiTest {};

@@ -117,6 +117,7 @@ TEST_F(SpiBusModel, RoutesByThePadsAndRecordsMisroutedMessages) {
     pad(sim::SpiBus::kRoute1, 16);
     EXPECT_EQ(bus()->routed(), sim::SpiTarget::Fpga1);
     EXPECT_EQ(bus()->errors().size(), 2u);
+    bus()->clearProtocolErrors();
     EXPECT_EQ(bus()->counters(sim::SpiTarget::C331).messages, 2u);
     EXPECT_EQ(bus()->counters(sim::SpiTarget::Flash0).messages, 1u);
     EXPECT_EQ(bus()->counters(sim::SpiTarget::None).messages, 2u);
@@ -140,6 +141,7 @@ TEST_F(SpiBusModel, FpgaProtocolErrors) {
     send(fd, {0x12});
     EXPECT_EQ(fpga(0)->reg(7), 0x12);
     EXPECT_EQ(fpga(0)->protocolErrors().size(), 3u);
+    fpga(0)->clearProtocolErrors();
     board::close(fd);
 }
 
@@ -160,6 +162,7 @@ TEST_F(SpiBusModel, FlashProgramOnlyClearsBitsAndWrapsInItsPage) {
     send(fd, {0x02, 0, 0x01, 0xFE, 0xF0});
     EXPECT_EQ(flash(0)->contents(0x1FE, 1), Bytes{0x10});
     EXPECT_EQ(flash(0)->errors().size(), 3u);
+    flash(0)->clearProtocolErrors();
     board::close(fd);
 }
 
@@ -188,9 +191,10 @@ TEST_F(SpiBusModel, C331AndFpgaTrafficInterleaveOnlyBetweenAccesses) {
         for (int i = 0; i < 40; ++i)
             fpgaOk = fpgaOk && drv->FPGA_SPI_FLASH_VBYONE_READ(2, i * 64, 64, out.data()) == 1;
     });
+    const uint32_t total = c331_drv::descriptor(0x08, 0x0A, 2);  // three output channels
     for (int i = 0; i < 300; ++i) {
-        chip.write_C331(fd, c331_drv::descriptor(0x10 + i % 3, 0x20, 2), i, 0);
-        EXPECT_EQ(chip.read_C331(fd, c331_drv::descriptor(0x10 + i % 3, 0x20, 2), 0), unsigned(i));
+        chip.write_C331(fd, total, i, 16 * (i % 3));
+        EXPECT_EQ(chip.read_C331(fd, total, 16 * (i % 3)), unsigned(i));
     }
     fpgaThread.join();
     flashThread.join();

@@ -17,14 +17,28 @@ void SimTest::SetUp() {
     ASSERT_NE(mkdtemp(name.data()), nullptr);
     root_ = name.data();
     sim::reset();
+    sim::clearAllProtocolErrors();
     sim::setScene(QJsonObject());
     sim::setRoot(root_);
 }
 
 void SimTest::TearDown() {
+    expectNoProtocolErrors();
     sim::reset();
+    sim::clearAllProtocolErrors();
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
+}
+
+void SimTest::expectNoProtocolErrors() {
+    constexpr size_t kShown = 20;
+    const std::vector<std::string> errors = sim::allProtocolErrors();
+    std::string list;
+    for (size_t i = 0; i < errors.size() && i < kShown; ++i)
+        list += "\n  " + errors[i];
+    if (errors.size() > kShown)
+        list += "\n  ... " + std::to_string(errors.size() - kShown) + " more";
+    EXPECT_TRUE(errors.empty()) << errors.size() << " protocol errors on the board:" << list;
 }
 
 std::string SimTest::rooted(const std::string& devicePath) const {

@@ -9,6 +9,9 @@
 
 namespace test {
 
+// TearDown expects that no part of the board saw an access its interface refuses (its
+// protocol-error list); a test that provokes errors on purpose checks and clears them
+// (sim::clearAllProtocolErrors) before it ends.
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -22,6 +25,8 @@ protected:
     std::vector<unsigned char> readFile(const std::string& devicePath) const;
     void writeFile(const std::string& devicePath, const std::vector<unsigned char>& bytes) const;
     bool exists(const std::string& devicePath) const;
+    // Every part's protocol errors, listed in the failure; TearDown runs it.
+    void expectNoProtocolErrors();
 
 private:
     std::string root_;

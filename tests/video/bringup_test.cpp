@@ -1,7 +1,9 @@
-// Identity checks, the bring-up's register programme on the chip model, the parameter
-// defaults and the chip routines with their bounded waits.
+// Identity checks, the bring-up's waits, the change flags of the built-in window set and
+// the chip routines with their bounded waits. The register programme itself is pinned in
+// bringup_programme_test.cpp.
 #include <gtest/gtest.h>
 
+#include "board/sim/c331_vbo_receivers.h"
 #include "board/sim/sim.h"
 #include "core/global.h"
 #include "tests/video/video_fixture.h"
@@ -34,72 +36,6 @@ TEST_F(VideoTest, AChipThatNeverAnswersKeepsTheGateShut) {
         EXPECT_EQ(a.address, 0) << "only bank selects before the identity is seen";
 }
 
-// Values worked out by hand from the register tables and the default system parameters
-// (HTOTAL 2200, VTOTAL 2250, HSW 88, HBP 88, VSW 10, VBP 72, active 1920 x 2160).
-TEST_F(VideoTest, BringUpWritesTheRegisterProgramme) {
-    bringUp();
-    auto m = c331();
-    for (uint8_t a = 0x08; a <= 0x0F; ++a)
-        EXPECT_EQ(m->reg(0x00, a), 0x11) << std::hex << int(a);
-    for (uint8_t k = 0; k < 8; ++k)
-        EXPECT_EQ(m->reg(0x00, 0x10 + k), 2 * k);
-    EXPECT_EQ(chip(0x00, 0x1A, 4), 0x04040404u);
-    EXPECT_EQ(chip(0x00, 0x1E, 2), 0x0404u);
-    EXPECT_EQ(chip(0x00, 0x39, 2), 0x0202u);
-    EXPECT_EQ(chip(0x00, 0x47, 4), 0x01008900u);  // PLL words 0, 137, 0, 1
-    EXPECT_EQ(chip(0x00, 0x4B), 22u);
-    EXPECT_EQ(chip(0x00, 0x51, 4), 0x18020089u);  // 137, 0, 2, 24
-    EXPECT_EQ(chip(0x00, 0x60), 0x11u);
-    EXPECT_EQ(chip(0x00, 0x61), 0x18u);
-    EXPECT_EQ(chip(0x00, 0x7A), 128u + 29);
-    // set_rtct(1) after the programme: the running update timing, hold released.
-    EXPECT_EQ(chip(0x00, 0x22, 4), 0x43219999u);
-    EXPECT_EQ(chip(0x00, 0x26, 3), 0x997755u);
-    EXPECT_EQ(chip(0x00, 0x29) & 1, 0u);
-    // Input front end: HSW / 2 - 1 and VSW - 1; lane maps of V-by-One mode 0.
-    EXPECT_EQ(chip(0x03, 0x44), 43u);
-    EXPECT_EQ(chip(0x03, 0x4C), 43u);
-    EXPECT_EQ(chip(0x03, 0x45), 9u);
-    EXPECT_EQ(chip(0x03, 0x55, 4), 0x73625140u);
-    EXPECT_EQ(chip(0x03, 0x62, 4), 0x73625140u);
-    EXPECT_EQ(chip(0x04, 0x2B, 2), 0xF000u);
-    for (int c = 0; c < 8; ++c) {
-        uint8_t out = static_cast<uint8_t>(0x08 + 16 * c);
-        EXPECT_EQ(chip(out, 0x0A, 2), 2198u) << c;
-        EXPECT_EQ(chip(out, 0x0C, 2), 2248u) << c;
-        EXPECT_EQ(chip(out, 0x28, 2), 176u) << c;
-        EXPECT_EQ(chip(out, 0x2A, 2), 2096u) << c;
-        EXPECT_EQ(chip(out, 0x2C, 2), 82u) << c;
-        EXPECT_EQ(chip(out, 0x36, 2), 2242u) << c;
-        EXPECT_EQ(chip(out, 0x46, 2), 2161u) << c;
-        // g_force_bkcolor 1: the forced background.
-        EXPECT_EQ(chip(out, 0x49, 3), 0xFF00u) << c;
-        EXPECT_EQ(chip(out, 0x48), 1u) << c;
-        EXPECT_EQ(chip(0x0C + 16 * c, 0x59, 2), 0x3B61u) << c;
-        EXPECT_EQ(chip(0x16 + 16 * c, 0x30), 64u) << c;
-    }
-    EXPECT_EQ(chip(0x08, 0x08, 2), 0x0201u);
-    EXPECT_EQ(chip(0x18, 0x08, 2), 0x1211u);
-    EXPECT_EQ(chip(0x58, 0x08, 2), 0x11u);
-    EXPECT_EQ(chip(0x60, 0x09), 12u);  // path of channel 5
-    // Frame memory: blocks 0..4 as they are, then 4 + 0x1E00, 5, 5 + 0x1E00.
-    EXPECT_EQ(chip(0x16, 0x20, 4), 0x08800000u);
-    EXPECT_EQ(chip(0x56, 0x1C, 4), 0x8000u);
-    EXPECT_EQ(chip(0x66, 0x1C, 4), 0x9E00u);
-    EXPECT_EQ(chip(0x76, 0x28, 4), 0x1980A000u);
-    EXPECT_EQ(chip(0x86, 0x1C, 4), 0xBE00u);
-    // Clock generator and PLLs: band 76 for 22 * 27 MHz / (4 MHz * 1).
-    EXPECT_EQ(chip(0xFF, 0x02), 200u);
-    EXPECT_EQ(chip(0xFF, 0x04), 97u);
-    EXPECT_EQ(chip(0x01, 0x3F), 8u);
-    EXPECT_EQ(chip(0x01, 0x6D, 3), 0x6DB6DBu);
-    EXPECT_EQ(chip(0x02, 0x18), 76u);
-    EXPECT_EQ(chip(0x02, 0x08), 9u);
-    EXPECT_EQ(chip(0x02, 0x0A, 2), 0x8011u);
-    EXPECT_EQ(chip(0x02, 0x7F), 15u);
-    EXPECT_TRUE(c331()->protocolErrors().empty());
-}
-
 TEST_F(VideoTest, BringUpStartsWithTheClockGeneratorAndSleepsForThePlls) {
     auto before = sim::sleepStats();
     manager->c331_bringup();
@@ -118,28 +54,11 @@ TEST_F(VideoTest, BringUpStartsWithTheClockGeneratorAndSleepsForThePlls) {
     EXPECT_EQ(sim::sleepStats().requestedMicroseconds - before.requestedMicroseconds, 42000u);
 }
 
-TEST_F(VideoTest, ParameterDefaultsAndTheBuiltInWindowSet) {
+TEST_F(VideoTest, TheBuiltInWindowSetRaisesTheFlagsOfWhatDiffers) {
     manager->load_system_param();
     manager->define_param();
-    EXPECT_EQ(manager->PS_PANEL_HW, 7680);
-    EXPECT_EQ(manager->PS_PANEL_VW, 2160);
-    EXPECT_EQ(manager->PS_ACTHST, 176);
-    EXPECT_EQ(manager->PS_ACTVST, 82);
-    EXPECT_EQ(manager->PS_OAOIVED, 2242);
-    EXPECT_EQ(manager->PS_MEASURE_CLK, 200000000);
     EXPECT_EQ(manager->mem_slot_owner[5], -1);
-    manager->PS_VBOTX_MODE = 2;
-    manager->PS_VBOTX_LAYOUT = 1;
-    manager->define_param();
-    EXPECT_EQ(manager->PS_PANEL_HW, 1920);
-    EXPECT_EQ(manager->PS_PANEL_VW, 4320);
-    EXPECT_EQ(manager->PS_PANEL_VSHAPE, 2);
-
     manager->load_param();
-    EXPECT_EQ(manager->pm.PM_INPUT[0], 4);
-    EXPECT_EQ(manager->pm.PM_WIN_FADE_OUT[5], 60);
-    EXPECT_EQ(manager->pm.PM_OVERLAY[7], 4);
-    EXPECT_EQ(manager->pm.PM_OSD_SCROLL_MODE, 2);
     // From a zeroed manager every nonzero word raised its flag: input 5 is port 0.
     EXPECT_EQ(manager->g_chg_input[0], 1);
     EXPECT_EQ(manager->g_chg_input[5], 0);
@@ -251,7 +170,7 @@ TEST_F(VideoTest, VboFrequencyRangeWaitIsBoundedWithoutLock) {
         if (!a.write && a.bank == 0xAE && a.address == 0x68)
             ++measures;
     EXPECT_EQ(measures, 250);
-    c331()->setVboLock(1, true);
+    c331()->with<sim::C331VboReceivers>([](auto& rx) { rx.setLock(1, true); });
     c331()->clearLog();
     manager->set_VBORXfrange(manager->c331_fd, 1, 0, 1);  // toggle
     EXPECT_EQ(chip(0x02, 0x68), 0xA3u);
