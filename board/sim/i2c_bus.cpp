@@ -26,13 +26,6 @@ bool lineHigh(const std::shared_ptr<SocWindow>& soc, uint32_t offset) {
     return soc && (soc->word(offset) & 0x10);
 }
 
-std::shared_ptr<I2cRegisterFile> receiver(uint8_t revision) {
-    auto chip =
-        std::make_shared<I2cRegisterFile>(256, std::vector<uint8_t>{0x54, 0x49, revision, 0x68});
-    chip->setReadOnly(0, 4);
-    return chip;
-}
-
 }  // namespace
 
 I2cBus::I2cBus()
@@ -40,7 +33,7 @@ I2cBus::I2cBus()
       edidSwitch_(std::make_shared<I2cSwitch>()),
       expander_(std::make_shared<I2cRegisterFile>(8, std::vector<uint8_t>{0xFF})),
       d0_(std::make_shared<I2cRegisterFile>(63)),
-      it6805_(receiver(0x05)) {
+      it6805_(get<It6805Model>("it6805")) {
     QJsonArray kinds = scene().value("edid").toArray();
     for (int i = 0; i < 4; ++i) {
         std::string kind = i < kinds.size() ? kinds[i].toString().toStdString() : "valid";

@@ -43,7 +43,7 @@ void SettingsTest::startFpga() {
     g_usb_grade = 0;
     g_force_bkcolor = 1;
     ScreenState = 1;
-    std::memset(&g_send_para, 0, sizeof g_send_para);
+    send_para_clear();
     fpga()->setConfigDelayMs(0);
     manager = std::make_unique<fpga_manage>();
     fpga_manage::p_fpga_manage = manager.get();
