@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "board/sim/bounded_log.h"
+#include "board/sim/c331_input_measure.h"
 #include "board/sim/c331_model.h"
-#include "board/sim/c331_vbo_receivers.h"
 
 namespace sim {
 
@@ -313,8 +313,8 @@ void It6805Model::updateOutputsLocked() {
     if (running != lockPushed_) {
         lockPushed_ = running;
         if (c331_)
-            c331_->with<C331VboReceivers>(
-                [&](C331VboReceivers& receivers) { receivers.setLock(kVboReceiver, running); });
+            c331_->with<C331InputMeasure>(
+                [&](C331InputMeasure& receivers) { receivers.setLock(kVboReceiver, running); });
     }
 }
 
