@@ -270,6 +270,31 @@ TEST_F(Factory, TheEdidRewriteReachesTheEepromsOfAllFourInputs) {
     }
 }
 
+TEST_F(Factory, TheFocusWalksTheBoxAndTheThreeResetButtons) {
+    const char buttonIdle[] = "color:rgb(255,255,255);\nborder:1px solid rgb(255, 255, 255);";
+    const char buttonFocused[] = "color:rgb(255,255,255);\nborder:1px solid rgb(255,171,84);";
+    const char boxIdle[] =
+        "QComboBox{\ncolor:rgb(255,255,255);\nborder:1px solid "
+        "rgb(255,255,255);\n}\nQComboBox:drop-down{\nborder-style:none\n}";
+    open();
+    auto style = [this](const char* name) {
+        return test::child<QWidget>(screen, name)->styleSheet();
+    };
+    EXPECT_EQ(screen->ui_select(), 0);
+    EXPECT_EQ(style("Button_rst1"), buttonIdle);
+    keys(screen, {'S'});
+    EXPECT_EQ(screen->ui_select(), 3) << "Left from the box is Reset ALL";
+    EXPECT_EQ(style("Button_rst3"), buttonFocused);
+    EXPECT_EQ(style("Box_lang_2"), boxIdle);
+    keys(screen, {'R'});
+    EXPECT_EQ(screen->ui_select(), 0);
+    keys(screen, {'R', 'R'});
+    EXPECT_EQ(screen->ui_select(), 2);
+    EXPECT_EQ(style("Button_rst2"), buttonFocused);
+    EXPECT_EQ(style("Button_rst3"), buttonIdle);
+    EXPECT_EQ(c331_manage::para_update, 0) << "moving applies nothing";
+}
+
 TEST_F(Factory, TheLanguageBoxStepsOverTheOfferedLanguages) {
     g_lcd_lang_valid = 0x1001F;
     useLanguage(4);
