@@ -15,9 +15,11 @@
 #include "core/logMsg.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
+#include "fpga/send_para.h"
 #include "screens/cardtools/rcv_recovery_file.h"
 #include "ui/agelog.h"
 
+Wakeup fpga_manage::wakeup;
 fpga_manage* fpga_manage::p_fpga_manage = nullptr;
 std::atomic<u8>* fpga_manage::MCU_REG_func[kFpgaCount] = {};
 u8* fpga_manage::MCU_RAM_PARA_func[kFpgaCount] = {};
@@ -171,6 +173,7 @@ int fpga_manage::initialize() {
 }
 
 void* fpga_manage::fpgamanageThread(void* arg) {
+    name_this_thread("fpga-link");
     auto* self = static_cast<fpga_manage*>(arg);
     while (!self->thread_stop.load(std::memory_order_relaxed)) {
         if (g_fpga_c331_start) {
@@ -179,15 +182,22 @@ void* fpga_manage::fpgamanageThread(void* arg) {
             else
                 self->fpga_manage_deal();
         }
-        board::usleep(kPassSleepUs);
+        wakeup.wait(self->pass_period_us());
     }
     return nullptr;
+}
+
+unsigned fpga_manage::pass_period_us() const {
+    const bool talking =
+        g_usb_grade || send_para_job() != SEND_PARA_JOB_NONE || pc_cmd_valid || multi_active;
+    return talking ? kBusyPassUs : kRestPassUs;
 }
 
 void fpga_manage::stop_thread() {
     if (!thread_started.exchange(false))
         return;
     thread_stop = true;
+    wakeup.notify();
     pthread_join(thread, nullptr);
 }
 

@@ -40,6 +40,7 @@
 #include <mutex>
 
 #include "core/types.h"
+#include "core/wakeup.h"
 #include "fpga/clock_record_run.h"
 #include "fpga/rcv_card_cmd.h"
 #include "fpga/time_real_type.h"
@@ -117,6 +118,12 @@ public:
     static constexpr unsigned long kMsysRequestWindow = 0x5315;
 
     static fpga_manage* p_fpga_manage;
+    // What the FPGA thread waits on between passes (see kRestPassUs).
+    static Wakeup wakeup;
+    // Raises a request for the FPGA thread: its pass runs at once.
+    static void wake() {
+        wakeup.notify();
+    }
 
     // Register shadows and RAM images of FPGA 0 and FPGA 1 inside the manager. Shadow bytes
     // are read without a lock by screens and transports, hence atomic.
@@ -166,9 +173,13 @@ public:
 
     // Ticks of the reset pulse: the line is released once more than this has passed.
     static constexpr u32 kResetTicks = 200;
-    // Pause between the FPGA thread's passes. The pass's periodic actions are counted in
-    // 10 ms ticks; a millisecond keeps every one of them on time without spinning a core.
-    static constexpr unsigned kPassSleepUs = 1000;
+    // Longest wait between the FPGA thread's passes. The pass's periodic actions are
+    // counted in 10 ms ticks: at rest a pass every second tick keeps each of them within a
+    // tick of its time. While the cards are being
+    // talked to (a job, a PC's frames, an upgrade) a pass every millisecond collects their
+    // answers as they come. A request ends the wait at once.
+    static constexpr unsigned kRestPassUs = 20000;
+    static constexpr unsigned kBusyPassUs = 1000;
 
     // Records of the controller on flash select 2.
     static constexpr u32 kOnOffRecordAddress = 0x30E000;
@@ -221,6 +232,9 @@ public:
     int initialize();
     // The thread, and one of its passes. Tests call the pass directly.
     static void* fpgamanageThread(void* arg);
+    // The wait after a pass: kBusyPassUs while the cards are being talked to, else
+    // kRestPassUs.
+    unsigned pass_period_us() const;
     void fpga_manage_deal();
     // One pass of the USB upgrade; the installer is not built yet, so it only ends the
     // upgrade mode.
