@@ -35,6 +35,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "board/sim/c331_model.h"
@@ -303,6 +304,7 @@ struct Bench {
                          i2c->log().size() / wall);
             for (const auto& [address, n] : byDevice)
                 std::fprintf(report, "    device 0x%02X %8.1f per second\n", address, n / wall);
+            busiestI2c(i2c->log(), wall);
         }
         if (spi) {
             using sim::SpiTarget;
@@ -314,6 +316,26 @@ struct Bench {
         }
         if (c331)
             busiestRegisters(c331->log(), wall);
+    }
+
+    // The receiver registers the program reads or writes most (device, first register,
+    // read or write), per second.
+    static void busiestI2c(const std::vector<sim::I2cBus::Transfer>& log, double wall) {
+        std::map<std::tuple<int, int, bool>, size_t> byRegister;
+        for (const sim::I2cBus::Transfer& t : log) {
+            const sim::I2cBus::Message& m = t.messages.front();
+            const bool read = t.messages.size() > 1 && t.messages.back().read;
+            ++byRegister[{m.address, m.bytes.empty() ? -1 : m.bytes[0], read}];
+        }
+        std::vector<std::pair<size_t, std::tuple<int, int, bool>>> top;
+        for (const auto& [reg, n] : byRegister)
+            top.push_back({n, reg});
+        std::sort(top.rbegin(), top.rend());
+        std::fprintf(report, "  the busiest I2C registers:\n");
+        for (size_t i = 0; i < top.size() && i < 12; ++i)
+            std::fprintf(report, "    device 0x%02X register 0x%02X %-5s %8.1f per second\n",
+                         std::get<0>(top[i].second), std::get<1>(top[i].second),
+                         std::get<2>(top[i].second) ? "read" : "write", top[i].first / wall);
     }
 
     // The c331 registers the program touches most, per second.

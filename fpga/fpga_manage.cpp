@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "board/board.h"
+#include "board/settle.h"
 #include "core/global.h"
 #include "core/logMsg.h"
 #include "core/utils.h"
@@ -160,7 +161,7 @@ int fpga_manage::initialize() {
     if (map_gpio_window() != 0)
         return 255;
     softinit();
-    board::msleep(2000);
+    board::msleep(board::fpgaSettleMilliseconds());
     g_fpga_c331_start = 0;
     record.clock_record_init();
     thread_stop = false;
@@ -190,7 +191,9 @@ void* fpga_manage::fpgamanageThread(void* arg) {
 unsigned fpga_manage::pass_period_us() const {
     const bool talking =
         g_usb_grade || send_para_job() != SEND_PARA_JOB_NONE || pc_cmd_valid || multi_active;
-    return talking ? kBusyPassUs : kRestPassUs;
+    if (talking)
+        return kBusyPassUs;
+    return get_fpga_status() ? kRestPassUs : kStartPassUs;
 }
 
 void fpga_manage::stop_thread() {

@@ -174,11 +174,13 @@ public:
     // Ticks of the reset pulse: the line is released once more than this has passed.
     static constexpr u32 kResetTicks = 200;
     // Longest wait between the FPGA thread's passes. The pass's periodic actions are
-    // counted in 10 ms ticks: at rest a pass every second tick keeps each of them within a
-    // tick of its time. While the cards are being
-    // talked to (a job, a PC's frames, an upgrade) a pass every millisecond collects their
-    // answers as they come. A request ends the wait at once.
-    static constexpr unsigned kRestPassUs = 20000;
+    // counted in 10 ms ticks, and most of them are seconds apart: once the LED output runs
+    // and nothing is asked, a pass every 40 ms keeps each within a few ticks of its time.
+    // The bring-up and the output start wait in steps of a few ticks: a pass every tick.
+    // While the cards are being talked to (a job, a PC's frames, an upgrade) a pass every
+    // millisecond collects their answers as they come. A request ends the wait at once.
+    static constexpr unsigned kRestPassUs = 40000;
+    static constexpr unsigned kStartPassUs = 10000;
     static constexpr unsigned kBusyPassUs = 1000;
 
     // Records of the controller on flash select 2.
@@ -232,8 +234,8 @@ public:
     int initialize();
     // The thread, and one of its passes. Tests call the pass directly.
     static void* fpgamanageThread(void* arg);
-    // The wait after a pass: kBusyPassUs while the cards are being talked to, else
-    // kRestPassUs.
+    // The wait after a pass: kBusyPassUs while the cards are being talked to, kStartPassUs
+    // until FPGA 0's output runs, else kRestPassUs.
     unsigned pass_period_us() const;
     void fpga_manage_deal();
     // One pass of the USB upgrade; the installer is not built yet, so it only ends the

@@ -193,7 +193,10 @@ int velmosource::initialize() {
 // hot-plug pulse) it polls every kRunCycleUs, so that a picture is found within a few
 // frames. Once every receiver is steady it polls every kSteadyCycleUs: the receivers latch
 // every change in their interrupt registers, so nothing is missed, and a plug is still
-// noticed well within 200 ms. Requests of other threads end the wait at once.
+// noticed well within 200 ms. Requests of other threads end the wait at once. Within a
+// cycle the only pause is the one the receiver switch needs after it is routed: the wait
+// between cycles is where the other threads get the processor, and more sleeps would only
+// add task switches.
 void* velmosource::checksourceThread(void* arg) {
     name_this_thread("input-poll");
     velmosource* self = static_cast<velmosource*>(arg);
@@ -399,7 +402,6 @@ bool velmosource::check_input_eeprom(int input) {
 }
 
 void velmosource::run_cycle() {
-    board::usleep(1);
     u8 channel = kEdidSwitchD0Channel;
     bool answered = i2c->i2c_write(bus(), kEdidSwitch, 0, &channel, 1);
     regSetBits(kStatusReg, kSwitchAnswered, answered);
@@ -416,7 +418,6 @@ void velmosource::run_cycle() {
     serve_sdi_reset();
     sourcecheck();
     tell_video_of_new_timing();
-    board::usleep(1);
 }
 
 // Writes the custom EDID of an input and verifies it. A write that cannot be verified
@@ -624,7 +625,6 @@ void velmosource::poll_input(int input) {
     }
     if (input == 3) {
         ite6805->iTE6805_FSM(0);
-        board::usleep(1);
         return;
     }
     switch (it6602_step[input]) {
@@ -640,7 +640,6 @@ void velmosource::poll_input(int input) {
             it6602->IT6602_fsm(bus(), input);
             break;
     }
-    board::usleep(1);
 }
 
 // Hot-plug and reset commands of reg_para[0] for the IT6805; the caller has routed the

@@ -67,7 +67,7 @@ public:
 
     // Waits of the run state between polling cycles (see the .cpp for why).
     static constexpr unsigned kRunCycleUs = 5000;
-    static constexpr unsigned kSteadyCycleUs = 40000;
+    static constexpr unsigned kSteadyCycleUs = 60000;
 
     static velmosource* p_velmo_source;
     static velmosource* pInstance();
