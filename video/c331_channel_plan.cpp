@@ -256,6 +256,9 @@ int set_input(IchTables& t, int slot, int port, Log* log) {
     }
     if (check_ich_all(t, slot, log) < 0) {
         note(log, "[set_input] win_%d, check_ich_all(win) fail\n", slot);
+        // Left without input: the channels it had go back to the free ones.
+        release(t, slot);
+        rebuild_ich_lists(t);
         return 2;
     }
     int result;

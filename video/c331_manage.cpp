@@ -61,6 +61,8 @@ u32 colour_temperature(const RamParaImage& image) {
 
 c331_manage::c331_manage()
     : p_c331_drv(new c331_drv), written_regs(new std::atomic<u16>[256 * 128]()) {
+    // The presets hold the default layout even for a manager made without pInstance.
+    wire_presets();
     reset_window_state();
 }
 

@@ -405,9 +405,11 @@ std::vector<CaptureProgramme> plan_input_side(const InputSideInput& in) {
     const int hst = in.port.act.HST + in.iwin.HST - kCaptureLead;
     const int vst = in.port.act.VST + (fields ? in.iwin.VST / 2 : in.iwin.VST) + 1;
     const int height = fields ? in.iwin.VW / 2 : in.iwin.VW;
-    // A pair captures the two halves side by side.
+    // A pair captures the two halves side by side, each shrunk to its half of the output,
+    // so that the stored halves join into exactly the output's width.
     const int parts = std::min(n, 2);
     const int firstPart = parts == 2 ? width / 2 : width;
+    const int firstOut = parts == 2 ? in.owin.HW / 2 : in.owin.HW;
     long long offset = 0;
     for (int i = 0; i < parts; ++i) {
         CaptureProgramme c;
@@ -415,14 +417,17 @@ std::vector<CaptureProgramme> plan_input_side(const InputSideInput& in) {
         c.control = i == 0 ? 1u : static_cast<u32>(in.ichs[0] + 8);
         c.hStart = static_cast<u32>(hst + (i == 0 ? 0 : firstPart));
         c.width = static_cast<u32>(i == 0 ? firstPart : width - firstPart);
+        const int share = i == 0 ? firstOut : in.owin.HW - firstOut;
+        const int shrink = parts == 2 ? input_shrink(static_cast<int>(c.width), share) : hs;
         c.vStart = static_cast<u32>(vst);
         c.height = static_cast<u32>(height);
-        c.hShrink = static_cast<u32>(hs);
+        c.hShrink = static_cast<u32>(shrink);
         c.vShrink = static_cast<u32>(vs);
         for (int b = 0; b < 5; ++b)
             c.base[b] =
                 static_cast<u32>(static_cast<long long>(in.bases[b]) + rs.h + rs.v + offset);
-        offset += static_cast<long long>(m.u) * shrunk_size(static_cast<int>(c.width), hs) / m.d;
+        offset +=
+            static_cast<long long>(m.u) * shrunk_size(static_cast<int>(c.width), shrink) / m.d;
         out.push_back(c);
     }
     return out;

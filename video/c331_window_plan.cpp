@@ -81,13 +81,13 @@ bool load_slot(WindowModel& m, const RamParaImage& image, const PanelGrid& grid,
     int crop = -1;
     if (r.source & kCropSource) {
         crop = r.source & 0xFF;
-        extra.cropEnabled = 1;
         // An index past the table names no crop: the window is not valid.
         if (crop >= para::crop_count) {
             note(log, "OOR for win:%d, crop:%d\n", w, crop);
             note(log, "OOR for win RECT%s\n", splice_name(grid.splice));
             return false;
         }
+        extra.cropEnabled = 1;
         info.crop = static_cast<u8>(crop);
         info.input = static_cast<u8>(image[para::crop_at(crop)] & 7);
     } else {

@@ -52,7 +52,7 @@ int unshrunk(int x, int n, int s) {
 // A stored pixel: which input channel wrote it and where it lies in that channel's capture.
 struct C331Picture::Stored {
     int ich;
-    int x, y;        // stored pixel and line of the channel's picture
+    int x, y;  // stored pixel and line of the channel's picture
     int port;
     int srcX, srcY;  // of the port's picture
 };
@@ -115,8 +115,10 @@ std::optional<C331Picture::Stored> C331Picture::storedAt(long long address, int 
             port = 5;
         const bool twoPerClock = port >= 0 && port < 4 && (field(0x00, 0x18, 2) >> (4 * port) & 1);
         const int captured = width * (twoPerClock ? 2 : 1);
-        const int hKept = kept(captured, reg(b11, 0x42) ? static_cast<int>(field(b11, 0x47, 2)) : kOne);
-        const int vKept = kept(height, reg(b11, 0x49) ? static_cast<int>(field(b11, 0x4C, 2)) : kOne);
+        const int hKept =
+            kept(captured, reg(b11, 0x42) ? static_cast<int>(field(b11, 0x47, 2)) : kOne);
+        const int vKept =
+            kept(height, reg(b11, 0x49) ? static_cast<int>(field(b11, 0x4C, 2)) : kOne);
         const Units m = units_of(reg(b16, 0x65));
         const long long pitch = static_cast<long long>(reg(b16, 0x31)) * 1024;
         // Addresses wrap at 32 bits, as the chip's do.
@@ -137,7 +139,8 @@ std::optional<C331Picture::Stored> C331Picture::storedAt(long long address, int 
             port >= 0 ? pictures_[static_cast<size_t>(port)] : std::nullopt;
         const int hActive = picture ? picture->hSync + picture->hBack : 0;
         const int vActive = picture ? picture->vSync + picture->vBack : 0;
-        const int hStart = static_cast<int>(field(b10, 0x17, 2)) * (twoPerClock ? 2 : 1) + kCaptureLead;
+        const int hStart =
+            static_cast<int>(field(b10, 0x17, 2)) * (twoPerClock ? 2 : 1) + kCaptureLead;
         const int vStart = static_cast<int>(field(b10, 0x1B, 2)) - 1;
         s.srcX = hStart - hActive + unshrunk(s.x, captured, hKept);
         s.srcY = vStart - vActive + unshrunk(s.y, height, vKept);
@@ -169,7 +172,8 @@ ChannelPicture C331Picture::decode(int och) const {
     const int y1 = std::clamp(static_cast<int>(field(b08, 0x36, 2)), y0, v1);
     p.area = PictureRect{x0 - h0, y0 - v0, x1 - x0, y1 - y0};
     const uint32_t rotation = field(b16, 0x6C, 2);
-    p.frozen = (rotation & 0xF) == (rotation >> 4 & 0xF) && (rotation & 0xF) == (rotation >> 8 & 0xF) &&
+    p.frozen = (rotation & 0xF) == (rotation >> 4 & 0xF) &&
+               (rotation & 0xF) == (rotation >> 8 & 0xF) &&
                (rotation & 0xF) == (rotation >> 12 & 0xF);
     if (!p.on || p.area.w == 0 || p.area.h == 0)
         return p;
@@ -191,11 +195,8 @@ ChannelPicture C331Picture::decode(int och) const {
     const bool zoomDown = reg(b0A, 0x44) == kZoomDown;
     const int hz = static_cast<int>(field(b0A, 0x49, 2));
     const int vz = static_cast<int>(field(b0A, 0x4E, 2));
-    auto span = [](bool zoom, int ratio, int out) {
-        if (!zoom || ratio <= 0)
-            return out;
-        return static_cast<int>((static_cast<long long>(out - 1) * ratio + kOne - 1) / kOne) + 1;
-    };
+    // A zoom by r shows of n output pixels ceil((n - 1) (r - 1) / 65536) + 1 source pixels.
+    auto span = [](bool zoom, int ratio, int out) { return zoom ? kept(out, ratio) : out; };
     const int across = span(zoomAcross, hz, p.area.w);
     const int down = span(zoomDown, vz, p.area.h);
     // Every buffer the channel reads must hold the same part of the same picture.
@@ -222,9 +223,10 @@ ChannelPicture C331Picture::decode(int och) const {
             leadX = l && zoomAcross && f->x > l->x ? kZoomLead : 0;
             leadY = l && zoomDown && f->y > l->y ? kZoomLead : 0;
         }
-        const std::optional<Stored> a = storedAt(addressIn(f->ich, b, f->x + leadX, f->y + leadY), b);
-        const std::optional<Stored> z = storedAt(
-            addressIn(f->ich, b, f->x + leadX + across - 1, f->y + leadY + down - 1), b);
+        const std::optional<Stored> a =
+            storedAt(addressIn(f->ich, b, f->x + leadX, f->y + leadY), b);
+        const std::optional<Stored> z =
+            storedAt(addressIn(f->ich, b, f->x + leadX + across - 1, f->y + leadY + down - 1), b);
         if (!a || !z) {
             p.faults.push_back("buffer " + std::to_string(b) + " reads past the picture");
             return p;
@@ -295,7 +297,8 @@ std::vector<PixelSource> C331Picture::at(int position, int x, int y) const {
             continue;
         int weight = 128;
         if (position < 4)
-            weight = k <= 4 ? reg(0x0E + kBlock * position, 0x11 + 5 * set + static_cast<int>(k)) : 0;
+            weight =
+                k <= 4 ? reg(0x0E + kBlock * position, 0x11 + 5 * set + static_cast<int>(k)) : 0;
         if (weight == 0)
             continue;
         const ChannelPicture& c = channels_[och];

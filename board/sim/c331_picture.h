@@ -73,11 +73,11 @@ struct PictureRect {
 
 struct ChannelPicture {
     bool on = false;
-    bool background = false;  // shows its background colour in place of the picture
-    PictureRect area;         // in the channel's picture
-    int input = -1;           // device input 0 DVI, 1 HDMI1, 2 HDMI2, 3 HDMI3; -1 none
-    int port = -1;            // the chip port it comes in on
-    PictureRect source;       // of the input's picture
+    bool background = false;        // shows its background colour in place of the picture
+    PictureRect area;               // in the channel's picture
+    int input = -1;                 // device input 0 DVI, 1 HDMI1, 2 HDMI2, 3 HDMI3; -1 none
+    int port = -1;                  // the chip port it comes in on
+    PictureRect source;             // of the input's picture
     double hScale = 0, vScale = 0;  // area size / source size
     bool frozen = false;
     bool hMirror = false, vMirror = false;
@@ -88,7 +88,7 @@ struct ChannelPicture {
 // One layer's part in a pixel of a panel position.
 struct PixelSource {
     int channel = -1;
-    int input = -1;  // -1: the channel's background
+    int input = -1;    // -1: the channel's background
     int x = 0, y = 0;  // pixel of the input's picture
     int weight = 0;    // 128: full
 };

@@ -219,7 +219,8 @@ TEST(OutputChannels, TablesAndLayerListsFollowPriority) {
     overlay_channels(w, 2, overlay);
     const ChannelTables t = channel_tables(w, 2);
     EXPECT_EQ(std::vector<int>(t.winNum, t.winNum + 8), (std::vector<int>{0, 1, 6, 6, 6, 6, 6, 6}));
-    EXPECT_EQ(std::vector<int>(t.areaNum, t.areaNum + 8), (std::vector<int>{0, 0, 8, 8, 8, 8, 8, 8}));
+    EXPECT_EQ(std::vector<int>(t.areaNum, t.areaNum + 8),
+              (std::vector<int>{0, 0, 8, 8, 8, 8, 8, 8}));
     int och[8];
     channels_of(t, 1, och);
     EXPECT_EQ(och[0], 1);
@@ -612,8 +613,8 @@ TEST(RandomLayouts, InputChannelsNeverHaveTwoOwnersAndCountsMatchTheLists) {
                 }
                 demand += n;
             }
-            EXPECT_EQ(static_cast<int>(std::count_if(t.owner, t.owner + 8,
-                                                     [](int o) { return o != kFree; })),
+            EXPECT_EQ(static_cast<int>(
+                          std::count_if(t.owner, t.owner + 8, [](int o) { return o != kFree; })),
                       demand);
         }
     }
