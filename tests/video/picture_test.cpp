@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QMutexLocker>
+#include <string>
 #include <vector>
 
 #include "board/sim/hdmi_sources.h"
@@ -421,7 +422,10 @@ INSTANTIATE_TEST_SUITE_P(Heights, BlockNrTest,
                                            BlockCase{5, 0, 384, 96, 48},   // 540
                                            BlockCase{4, 3, 342, 86, 16},   // 720
                                            BlockCase{16, 3, 768, 192, 36}  // 1080
-                                           ));
+                                           ),
+                         [](const ::testing::TestParamInfo<BlockCase>& info) {
+                             return "Vic" + std::to_string(info.param.vic);
+                         });
 
 TEST_F(PictureTest, A576LinePortGetsNoBlockNoiseReduction) {
     manager->PM_BNR[kPortHdmi1] = 2;
