@@ -647,8 +647,8 @@ public:
     bool update_muc_file(const upgrade::UpgradePackage& package, u32 offset, u32 length);
     bool update_txc_file(const upgrade::UpgradePackage& package, u8 flash_select, u32 offset,
                          u32 length);
-    bool update_c331_osd_font_file(const upgrade::UpgradePackage& package, u32 offset,
-                                   u32 length, u32 address);
+    bool update_c331_osd_font_file(const upgrade::UpgradePackage& package, u32 offset, u32 length,
+                                   u32 address);
     // The last upgrade's start and end time ("h:m:s    h:m:s"), and whether it failed:
     // set before reason 104 is raised.
     QString usb_upgrade_time() const;

@@ -78,8 +78,12 @@ int from_bcd(u8 value) {
 // function.
 bool is_running_application(const u8* version) {
     using namespace app_version;
-    const int mine[6] = {from_bcd(static_cast<u8>(year & 0xFF)), from_bcd(month), from_bcd(day),
-                         major, minor, patch};
+    const int mine[6] = {from_bcd(static_cast<u8>(year & 0xFF)),
+                         from_bcd(month),
+                         from_bcd(day),
+                         major,
+                         minor,
+                         patch};
     for (int i = 0; i < 6; ++i)
         if (version[i] != mine[i])
             return false;
@@ -109,11 +113,12 @@ void trace_package(const UpgradePackage& package) {
                 head.FileVersion, head.PublishType);
     std::printf("\n ControllerType = %#x ,FileNum = %u\n", head.ControllerType, head.FileNum);
     for (const UPGRADE_CHILD_HEAD& child : package.children())
-        std::printf("\n file_type = %u ,file_len = %#x ,file_offset = %#x ,Version = "
-                    "%u-%u-%u %u.%u.%u ,File_Flashaddr = %#x ,SecNum = %u\n",
-                    child.file_type, child.file_len, child.file_offset, child.Version[0],
-                    child.Version[1], child.Version[2], child.Version[3], child.Version[4],
-                    child.Version[5], child.File_Flashaddr, child.SecNum);
+        std::printf(
+            "\n file_type = %u ,file_len = %#x ,file_offset = %#x ,Version = "
+            "%u-%u-%u %u.%u.%u ,File_Flashaddr = %#x ,SecNum = %u\n",
+            child.file_type, child.file_len, child.file_offset, child.Version[0], child.Version[1],
+            child.Version[2], child.Version[3], child.Version[4], child.Version[5],
+            child.File_Flashaddr, child.SecNum);
 }
 
 void trace_image_head(const upgrade::FPGA_IMAGE_HEAD& image) {
@@ -153,9 +158,9 @@ struct Install {
     enum Kind { Skip, Application, FpgaImage, Font, Refuse } kind = Skip;
     u32 offset = 0;
     u32 length = 0;
-    u8 fpga = 0;       // FpgaImage
-    u32 address = 0;   // Font: where it goes in the serial flash
-    QString reason;    // Refuse
+    u8 fpga = 0;      // FpgaImage
+    u32 address = 0;  // Font: where it goes in the serial flash
+    QString reason;   // Refuse
 };
 
 Install refuse(const QString& reason) {
@@ -199,24 +204,24 @@ Install fpga_child(const fpga_manage& manager, const UpgradePackage& package,
         std::fprintf(stderr,
                      "USB upgrade: %s: the image of FPGA %d is skipped, its flash is not "
                      "opened on this device\n",
-                     qPrintable(file_name(package.path())), fpga + 1);
+                     qPrintable(file_name(package.path())), fpga);
         return install;
     }
     u8 head[upgrade::kFpgaImageHeadSize];
     if (!package.holds(child.file_offset, sizeof head))
-        return refuse(QString("FPGA %1 image head lies past the end of the package").arg(fpga + 1));
+        return refuse(QString("FPGA %1 image head lies past the end of the package").arg(fpga));
     if (!package.read(child.file_offset, head, sizeof head))
-        return refuse(QString("FPGA %1 image head cannot be read").arg(fpga + 1));
+        return refuse(QString("FPGA %1 image head cannot be read").arg(fpga));
     const upgrade::FPGA_IMAGE_HEAD image = upgrade::parse_fpga_image_head(head);
     trace_image_head(image);
     if (image.file_len == 0)
-        return refuse(QString("FPGA %1 image is empty").arg(fpga + 1));
+        return refuse(QString("FPGA %1 image is empty").arg(fpga));
     if (round_to_sector(image.file_len) > fpga_manage::kFpgaImageLimit)
         return refuse(QString("FPGA %1 image of %2 bytes would reach the records at 0x301000")
-                          .arg(fpga + 1)
+                          .arg(fpga)
                           .arg(image.file_len));
     if (!package.holds(u64{child.file_offset} + sizeof head, image.file_len))
-        return refuse(QString("FPGA %1 image reaches past the end of the package").arg(fpga + 1));
+        return refuse(QString("FPGA %1 image reaches past the end of the package").arg(fpga));
     install.kind = Install::FpgaImage;
     install.fpga = fpga;
     install.offset = child.file_offset;
@@ -461,7 +466,7 @@ bool fpga_manage::update_muc_file(const UpgradePackage& package, u32 offset, u32
 
 bool fpga_manage::update_txc_file(const UpgradePackage& package, u8 flash_select, u32 offset,
                                   u32 length) {
-    const int fpga = flash_select == fpga_drv::kFlashSelectFpga0 ? 1 : 2;
+    const int fpga = flash_select == fpga_drv::kFlashSelectFpga0 ? 0 : 1;
     auto fail = [&](const QString& what) {
         usb_fail(package.path(), QString("FPGA %1 image: %2").arg(fpga).arg(what));
         return false;

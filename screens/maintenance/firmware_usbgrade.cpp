@@ -162,8 +162,8 @@ void firmware_usbgrade::upgrade_file_list() {
         connect(arrow(frame_file_, "Button_previous", 5, ":/png/previous.png"),
                 &QAbstractButton::clicked, this, &firmware_usbgrade::krx_Button_previous_clicked);
     if (page_ < last_page_)
-        connect(arrow(frame_file_, "Button_next", 80, ":/png/next.png"),
-                &QAbstractButton::clicked, this, &firmware_usbgrade::krx_Button_next_clicked);
+        connect(arrow(frame_file_, "Button_next", 80, ":/png/next.png"), &QAbstractButton::clicked,
+                this, &firmware_usbgrade::krx_Button_next_clicked);
     frame_file_->show();
 }
 
