@@ -30,7 +30,6 @@
 #include "fpga/upgrade_package.h"
 #include "screens/settings/app_version.h"
 #include "ui/mainwindow.h"
-#include "video/c331_manage.h"
 
 using upgrade::UPGRADE_CHILD_HEAD;
 using upgrade::UpgradePackage;
@@ -155,12 +154,11 @@ bool reads_back(const std::string& file, const u8* data, u32 length) {
 
 // What the installer does with one child.
 struct Install {
-    enum Kind { Skip, Application, FpgaImage, Font, Refuse } kind = Skip;
+    enum Kind { Skip, Application, FpgaImage, Refuse } kind = Skip;
     u32 offset = 0;
     u32 length = 0;
-    u8 fpga = 0;      // FpgaImage
-    u32 address = 0;  // Font: where it goes in the serial flash
-    QString reason;   // Refuse
+    u8 fpga = 0;     // FpgaImage
+    QString reason;  // Refuse
 };
 
 Install refuse(const QString& reason) {
@@ -229,6 +227,8 @@ Install fpga_child(const fpga_manage& manager, const UpgradePackage& package,
     return install;
 }
 
+// A font child is checked as any other, then refused: this program cannot yet write the
+// video processor's serial flash, and a package is installed whole or not at all.
 Install font_child(const UpgradePackage& package, const UPGRADE_CHILD_HEAD& child) {
     Install install;
     KrxRamPara* store = KrxRamPara::p_krxrampara_config;
@@ -257,11 +257,7 @@ Install font_child(const UpgradePackage& package, const UPGRADE_CHILD_HEAD& chil
         return refuse(QString("font of %1 bytes is longer than its set's %2 bytes")
                           .arg(child.file_len)
                           .arg(region->room));
-    install.kind = Install::Font;
-    install.offset = child.file_offset;
-    install.length = child.file_len;
-    install.address = region->address;
-    return install;
+    return refuse("OSD fonts cannot be written to the video processor's flash yet");
 }
 
 Install plan_child(const fpga_manage& manager, const UpgradePackage& package,
@@ -423,11 +419,6 @@ void fpga_manage::install_package(const QString& path) {
                     (install.fpga == 0 ? downing_txc1 : downing_txc2) = 1;
                 break;
             }
-            case Install::Font:
-                if (update_c331_osd_font_file(package, install.offset, install.length,
-                                              install.address))
-                    downing_osd = 1;
-                break;
             default:
                 break;
         }
@@ -500,11 +491,6 @@ bool fpga_manage::update_txc_file(const UpgradePackage& package, u8 flash_select
     return true;
 }
 
-bool fpga_manage::update_c331_osd_font_file(const UpgradePackage& package, u32, u32, u32) {
-    usb_fail(package.path(), "font writing is not built yet");
-    return false;
-}
-
 bool fpga_manage::install_application() {
     if (Utils::system_mutex("chmod 777 -R /data/app") != 0) {
         usb_fail(kNewApplication, "chmod failed");
@@ -550,10 +536,5 @@ void fpga_manage::reload_written_parts() {
         board::msleep((kResetTicks + 1) * 10);
         set_gpio(fpga_rst_gpio[1], kGpioHigh);
         reset_pending[1] = 0;
-    }
-    c331_manage* video = c331_manage::p_c331_manage;
-    if (downing_osd && video) {
-        video->read_c331_font(video->c331_fd);
-        video->update_font(video->c331_fd);
     }
 }

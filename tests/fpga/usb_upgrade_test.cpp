@@ -276,6 +276,8 @@ TEST_F(UsbUpgrade, EveryRefusedPackageLeavesTheDeviceAsItWas) {
          usbpkg::build({0, 0x8D52, {{13, usbpkg::font(1, 32, 0x10001), {}}}})},
         {"a font shorter than its head",
          usbpkg::build({0, 0x8D52, {{13, usbpkg::font(1, 32, 40), {}, 34}}})},
+        {"a good application with a well-formed font, which cannot be written yet",
+         usbpkg::build({0, 0x8D52, {{10, app, {}}, {13, usbpkg::font(1, 64, 4000), {}}}})},
         {"a good application, then a bad image",
          usbpkg::build({0, 0x8D52, {{10, app, {}}, {7, usbpkg::fpgaImage(Bytes{}), {}}}})},
     };
@@ -362,6 +364,17 @@ TEST_F(UsbUpgrade, AnInstalledApplicationStaysInstalledWhenALaterPackageSkipsIts
             usbpkg::build({0x80, 0x8D52, {{10, usbpkg::pattern(900, 23), usbpkg::kRunningApp}}}));
     upgrade();
     EXPECT_EQ(readFile("/data/app/krxT47N"), app);
+    EXPECT_EQ(g_app_reset_flag.load(), 1);
+}
+
+TEST_F(UsbUpgrade, AFontChildIsNotConsideredWhileEveryFontSetIsPresent) {
+    store->reg_para[43] = 0x3F;
+    const Bytes app = usbpkg::pattern(800, 25);
+    onStick("T5.KRX",
+            usbpkg::build({0, 0x8D52, {{13, usbpkg::font(0, 32, 5000), {}}, {10, app, {}}}}));
+    upgrade();
+    EXPECT_EQ(readFile("/data/app/krxT47N"), app);
+    EXPECT_FALSE(manager->usb_upgrade_failed());
     EXPECT_EQ(g_app_reset_flag.load(), 1);
 }
 
