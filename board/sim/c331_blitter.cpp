@@ -129,6 +129,7 @@ void C331Blitter::command(const C331Chip& chip, uint8_t value, C331ChipMemory& m
             return;
     }
     busyLeft_ = busyReads_;
+    stuckSeen_ = stuck_;
     if (done)
         appendBounded(blits_, blit);
 }

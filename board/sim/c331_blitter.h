@@ -66,8 +66,11 @@ public:
     void fifoPut(uint32_t address, uint8_t byte);
 
     void setBusyReads(int reads) { busyReads_ = reads; }
-    // The busy bit never clears (a fault).
-    void stickBusy(bool stuck) { stuck_ = stuck; }
+    // From the next command on, the busy bit never clears (a fault).
+    void stickBusy(bool stuck) {
+        stuck_ = stuck;
+        stuckSeen_ = false;
+    }
 
     const std::vector<Blit>& blits() const { return blits_; }
     std::vector<uint8_t> fifo(uint32_t address, uint32_t count) const;
@@ -76,7 +79,7 @@ public:
     void clearErrors() { errors_.clear(); }
 
 private:
-    bool busy() const { return stuck_ || busyLeft_ > 0; }
+    bool busy() const { return (stuck_ && stuckSeen_) || busyLeft_ > 0; }
     void command(const C331Chip& chip, uint8_t value, C331ChipMemory& memory);
     bool fill(const C331Chip& chip, C331ChipMemory& memory, Blit& blit);
     bool copy(const C331Chip& chip, C331ChipMemory& memory, Blit& blit);
@@ -89,6 +92,7 @@ private:
     int busyReads_ = 2;
     int busyLeft_ = 0;
     bool stuck_ = false;
+    bool stuckSeen_ = false;  // a command came since the fault was set
     std::vector<Blit> blits_;
     std::vector<std::string> errors_;
 };

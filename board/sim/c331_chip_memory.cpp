@@ -54,8 +54,19 @@ void C331ChipMemory::fill(uint32_t address, uint32_t count, uint8_t value) {
 }
 
 void C331ChipMemory::copy(uint32_t dst, uint32_t src, uint32_t count) {
-    const std::vector<uint8_t> bytes = read(src, count);
-    write(dst, bytes.data(), count);
+    scratch_.resize(count);
+    uint32_t done = 0;
+    while (done < count) {
+        const uint32_t at = src + done;
+        const uint32_t n = std::min(count - done, kPage - at % kPage);
+        auto it = pages_.find(at / kPage);
+        if (it != pages_.end())
+            std::memcpy(scratch_.data() + done, it->second.get() + at % kPage, n);
+        else
+            std::memset(scratch_.data() + done, 0, n);
+        done += n;
+    }
+    write(dst, scratch_.data(), count);
 }
 
 }  // namespace sim

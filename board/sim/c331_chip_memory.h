@@ -42,6 +42,7 @@ private:
     uint8_t* page(uint32_t address);
 
     std::unordered_map<uint32_t, std::unique_ptr<uint8_t, Free>> pages_;
+    std::vector<uint8_t> scratch_;  // a copy's bytes on their way
 };
 
 struct C331Palette {

@@ -67,7 +67,7 @@ public:
         EraseBusy,        // 0x54 bit 3
         WriteInProgress,  // 0x55 bit 0
         WriteEnable,      // 0x55 bit 1
-        BlitterBusy,      // 0x17 bit 0
+        BlitterBusy,      // 0x17 bit 0, from the next blitter command on
     };
     enum class Op { Program, Erase, Read, Dma, WriteDisable };
     struct Operation {

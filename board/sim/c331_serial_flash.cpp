@@ -1,5 +1,6 @@
 #include "board/sim/c331_serial_flash.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace sim {
@@ -25,9 +26,16 @@ uint8_t C331SerialFlash::read(uint32_t address) const {
 }
 
 std::vector<uint8_t> C331SerialFlash::read(uint32_t address, uint32_t count) const {
-    std::vector<uint8_t> out(count);
-    for (uint32_t i = 0; i < count; ++i)
-        out[i] = read(address + i);
+    std::vector<uint8_t> out(count, kErased);
+    uint32_t done = 0;
+    while (done < count) {
+        const uint32_t at = address + done;
+        const uint32_t n = std::min(count - done, kBlock - at % kBlock);
+        auto it = blocks_.find(at / kBlock);
+        if (it != blocks_.end())
+            std::memcpy(out.data() + done, it->second.get() + at % kBlock, n);
+        done += n;
+    }
     return out;
 }
 
