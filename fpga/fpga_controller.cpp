@@ -621,7 +621,10 @@ void fpga_manage::update_eth_state(unsigned char fpga) {
         for (u8 port = 0; port < 6; ++port) {
             if (low & (1u << port))
                 continue;
+            // The FPGA's RAM follows the image: only bytes that held something are sent.
             for (u16 offset : kPortBytes[port]) {
+                if (image[offset] == 0)
+                    continue;
                 image[offset] = 0;
                 cleared.push_back(offset);
             }

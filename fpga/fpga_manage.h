@@ -25,7 +25,8 @@
 // The manager's work is split by topic: fpga_manage.cpp (link and start-up),
 // fpga_manage_thread.cpp (thread, pass, power-up, output start, link watch),
 // fpga_controller.cpp (controller registers, command area, parameter RAM, records),
-// fpga_brightness.cpp, fpga_card_receive.cpp, fpga_card_jobs.cpp, fpga_rcv_recovery.cpp,
+// fpga_brightness.cpp, the receiving-card side (fpga_card_packets.cpp, fpga_card_transmit.cpp,
+// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp,
 // fpga_passthrough.cpp and usb_upgrade.cpp.
 #pragma once
 
@@ -38,6 +39,7 @@
 
 #include "core/types.h"
 #include "fpga/clock_record_run.h"
+#include "fpga/rcv_card_cmd.h"
 #include "fpga/time_real_type.h"
 
 class fpga_drv;
@@ -312,13 +314,77 @@ public:
     void Extension_function();
     void Power_ctrl_init();
 
+    // Receiving-card packets. Each builder fills the caller's buffer (at least the packet's
+    // length) and returns the packet's length; all but rcv_card_cmd_create also store it in
+    // g_send_para.packet_len. A packet that would pass 1024 bytes is not built (0).
+    u16 rcv_card_cmd_create(unsigned char* buf, unsigned char port);
+    u16 load_write_ram_cmd_create(unsigned char port, unsigned short card, unsigned int address,
+                                  const unsigned char* data, unsigned short len, unsigned char* buf,
+                                  bool all);
+    u16 rcv_active_firmware_cmd_create(unsigned char port, unsigned short card,
+                                       const unsigned char* data, unsigned short len,
+                                       unsigned char* buf);
+    u16 ram_reset_cmd_create(unsigned char* buf, const SCAN_PARA* op, unsigned char port);
+    u16 save_para_cmd_create(unsigned char* buf, unsigned char port);
+    u16 load_write_reg_cmd_create(unsigned char port, unsigned short card,
+                                  const unsigned char* data, unsigned short len, unsigned char* buf,
+                                  bool all);
+    u16 load_write_user_defined_cmd_create(unsigned char port, unsigned short card,
+                                           const unsigned char* data, unsigned short len,
+                                           unsigned char* buf, bool all);
+    u16 rcv_reconfig_cmd_create(unsigned char port, unsigned short card, const unsigned char* data,
+                                unsigned short len, unsigned char* buf);
+    u16 load_search_rxc_cmd_create(unsigned char port, const unsigned char* data,
+                                   unsigned short len, unsigned char* buf);
+    u16 save_para2flash_cmd_create(unsigned char port, unsigned short card, unsigned char* buf,
+                                   bool all);
+    u16 mapping_enable_cmd_create(unsigned char port, unsigned char* buf);
+
+    // Port transmit. Send_to_port puts a frame of 1..1024 bytes on net port 0..15 of an FPGA:
+    // 1 sent; 0 refused (port, length) or failed (the port's pair stayed busy past the
+    // time-out, or the FPGA did not take the frame).
+    int Send_to_port(const unsigned char* frame, unsigned short len, unsigned short port,
+                     unsigned char fpga);
+    // 1 once the port's pair can take a frame, 0 after 3 s busy or for a port above 15.
+    int wait_fpga_send_ready(unsigned char port, unsigned char fpga);
+    // The frame to every linked port 0..5 of FPGA 0 that has cards, its port bits set per
+    // port.
+    void multi_port_send(unsigned char* frame, unsigned short len);
+    // Cards on port 0..5 of FPGA 0 as the search found them (0 for any other port), limited
+    // below the broadcast addresses.
+    u16 get_port_card_num(unsigned char port);
+    // Cards on ports 0..5 of an FPGA together.
+    u16 check_netport_card(unsigned char fpga);
+    // A set-up packet for the jobs: clears the card-replied flag, arms it for the answer of
+    // that port and card (any card of the port for a packet to all cards) with the packet's
+    // opcode, and sends the packet. Send_to_port's result.
+    int send_setup_packet(const unsigned char* packet, unsigned short len, unsigned char port,
+                          unsigned char fpga);
+
     // Receive path and card search.
     void reg_IRQ_Dealwith(unsigned char fpga, unsigned char force);
     void Rcv_data_from_eth(unsigned char fpga);
+    // 1 when a search answer was taken.
+    int deal_with_search_concurrent(unsigned char fpga);
+    void Search_concurrent_back_result(unsigned char* frame, unsigned char group,
+                                       unsigned char fpga, unsigned int length);
+    void update_eth_rcv_num(const unsigned char* frame, unsigned char port, unsigned char fpga);
+    void check_fpga_net_data_status(unsigned char fpga);
     void Check_search_card();
     void Search_Card_Cmd();
+    void CHECK_search_cmd_status();
+    // Builds and sends one search packet (id: the configuration id a recovery query asks
+    // for, 0 for the card search).
+    void check_error_rcv_search_card_cmd(unsigned int port, unsigned char fpga, unsigned int id,
+                                         unsigned int extra, unsigned char flag);
+    // Hands an answer meant for the PC to the transport that carried the request.
+    void forward_to_pc(unsigned char* frame, unsigned int last, unsigned char group,
+                       unsigned char fpga);
 
     // Receiving-card jobs.
+    // Position of card `index` of the chain in the wizard's cabinet grid; x and y are left
+    // as they are for a pattern outside 1..16, an empty grid or an index beyond it.
+    void get_rcvcard_x_y(int index, unsigned short* x, unsigned short* y);
     void SmartMapping_deal();
     void save_para_deal();
     void mapping_enable_deal();
@@ -443,8 +509,30 @@ public:
     u8 vbo_substep[kFpgaCount] = {};
     u16 vbo_count[kFpgaCount] = {};
 
-    // Card search (receive path).
-    u32 search_sent_mask = 0;
+    // Card search and receive path. The receive path also runs on a remote transport's
+    // thread (under passby_mutex) while the search and the jobs run on the FPGA thread.
+    std::atomic<u32> search_sent_mask{0};    // bit p: port p searched in this cycle
+    std::atomic<u32> search_answer_mask{0};  // bit 8f + buffer; bits 31, 30: evaluate
+    std::atomic<u8> card_answer_ready{0};    // a register or RAM answer for the device
+    u8 card_answer[130] = {};                // its bytes 9..138
+    // The answer a job waits for: 0 none, else port + 1 in bits 24..31, the opcode in bits
+    // 16..23 and the card in bits 0..11 (0x0FFF: any card of the port).
+    std::atomic<u32> card_reply_expected{0};
+    // The port (0xFF none) and configuration id of the recovery query's search packet.
+    std::atomic<u8> recovery_query_port{0xFF};
+    std::atomic<u32> recovery_query_id{0};
+    // Answers dropped: a bad check byte, or too short for the fields they must hold.
+    std::atomic<u32> rcv_check_errors{0};
+    std::atomic<u32> rcv_short_frames{0};
+    // One frame at a time through the net ports: the FPGA thread and a remote transport
+    // must not load the same pair between each other's RAM write and strobe.
+    std::mutex transmit_mutex;
+    // PC broadcast bookkeeping shared with the pass-through.
+    std::atomic<u8> multi_active{0};
+    std::atomic<u8> multi_tag{0};
+    std::atomic<u32> multi_answer_mask{0};
+    std::atomic<u8> multi_sent{0};
+    std::atomic<u32> multi_sent_time{0};
 
     rcvRecovery* p_rcvRecovery = nullptr;
 
@@ -477,6 +565,23 @@ private:
     bool erase_record(u32 sector);
     u8* area_base(Area area, u8 fpga, unsigned* size);
     u16 image_u16(u8 fpga, unsigned offset) const;
+    // What a valid answer frame of a receive buffer is, and where it goes.
+    void classify_card_answer(u8* frame, unsigned last, u8 group, u8 fpga);
+    // Sets the card-replied flag when the answer is the one the running job waits for.
+    void card_replied(const u8* frame, u8 group, u8 fpga);
+    // Stores a search answer's card count and status byte for a port and writes them to
+    // the FPGA's parameter RAM.
+    void store_card_count(const u8* frame, u8 port, u8 fpga);
+    // Smart-mapping steps and the steps the save and mapping jobs share.
+    void smart_mapping_send_card();
+    void smart_mapping_send_reset();
+    void port_job_step(u8 job);
+    // While a card's answer is awaited: the heartbeat on the posting screen's bar.
+    void job_waiting_animation();
+    // The answer came or the time ran out; true when the job goes on.
+    bool job_answer_or_timeout(u32 timeout_ticks);
+    // While the PC talks to the cards the jobs stand still; true when they may go on.
+    bool job_pc_pause();
     void set_image_u16(u8 fpga, unsigned offset, u16 value);
 
     std::atomic<bool> thread_started{false};

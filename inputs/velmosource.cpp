@@ -131,7 +131,7 @@ velmosource::velmosource()
       hotplug_low{},
       hotplug_stamp{} {
     writeLogMsg(3, "====velmosource::velmosource()=====");
-    it6602 = new velmo_it6602();
+    it6602 = new velmo_it6602(hdminfo);
     ite6805 = new ite6805_sys();
     it66121 = new it66121_sys();
     i2c = new Drv_I2C0();

@@ -31,6 +31,25 @@ void FocusRing::setItems(const std::vector<QWidget*>& items) {
     restyleAll();
 }
 
+void FocusRing::setItemStyle(QWidget* item, const FocusStyle& style) {
+    for (auto& entry : itemStyles_) {
+        if (entry.first == item) {
+            entry.second = style;
+            restyleAll();
+            return;
+        }
+    }
+    itemStyles_.emplace_back(item, style);
+    restyleAll();
+}
+
+const FocusStyle& FocusRing::styleOf(int index) const {
+    for (const auto& entry : itemStyles_)
+        if (entry.first == items_[index])
+            return entry.second;
+    return style_;
+}
+
 void FocusRing::setAvailable(QWidget* item, bool available) {
     for (size_t i = 0; i < items_.size(); ++i) {
         if (items_[i] != item)
@@ -77,7 +96,8 @@ void FocusRing::restyle(int index) {
     if (index < 0 || index >= size())
         return;
     const bool focused = index == ui_select_;
-    const QString& sheet = available_[index] ? (focused ? style_.focused : style_.idle)
-                                             : (focused ? style_.disabledFocused : style_.disabled);
+    const FocusStyle& style = styleOf(index);
+    const QString& sheet = available_[index] ? (focused ? style.focused : style.idle)
+                                             : (focused ? style.disabledFocused : style.disabled);
     items_[index]->setStyleSheet(sheet);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <utility>
 #include <vector>
 
 #include "core/types.h"
@@ -26,6 +27,9 @@ extern const FocusStyle pair;
 class FocusRing {
 public:
     void setStyle(const FocusStyle& style) { style_ = style; }
+    // An item whose looks differ from the ring's (a field among buttons, the first octet
+    // of an address row).
+    void setItemStyle(QWidget* item, const FocusStyle& style);
     // Fills the items in focus order; item 0 becomes the focused one.
     void setItems(const std::vector<QWidget*>& items);
     // An unavailable item stays reachable but shows the disabled styles.
@@ -45,7 +49,10 @@ public:
 private:
     void restyle(int index);
 
+    const FocusStyle& styleOf(int index) const;
+
     FocusStyle style_ = focus_style::hub;
+    std::vector<std::pair<QWidget*, FocusStyle>> itemStyles_;
     std::vector<QWidget*> items_;
     std::vector<bool> available_;
     u8 ui_select_ = 0;

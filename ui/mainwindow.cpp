@@ -9,6 +9,7 @@
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "core/utils.h"
+#include "screens/settings/machinestate.h"
 #include "screens/sources/custommode.h"
 #include "ui/agelog.h"
 #include "ui/firmwareupdate.h"
@@ -56,8 +57,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent, Qt::FramelessWindo
     back->setPixmap(QPixmap(":/png/back_return.png"));
     focus_.setStyle(focus_style::hub);
     focus_.setItems({machinestate_, usermode_, tools_, output_});
-    // The device-information screen comes with the settings screens.
-    focus_.setAvailable(machinestate_, false);
     setFocusPolicy(Qt::StrongFocus);
     g_numberkeyboard = new NumberKeyboard(nullptr);
     g_tip = new TIP(nullptr);
@@ -93,7 +92,9 @@ void MainWindow::syncUpdate() {
         language_changed();
 }
 
-void MainWindow::on_machinestate_clicked() {}
+void MainWindow::on_machinestate_clicked() {
+    openScreen(g_machinestate, page::machinestate);
+}
 
 void MainWindow::on_usermode_clicked() {
     CustomMode::openFromMainWindow();

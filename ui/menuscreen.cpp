@@ -88,7 +88,7 @@ void MenuScreen::keyPressEvent(QKeyEvent* event) {
 void MenuScreen::keyReleaseEvent(QKeyEvent* event) {
     const int code = event->key();
     const PanelKey key = panelKey(code);
-    traceRelease(traceName_, key, focus.ui_select());
+    traceRelease(traceName_, key, tracedSelect());
     switch (key) {
         case PanelKey::Left:
             keyLeft();
@@ -154,18 +154,39 @@ void MenuScreen::addKeyNotes() {
 void MenuScreen::connectKeypad(const std::vector<My_lineEdit*>& fields) {
     for (My_lineEdit* field : fields)
         connect(field, SIGNAL(send_show(QString)), this, SLOT(show_numberkeyboard_ui(QString)));
-    if (g_numberkeyboard)
-        connect(g_numberkeyboard, SIGNAL(sendKeyBoardUIDataToLineEdit(QString)), this,
-                SLOT(confirmString(QString)));
 }
 
 void MenuScreen::showKeypad(QLineEdit* field, const QString& title) {
     if (!g_numberkeyboard || !field)
         return;
     g_lineedit = field;
+    keypadField_ = field;
     editedField_ = field->objectName();
     g_numberkeyboard->label_show(title, field->text());
+    const QMetaObject::Connection result =
+        connect(g_numberkeyboard, SIGNAL(sendKeyBoardUIDataToLineEdit(QString)), this,
+                SLOT(confirmString(QString)));
     g_numberkeyboard->exec();
+    disconnect(result);
+}
+
+bool MenuScreen::askKeypad(const QString& title, const QString& text, QString* entry) {
+    if (!g_numberkeyboard)
+        return false;
+    bool confirmed = false;
+    QString typed;
+    g_numberkeyboard->label_show(title, text);
+    const QMetaObject::Connection result =
+        connect(g_numberkeyboard, &NumberKeyboard::sendKeyBoardUIDataToLineEdit, this,
+                [&confirmed, &typed](const QString& text) {
+                    confirmed = true;
+                    typed = text;
+                });
+    g_numberkeyboard->exec();
+    disconnect(result);
+    if (confirmed && entry)
+        *entry = typed;
+    return confirmed;
 }
 
 void applyToImage(const std::function<void(RamParaImage&)>& edit) {

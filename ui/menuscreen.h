@@ -8,6 +8,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QLineEdit>
+#include <QPointer>
 #include <functional>
 #include <vector>
 
@@ -17,7 +19,6 @@
 
 class QAbstractButton;
 class QLabel;
-class QLineEdit;
 class QKeyEvent;
 class My_lineEdit;
 struct RamParaImage;
@@ -58,6 +59,9 @@ protected:
     // front, in that order.
     void backTo(const std::function<void()>& parentRefresh, u8 parentPage);
 
+    // The index the Left and Right traces carry: the focused item's, unless the screen
+    // counts its selection otherwise.
+    virtual u8 tracedSelect() const { return focus.ui_select(); }
     virtual void keyLeft() { focus.move(-1); }
     virtual void keyRight() { focus.move(1); }
     // Runs the item under the focus: a button is clicked, which runs its slot.
@@ -78,14 +82,19 @@ protected:
     void addKeyNotes();
 
     // Keypad screens: each field's send_show reaches the screen's slot
-    // show_numberkeyboard_ui(QString), and the keypad's result its slot confirmString(QString)
-    // (the screen declares both slots).
+    // show_numberkeyboard_ui(QString) (the screen declares it, and confirmString(QString)).
     void connectKeypad(const std::vector<My_lineEdit*>& fields);
     // Opens the shared keypad for field: g_lineedit, the remembered field name, the title
-    // and the field's text, then the keypad's modal loop (the result reaches
-    // confirmString before it returns).
+    // and the field's text, then the keypad's modal loop. The keypad's result reaches this
+    // screen's confirmString, before the loop returns, and no other screen: the keypad is
+    // shared, and a screen below must not take the entry of a keypad opened above it.
     void showKeypad(QLineEdit* field, const QString& title);
+    // Runs the keypad without a field; true, with the entry, when its OK was pressed (not
+    // its close key).
+    bool askKeypad(const QString& title, const QString& text, QString* entry);
     const QString& editedField() const { return editedField_; }
+    // The field the keypad was last opened for; null once that field is gone.
+    QLineEdit* keypadField() const { return keypadField_; }
 
     FocusRing focus;
     krx_keyboard keyboard;
@@ -94,6 +103,7 @@ private:
     const char* traceName_;
     std::function<void()> clearPointer_;
     QString editedField_;
+    QPointer<QLineEdit> keypadField_;
 };
 
 // The apply idiom: edits the live parameter image under the apply lock and asks the

@@ -4,6 +4,9 @@
 #include <QLabel>
 
 #include "core/krxrampara.h"
+#include "screens/settings/advancedoption.h"
+#include "screens/settings/imagequality.h"
+#include "screens/settings/linkoption.h"
 #include "ui/language.h"
 #include "ui/mainwindow.h"
 #include "ui/pages.h"
@@ -26,8 +29,7 @@ Option::Option(QWidget* parent) : MenuScreen("Option", parent) {
     connect(smart_mapping_, &QAbstractButton::clicked, this, &Option::on_smart_mapping_clicked);
     focus.setStyle(focus_style::hub);
     focus.setItems({link_set_, image_quality_, AdvanceButton_, test_chart_, smart_mapping_});
-    for (QAbstractButton* waiting :
-         {link_set_, image_quality_, AdvanceButton_, test_chart_, smart_mapping_})
+    for (QAbstractButton* waiting : {test_chart_, smart_mapping_})
         focus.setAvailable(waiting, false);
     language_changed();
 }
@@ -61,11 +63,17 @@ void Option::slot_Button_back_clicked() {
         page::mainwindow);
 }
 
-void Option::on_link_set_clicked() {}
+void Option::on_link_set_clicked() {
+    openScreen(g_linkoption, page::linkoption);
+}
 
-void Option::on_image_quality_clicked() {}
+void Option::on_image_quality_clicked() {
+    openScreen(g_imagequality, page::imagequality);
+}
 
-void Option::on_AdvanceButton_clicked() {}
+void Option::on_AdvanceButton_clicked() {
+    openScreen(g_advancedoption, page::advancedoption);
+}
 
 void Option::on_test_chart_clicked() {}
 

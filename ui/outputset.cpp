@@ -4,6 +4,8 @@
 #include <QLabel>
 
 #include "core/krxrampara.h"
+#include "screens/settings/ledset.h"
+#include "screens/settings/netset.h"
 #include "ui/language.h"
 #include "ui/mainwindow.h"
 #include "ui/pages.h"
@@ -24,8 +26,6 @@ OutputSet::OutputSet(QWidget* parent) : MenuScreen("OutputSet", parent) {
     connect(Button_lanset_, &QAbstractButton::clicked, this, &OutputSet::on_Button_lanset_clicked);
     focus.setStyle(focus_style::pair);
     focus.setItems({Button_ledset_, Button_lanset_});
-    focus.setAvailable(Button_ledset_, false);
-    focus.setAvailable(Button_lanset_, false);
     language_changed();
 }
 
@@ -60,6 +60,10 @@ void OutputSet::slot_Button_back_clicked() {
         page::mainwindow);
 }
 
-void OutputSet::on_Button_ledset_clicked() {}
+void OutputSet::on_Button_ledset_clicked() {
+    openScreen(g_ledset, page::ledset);
+}
 
-void OutputSet::on_Button_lanset_clicked() {}
+void OutputSet::on_Button_lanset_clicked() {
+    openScreen(g_netset, page::netset);
+}

@@ -16,7 +16,7 @@ public:
 
 public slots:
     void slot_Button_back_clicked() override;
-    // ledset (page 13) and netset (page 14); the entries wait for their screens.
+    // ledset (page 13) and netset (page 14).
     void on_Button_ledset_clicked();
     void on_Button_lanset_clicked();
 

@@ -8,6 +8,15 @@
 #include "board/board.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "screens/settings/advancedoption.h"
+#include "screens/settings/imagequality.h"
+#include "screens/settings/ledset.h"
+#include "screens/settings/linkoption.h"
+#include "screens/settings/linkwlan.h"
+#include "screens/settings/machinestate.h"
+#include "screens/settings/netset.h"
+#include "screens/settings/quality.h"
+#include "screens/settings/temperature.h"
 #include "screens/sources/custommode.h"
 #include "ui/lockwindow.h"
 #include "ui/mainwindow.h"
@@ -40,6 +49,24 @@ const PageScreen kPages[] = {
      [](int) { g_option->syncUpdate(); }},
     {page::outputset, [] { return static_cast<QWidget*>(g_outputset); },
      [](int) { g_outputset->syncUpdate(); }},
+    {page::machinestate, [] { return static_cast<QWidget*>(g_machinestate); },
+     [](int reason) { g_machinestate->syncUpdate(reason); }},
+    {page::linkoption, [] { return static_cast<QWidget*>(g_linkoption); },
+     [](int) { g_linkoption->syncUpdate(); }},
+    {page::imagequality, [] { return static_cast<QWidget*>(g_imagequality); },
+     [](int) { g_imagequality->syncUpdate(); }},
+    {page::advancedoption, [] { return static_cast<QWidget*>(g_advancedoption); },
+     [](int) { g_advancedoption->syncUpdate(); }},
+    {page::ledset, [] { return static_cast<QWidget*>(g_ledset); },
+     [](int) { g_ledset->syncUpdate(); }},
+    {page::netset, [] { return static_cast<QWidget*>(g_netset); },
+     [](int) { g_netset->syncUpdate(); }},
+    {page::quality, [] { return static_cast<QWidget*>(g_quality); },
+     [](int) { g_quality->syncUpdate(); }},
+    {page::temperature, [] { return static_cast<QWidget*>(g_temperature); },
+     [](int) { g_temperature->syncUpdate(); }},
+    {page::linkwlan, [] { return static_cast<QWidget*>(g_linkwlan); },
+     [](int) { g_linkwlan->syncUpdate(); }},
 };
 
 const PageScreen* pageScreen(u8 page) {

@@ -358,6 +358,7 @@ void mmio_write16(volatile uint16_t* reg, uint16_t value) {
 }
 
 uint16_t mmio_read16(const volatile uint16_t* reg) {
+    sim::SocWindow::loading(reg);
     return *reg;
 }
 

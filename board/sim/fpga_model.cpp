@@ -24,6 +24,7 @@ constexpr uint8_t kStatus = 22;
 constexpr uint8_t kStatusError = 0x08;
 constexpr uint8_t kStatusLocked = 0x10;
 constexpr uint8_t kStatusEvents = 0x60;
+constexpr uint8_t kStatusReceived = 0x20;
 constexpr uint8_t kStatusVideo = 0x80;
 constexpr uint8_t kOutputControl = 23;
 constexpr uint8_t kLock = 40;
@@ -60,18 +61,14 @@ FpgaModel::FpgaModel(int index) : index_(index) {
     int hz = output.value("hz").toInt(60);
     period_ = hz > 0 ? kPeriodClockHz / static_cast<uint32_t>(hz) : 0;
 
-    QJsonValue outputs = scene().value("outputs");
-    QJsonArray ports = outputs.isArray()
-                           ? outputs.toArray()
-                           : QJsonArray{QJsonObject{{"port", 1}, {"fpga", 0}, {"cards", 1}}};
-    for (const QJsonValue& v : ports) {
+    for (const QJsonValue& v : OutputPorts::sceneOutputs()) {
         QJsonObject port = v.toObject();
         int number = port.value("port").toInt(0);
         if (port.value("fpga").toInt(0) != index || number < 1 || number > 16)
             continue;
         links_ |= static_cast<uint16_t>(1u << (number - 1));
-        cards_[number - 1] = port.value("cards").toInt(1);
     }
+    ports_ = std::make_shared<OutputPorts>(index);
 }
 
 std::shared_ptr<FpgaModel> FpgaModel::create(int index) {
@@ -86,6 +83,14 @@ void FpgaModel::attach() {
     window_->addListener([self](uint32_t offset, uint16_t value) {
         if (auto model = self.lock())
             model->padStored(offset, value);
+    });
+    // The service line is up to date whenever the program looks at it: answers the cards
+    // send meanwhile raise it.
+    window_->addReadListener(kServicePad[index_], [self] {
+        if (auto model = self.lock()) {
+            std::lock_guard<std::recursive_mutex> lock(model->mutex_);
+            model->follow();
+        }
     });
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (window_->word(kResetPad[index_]) & kPadHigh) {
@@ -123,12 +128,20 @@ void FpgaModel::follow() {
     }
     if (!configured_ && nowMs() - releasedAt_ >= configMs_)
         configure();
+    if (configured_)
+        collectAnswers();
+}
+
+void FpgaModel::collectAnswers() {
+    if (ports_->advance(nowMs()))
+        updateService();
 }
 
 void FpgaModel::enterReset() {
     inReset_ = true;
     configured_ = false;
     pending_ = false;
+    ports_->fpgaReset();
     updateService();
 }
 
@@ -142,6 +155,7 @@ void FpgaModel::configure() {
         if (sceneSet_[r])
             regs_[r] = sceneRegs_[r];
     blocks_.clear();
+    ports_->fpgaReset();
     dropped_ = false;
     pending_ = false;
     updateService();
@@ -153,10 +167,15 @@ bool FpgaModel::locked() const {
 }
 
 uint8_t FpgaModel::presented(uint8_t number) const {
+    if (ports_->ownsRegister(number))
+        return ports_->readRegister(number);
     switch (number) {
         case kStatus: {
             uint8_t v = regs_[kStatus] &
                         static_cast<uint8_t>(~(kStatusError | kStatusLocked | kStatusVideo | 0x04));
+            // A frame waiting in a receive buffer keeps the receive event up.
+            if (ports_->holdsFrame())
+                v |= kStatusReceived;
             if ((regs_[kLinkControl] & kTrain) && linkError_)
                 v |= kStatusError;
             if (locked()) {
@@ -187,7 +206,7 @@ void FpgaModel::written(uint8_t number) {
 void FpgaModel::updateService() {
     if (!window_)
         return;
-    bool request = configured_ && (regs_[kStatus] & kStatusEvents);
+    bool request = configured_ && (presented(kStatus) & kStatusEvents);
     window_->setWord(kServicePad[index_], request ? 1 : 0);
 }
 
@@ -262,12 +281,22 @@ void FpgaModel::data(const std::vector<uint8_t>& tx, std::vector<uint8_t>& rx) {
         const uint8_t number = static_cast<uint8_t>(c.address);
         if (c.read) {
             rx[0] = presented(number);
+        } else if (ports_->ownsRegister(number)) {
+            ports_->writeRegister(number, c.mask, tx[0], links_, nowMs());
+            collectAnswers();
+            updateService();
         } else {
             uint8_t& r = regs_[number];
             r = static_cast<uint8_t>((r & ~c.mask) | (tx[0] & c.mask));
             written(number);
         }
         access.data = {c.read ? rx[0] : tx[0]};
+    } else if (ports_->ownsBlock(c.block)) {
+        if (c.read)
+            ports_->readRam(c.block, c.address, rx.data(), rx.size());
+        else
+            ports_->writeRam(c.block, c.address, tx.data(), tx.size());
+        access.data = c.read ? rx : tx;
     } else {
         std::vector<uint8_t>& b = block(c.block);
         const bool lost = !c.read && ramFault_[c.block];
@@ -318,6 +347,8 @@ void FpgaModel::setReg(uint8_t number, uint8_t value) {
 std::vector<uint8_t> FpgaModel::ram(uint8_t number, uint32_t address, uint32_t count) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     const_cast<FpgaModel*>(this)->follow();
+    if (ports_->ownsBlock(number))
+        return ports_->peekRam(number, address, count);
     std::vector<uint8_t> out(count, 0);
     auto found = blocks_.find(number);
     if (found == blocks_.end())
@@ -330,6 +361,10 @@ std::vector<uint8_t> FpgaModel::ram(uint8_t number, uint32_t address, uint32_t c
 void FpgaModel::setRam(uint8_t number, uint32_t address, const std::vector<uint8_t>& bytes) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     follow();
+    if (ports_->ownsBlock(number)) {
+        ports_->pokeRam(number, address, bytes);
+        return;
+    }
     std::vector<uint8_t>& b = block(number);
     for (size_t i = 0; i < bytes.size(); ++i)
         b[(address + i) % kBlockSize] = bytes[i];
@@ -374,8 +409,7 @@ uint16_t FpgaModel::links() const {
 }
 
 int FpgaModel::cards(int port) const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return port >= 0 && port < 16 ? cards_[port] : 0;
+    return ports_->cards(port);
 }
 
 void FpgaModel::setOutput(uint16_t width, uint16_t height, uint32_t periodCycles) {
@@ -414,6 +448,7 @@ void FpgaModel::raiseEvent(uint8_t bits) {
 
 bool FpgaModel::serviceRequested() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const_cast<FpgaModel*>(this)->follow();
     return window_ && (window_->word(kServicePad[index_]) & 1);
 }
 
@@ -424,12 +459,16 @@ std::vector<FpgaModel::Access> FpgaModel::log() const {
 
 std::vector<std::string> FpgaModel::protocolErrors() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return errors_;
+    std::vector<std::string> all = errors_;
+    for (const std::string& e : ports_->errors())
+        all.push_back(e);
+    return all;
 }
 
 void FpgaModel::clearProtocolErrors() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     errors_.clear();
+    ports_->clearErrors();
 }
 
 void FpgaModel::clearLog() {

@@ -21,7 +21,8 @@
 // - register 22: bit 3 V-by-One error while the link is trained (register 3 bit 6) on a
 //   faulty link; bit 4 locked once trained and enabled (register 3 bits 6 and 7) on a
 //   sound link; bit 7 video present while locked, the output enabled (register 23 bit 0)
-//   and the measured output non-zero; bits 5 and 6 are events that stay until written 0.
+//   and the measured output non-zero; bits 5 and 6 are events that stay until written 0
+//   (bit 5 also reads 1 while a receive buffer of the output ports holds a frame).
 //   Register 40 bits 2..4 follow the lock. Clearing register 3 bits 6 and 7 drops the
 //   lock, and retrains a link that had dropped.
 // - registers 128 and 144: the link bitmap of output ports 0..7 and 8..15 (writes are
@@ -38,7 +39,11 @@
 //   The image fields are the register bytes, BCD (year 36 = 0x24: 2024; day 33 = 0x21);
 //   those above are the defaults.
 //   "outputs": [{"port": 1, "fpga": 0, "cards": 1}, ...]: output ports (1-based as on the
-//   panel) with a cable and receiving cards; default: port 1 of FPGA 0 with one card.
+//   panel) with a cable and receiving cards; default: port 1 of FPGA 0 with one card. The
+//   ports and their cards, with their own keys, are the FPGA's OutputPorts
+//   (output_ports.h): the registers and RAM blocks of the net ports are theirs, and a
+//   frame waiting in a receive buffer holds register 22 bit 5 (and the service line) up
+//   until the program has given every buffer back.
 #pragma once
 
 #include <array>
@@ -49,6 +54,7 @@
 #include <string>
 #include <vector>
 
+#include "board/sim/output_ports.h"
 #include "board/sim/sim.h"
 
 namespace sim {
@@ -101,6 +107,8 @@ public:
     void setLinks(uint16_t ports);  // bit p: output port p (0-based) has a link
     uint16_t links() const;
     int cards(int port) const;  // receiving cards on output port 0..15
+    // The output ports and their chains of receiving cards.
+    std::shared_ptr<OutputPorts> ports() const { return ports_; }
     void setOutput(uint16_t width, uint16_t height, uint32_t periodCycles);
     // Faults of the V-by-One link: an error at every training, a link that never locks,
     // a locked link that drops until it is trained again.
@@ -140,6 +148,8 @@ private:
     std::vector<uint8_t>& block(uint8_t number);
     void error(const std::string& what);
     void record(Access access);
+    // Answers the ports collected: the receive event stays raised while one waits.
+    void collectAnswers();
 
     const int index_;
     std::shared_ptr<SocWindow> window_;
@@ -162,7 +172,7 @@ private:
 
     uint8_t image_[4] = {0x01, 0x21, 0x06, 0x24};  // registers 28..31
     uint16_t links_ = 0;
-    std::array<int, 16> cards_{};
+    std::shared_ptr<OutputPorts> ports_;
     uint16_t width_ = 1920, height_ = 1080;
     uint32_t period_ = kPeriodClockHz / 60;
     bool linkError_ = false;

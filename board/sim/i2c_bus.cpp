@@ -26,13 +26,6 @@ bool lineHigh(const std::shared_ptr<SocWindow>& soc, uint32_t offset) {
     return soc && (soc->word(offset) & 0x10);
 }
 
-std::shared_ptr<I2cRegisterFile> receiver(uint8_t revision) {
-    auto chip =
-        std::make_shared<I2cRegisterFile>(256, std::vector<uint8_t>{0x54, 0x49, revision, 0x68});
-    chip->setReadOnly(0, 4);
-    return chip;
-}
-
 }  // namespace
 
 I2cBus::I2cBus()
@@ -40,15 +33,16 @@ I2cBus::I2cBus()
       edidSwitch_(std::make_shared<I2cSwitch>()),
       expander_(std::make_shared<I2cRegisterFile>(8, std::vector<uint8_t>{0xFF})),
       d0_(std::make_shared<I2cRegisterFile>(63)),
-      it6805_(receiver(0x05)) {
+      it6805_(get<It6805Model>("it6805")) {
     QJsonArray kinds = scene().value("edid").toArray();
     for (int i = 0; i < 4; ++i) {
         std::string kind = i < kinds.size() ? kinds[i].toString().toStdString() : "valid";
         eeproms_[i] =
             std::make_shared<I2cEeprom>(board::path("/dev/i2c-0-eeprom" + std::to_string(i)), kind);
     }
-    for (auto& chip : it6602_)
-        chip = receiver(0x02);
+    auto sources = get<HdmiSources>("hdmi-sources");
+    for (int c = 0; c < 3; ++c)
+        it6602_[c] = std::make_shared<It6602Model>(c, sources);
     for (uint8_t address : {0xCA, 0x98, 0x76})
         dormant_[address] = std::make_shared<I2cRegisterFile>(256);
 
@@ -254,6 +248,19 @@ ssize_t I2cBus::write(int fd, const void* buf, size_t count) {
         return -1;
     }
     return static_cast<ssize_t>(count);
+}
+
+std::vector<std::string> I2cBus::protocolErrors() const {
+    std::vector<std::string> all;
+    for (size_t c = 0; c < it6602_.size(); ++c)
+        for (const std::string& error : it6602_[c]->protocolErrors())
+            all.push_back("IT6602 channel " + std::to_string(c) + ": " + error);
+    return all;
+}
+
+void I2cBus::clearProtocolErrors() {
+    for (auto& chip : it6602_)
+        chip->clearProtocolErrors();
 }
 
 std::vector<I2cBus::Transfer> I2cBus::log() const {

@@ -10,8 +10,8 @@
 //        register files)
 // A device answers only while it is routed and out of reset; the receivers' reset lines
 // are the SoC window's GPIO words. A transfer stops at the first byte nobody acknowledges
-// and the ioctl then fails with ENXIO, as the kernel reports a NACK. The receivers answer
-// their identification registers only.
+// and the ioctl then fails with ENXIO, as the kernel reports a NACK. Each IT6602 channel is
+// an It6602Model with the source of its input; the IT6805 is an It6805Model.
 //
 // Scene: "edid": ["valid" | "blank" | "corrupt", ...] per input, used when the EEPROM's
 // file ("<root>/dev/i2c-0-eeprom<i>") does not exist yet.
@@ -24,6 +24,8 @@
 #include <vector>
 
 #include "board/sim/i2c_device.h"
+#include "board/sim/it6602_model.h"
+#include "board/sim/it6805_model.h"
 #include "board/sim/sim.h"
 
 namespace sim {
@@ -61,10 +63,14 @@ public:
     I2cRegisterFile& expander() { return *expander_; }
     I2cEeprom& eeprom(int input) { return *eeproms_.at(static_cast<size_t>(input)); }
     I2cRegisterFile& d0() { return *d0_; }
-    I2cRegisterFile& it6602(int channel) { return *it6602_.at(static_cast<size_t>(channel)); }
-    I2cRegisterFile& it6805() { return *it6805_; }
+    It6602Model& it6602(int channel) { return *it6602_.at(static_cast<size_t>(channel)); }
+    It6805Model& it6805() { return *it6805_; }
     // 0xCA, 0x98 or 0x76.
     I2cRegisterFile& dormant(uint8_t address);
+
+    // What the chips on the bus refused, each prefixed with its chip.
+    std::vector<std::string> protocolErrors() const override;
+    void clearProtocolErrors() override;
 
     std::vector<Transfer> log() const;
     void clearLog();
@@ -87,8 +93,9 @@ private:
 
     mutable std::mutex mutex_;
     std::shared_ptr<I2cSwitch> receiverSwitch_, edidSwitch_;
-    std::shared_ptr<I2cRegisterFile> expander_, d0_, it6805_;
-    std::array<std::shared_ptr<I2cRegisterFile>, 3> it6602_;
+    std::shared_ptr<I2cRegisterFile> expander_, d0_;
+    std::shared_ptr<It6805Model> it6805_;
+    std::array<std::shared_ptr<It6602Model>, 3> it6602_;
     std::array<std::shared_ptr<I2cEeprom>, 4> eeproms_;
     std::map<uint8_t, std::shared_ptr<I2cRegisterFile>> dormant_;
     std::vector<Route> routes_;

@@ -109,6 +109,29 @@ void SocWindow::stored(volatile uint16_t* reg, uint16_t value) {
     window->record(static_cast<uint32_t>(static_cast<const char*>(p) - begin), value);
 }
 
+void SocWindow::addReadListener(uint32_t offset, std::function<void()> listener) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    readListeners_.emplace_back(offset, std::move(listener));
+}
+
+void SocWindow::loading(const volatile uint16_t* reg) {
+    const void* p = const_cast<const uint16_t*>(reg);
+    std::shared_ptr<SocWindow> window = liveWindow();
+    if (!window || !window->contains(p))
+        return;
+    const char* begin = reinterpret_cast<const char*>(window->words_.data());
+    const auto offset = static_cast<uint32_t>(static_cast<const char*>(p) - begin);
+    std::vector<std::function<void()>> due;
+    {
+        std::lock_guard<std::mutex> lock(window->mutex_);
+        for (const auto& [at, listener] : window->readListeners_)
+            if (at == offset)
+                due.push_back(listener);
+    }
+    for (auto& listener : due)
+        listener();
+}
+
 bool SocWindow::owns(const void* address) {
     std::shared_ptr<SocWindow> window = liveWindow();
     return window && window->contains(address);

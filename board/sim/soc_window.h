@@ -3,11 +3,13 @@
 // The window covers physical addresses 0x1F000000 .. 0x1F2AFFFF. Every register store the
 // program makes through board::mmio_write16 is logged with its time, so tests can see how
 // long a reset line was held, and parts that follow a pad (a chip held in reset) listen.
+// A chip that drives an input pad can bring the pad up to date when the program reads it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "board/sim/sim.h"
@@ -45,10 +47,14 @@ public:
     std::vector<Change> changes() const;
     std::vector<Change> changes(uint32_t offset) const;
     void addListener(Listener listener);
+    // Called before each program read of the word at `offset`, outside the window's lock.
+    void addReadListener(uint32_t offset, std::function<void()> listener);
 
     // Called for every mapped register store of the program.
     static void stored(volatile uint16_t* reg, uint16_t value);
     static bool owns(const void* address);
+    // Called for every mapped register read of the program, before the read.
+    static void loading(const volatile uint16_t* reg);
 
 private:
     bool contains(const void* address) const;
@@ -58,6 +64,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<Change> log_;
     std::vector<Listener> listeners_;
+    std::vector<std::pair<uint32_t, std::function<void()>>> readListeners_;
     bool failMapping_ = false;
 };
 

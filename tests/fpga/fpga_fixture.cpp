@@ -24,7 +24,7 @@ void FpgaTest::SetUp() {
     c331_manage::para_update = 0;
     g_force_bkcolor = 1;
     ScreenState = 1;
-    std::memset(&g_send_para, 0, sizeof g_send_para);
+    send_para_clear();
     std::memset(fpga_manage::MCU_RAM_CMD, 0, sizeof fpga_manage::MCU_RAM_CMD);
     std::memset(fpga_manage::MCU_RAM_EXTEND, 0, sizeof fpga_manage::MCU_RAM_EXTEND);
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "board/sim/fpga_model.h"
 #include "board/sim/sim.h"
@@ -18,18 +19,28 @@
 namespace systest {
 namespace {
 
-// A port nobody uses now: the system picks it for a socket bound to port 0.
-uint16_t freePort(int type) {
+bool canBind(int type, uint16_t port) {
     int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    sockaddr_in addr = pc::loopback(0);
+    sockaddr_in addr = pc::loopback(port);
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t len = sizeof addr;
-    uint16_t port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
+    bool ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     ::close(fd);
-    return port;
+    return ok;
+}
+
+// A port nobody uses now, below the range the system hands out for sockets bound to port 0:
+// between the probe and the program's own bind, a client socket of this or another test
+// could otherwise be given the same port.
+uint16_t freePort(int type) {
+    static std::mt19937 pick(static_cast<unsigned>(::getpid()) ^
+                             static_cast<unsigned>(::time(nullptr)));
+    std::uniform_int_distribution<int> below(20000, 32000);
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        uint16_t port = static_cast<uint16_t>(below(pick));
+        if (canBind(type, port))
+            return port;
+    }
+    return 0;
 }
 
 void start(Program& p) {

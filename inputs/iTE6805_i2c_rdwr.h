@@ -1,0 +1,32 @@
+// Register access of the IT6805: one-byte reads and writes, masked writes, block writes
+// and register tables on the receiver block at 0x90. No retries: a transfer that fails is
+// reported and the state machines carry on, seeing the chip's real state on their next
+// poll.
+#pragma once
+
+#include "core/types.h"
+#include "inputs/iTE6805_data.h"
+
+class ite6805_i2c_rdwr {
+public:
+    // fd is the bus descriptor held by the owning driver object; it is read at every
+    // transfer because the input-source manager stores it after construction.
+    explicit ite6805_i2c_rdwr(const int& fd) : fd_(fd) {}
+
+    // The register, or 0 when the read fails.
+    u8 hdmirxrd(u8 reg, u8 dev);
+    // 0 when written, 1 when not.
+    u8 hdmirxwr(u8 reg, u8 value, u8 dev);
+    // Read-modify-write: the bits of mask take those of value.
+    void hdmirxset(u8 reg, u8 mask, u8 value, u8 dev);
+    // n bytes from reg on in one transfer (the chip advances the register). 1 when read;
+    // 0 with the bytes zeroed when not.
+    u8 hdmirxbrd(u8 reg, u8 n, u8* data, u8 dev);
+    // n bytes from reg on in one transfer (the chip advances the register).
+    void hdmirxbwr(u8 reg, u8 n, const u8* data, u8 dev);
+    // Applies the rows of a table in order up to its terminator row.
+    void hdimrx_write_init(const iTE6805_INI_REG* table, u8 dev);
+
+private:
+    const int& fd_;
+};

@@ -1,0 +1,84 @@
+#include "screens/settings/advancedoption.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+
+#include "core/krxrampara.h"
+#include "ui/language.h"
+#include "ui/option.h"
+#include "ui/pages.h"
+
+AdvancedOption* g_advancedoption = nullptr;
+
+AdvancedOption::AdvancedOption(QWidget* parent) : MenuScreen("AdvancedOption", parent) {
+    bindPointer(g_advancedoption);
+    title_ = addTitle(QRect(QPoint(11, 10), QPoint(241, 31)), 12);
+    Button_LCDshow_ = addButton("Button_LCDshow", QRect(15, 47, 90, 80));
+    Button_other_ = addButton("Button_other", QRect(115, 47, 90, 80));
+    Button_rcv_recovery_ = addButton("Button_rcv_recovery", QRect(215, 47, 90, 80));
+    Button_factory_ = addButton("Button_factory", QRect(15, 137, 90, 80));
+    Button_age_ = addButton("Button_age", QRect(115, 137, 90, 80));
+    addKeyNotes();
+    connect(Button_LCDshow_, &QAbstractButton::clicked, this,
+            &AdvancedOption::on_Button_LCDshow_clicked);
+    connect(Button_other_, &QAbstractButton::clicked, this,
+            &AdvancedOption::on_Button_other_clicked);
+    connect(Button_rcv_recovery_, &QAbstractButton::clicked, this,
+            &AdvancedOption::on_Button_rcv_recovery_clicked);
+    connect(Button_factory_, &QAbstractButton::clicked, this,
+            &AdvancedOption::on_Button_factory_clicked);
+    connect(Button_age_, &QAbstractButton::clicked, this, &AdvancedOption::on_Button_age_clicked);
+    focus.setStyle(focus_style::hub);
+    const std::vector<QWidget*> items = {Button_LCDshow_, Button_other_, Button_rcv_recovery_,
+                                         Button_factory_, Button_age_};
+    focus.setItems(items);
+    for (QWidget* waiting : items)
+        focus.setAvailable(waiting, false);
+    language_changed();
+}
+
+void AdvancedOption::language_changed() {
+    title_->setText(
+        pickText("高级设置", "Advanced Settings", "Доп.опции", "Cài đặt nâng cao", "高級設置"));
+    Button_LCDshow_->setText(
+        pickText("液晶显示", "LCD display", "ЖК\nдисплей", "Màn hình\nLCD", "液晶顯示"));
+    Button_other_->setText(
+        pickText("其他设置", "Others", "Другие\nнастройки", "Khôi phục\ncài đăt gốc", "其他設置"));
+    Button_rcv_recovery_->setText(pickText("接收卡自恢复", "Rcv\nrecovery", "Самовосст\nановление",
+                                           "Thẻ nhận tự\nphục hồi", "接收卡自恢複"));
+    Button_factory_->setText(pickText("工厂设置", "Factory", "Системные\nнастройки",
+                                      "Khôi phục\ncàiđăt gốc", "工廠設置"));
+    Button_age_->setText(
+        pickText("工厂老化", "Aging", "Заводское\nстрение", "Lão hóa\nnhà máy", "工廠老化"));
+}
+
+void AdvancedOption::syncUpdate() {
+    KrxRamPara* store = KrxRamPara::p_krxrampara_config;
+    if (store && store->KrxLanguageChanged())
+        language_changed();
+}
+
+bool AdvancedOption::askServiceCode() {
+    QString entry;
+    return askKeypad("key", "**********", &entry) && entry == kServiceCode;
+}
+
+void AdvancedOption::slot_Button_back_clicked() {
+    backTo(
+        [] {
+            if (g_option)
+                g_option->language_changed();
+        },
+        page::option);
+}
+
+// The screens behind these entries come with the maintenance and receiving-card issues.
+void AdvancedOption::on_Button_LCDshow_clicked() {}
+
+void AdvancedOption::on_Button_other_clicked() {}
+
+void AdvancedOption::on_Button_rcv_recovery_clicked() {}
+
+void AdvancedOption::on_Button_factory_clicked() {}
+
+void AdvancedOption::on_Button_age_clicked() {}

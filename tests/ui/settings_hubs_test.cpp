@@ -1,0 +1,275 @@
+// The three hubs under the Setting menu and the serial-port page: focus order, what OK
+// opens, Back and Mode through the stack, the refresh while they are in front, and the
+// service code of the Advanced Settings menu.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QLabel>
+
+#include "screens/settings/advancedoption.h"
+#include "screens/settings/imagequality.h"
+#include "screens/settings/linkcom.h"
+#include "screens/settings/linkoption.h"
+#include "screens/settings/linkwlan.h"
+#include "screens/settings/quality.h"
+#include "screens/settings/temperature.h"
+#include "screens/sources/custommode.h"
+#include "tests/ui/panel_script.h"
+#include "tests/ui/settings_test.h"
+#include "ui/numberkeyboard.h"
+#include "ui/option.h"
+#include "ui/pages.h"
+#include "ui/tip.h"
+
+namespace {
+
+using test::PanelScript;
+using test::SettingsTest;
+using test::textOf;
+
+class Hubs : public SettingsTest {
+protected:
+    // The Setting menu in front of the main window, with the focus on its entry.
+    static PanelScript fromSettingMenu(int entry) {
+        PanelScript script;
+        script.run([] { openScreen(g_option, page::option); }).waitPage(page::option);
+        for (int i = 0; i < entry; ++i)
+            script.key('R');
+        return script;
+    }
+};
+
+const char kGrey[] =
+    "background-color: gray;border:2px;border-radius:10px;padding:2px 4px;color:rgb(255,255,255)";
+const char kGreyFocused[] =
+    "background-color: gray; border:2px solid rgb(255,171,84);border-radius:10px;padding:2px "
+    "4px;color:rgb(255,255,255)";
+
+TEST_F(Hubs, ImageQualityWalksItsTwoScreens) {
+    openWindows();
+    g_page_focus = page::mainwindow;
+    PanelScript script = fromSettingMenu(1);
+    script.key('Q')
+        .waitPage(page::imagequality)
+        .run([] { EXPECT_EQ(g_imagequality->ui_select(), 0); })
+        .keys({'R', 'R'})
+        .run([] { EXPECT_EQ(g_imagequality->ui_select(), 0) << "two items, wrapped"; })
+        .key('Q')
+        .waitPage(page::quality)
+        .run([] { EXPECT_NE(g_quality, nullptr); })
+        .key('O')
+        .waitPage(page::imagequality)
+        .run([] { EXPECT_EQ(g_quality, nullptr); })
+        .keys({'S', 'Q'})
+        .waitPage(page::temperature)
+        .key('O')
+        .waitPage(page::imagequality)
+        .key('O')
+        .waitPage(page::option)
+        .run([] { EXPECT_EQ(g_imagequality, nullptr); });
+    EXPECT_TRUE(script.play());
+}
+
+TEST_F(Hubs, CommunicationMenuWrapsAndLeavesTheUsbEntryGrey) {
+    openWindows();
+    g_page_focus = page::mainwindow;
+    PanelScript script = fromSettingMenu(0);
+    script.key('Q')
+        .waitPage(page::linkoption)
+        .key('S')
+        .run([] {
+            EXPECT_EQ(g_linkoption->ui_select(), 2) << "Left on the first is USB UPDATE";
+            auto* usb = test::child<QAbstractButton>(g_linkoption, "Button_usb");
+            EXPECT_EQ(usb->styleSheet(),
+                      "color:rgb(255,255,255);background-color: gray; border:2px "
+                      "solid rgb(255,171,84);border-radius:10px;padding:2px 4px");
+        })
+        .key('Q')
+        .run([] { EXPECT_EQ(g_page_focus, page::linkoption) << "the USB screen is not built"; })
+        .key('R')
+        .run([] { EXPECT_EQ(g_linkoption->ui_select(), 0); })
+        .key('Q')
+        .waitPage(page::linkcom)
+        .keys({'S', 'R', 'Q'})
+        .run([] {
+            EXPECT_EQ(g_page_focus, page::linkcom);
+            EXPECT_NE(g_linkcom, nullptr);
+        })
+        .key('O')
+        .waitPage(page::linkoption)
+        .run([] { EXPECT_EQ(g_linkcom, nullptr); })
+        .keys({'R', 'Q'})
+        .waitPage(page::linkwlan)
+        .key(0x010000B7)
+        .waitPage(page::linkoption)
+        .key('O')
+        .waitPage(page::option)
+        .run([] { EXPECT_EQ(g_linkoption, nullptr); });
+    EXPECT_TRUE(script.play());
+}
+
+// The serial page shows its language as it was opened; Back refreshes the menus below it
+// (the Setting menu too) in the language chosen meanwhile.
+TEST_F(Hubs, ALanguageChangedOnTheSerialPageShowsOnTheWayBack) {
+    openWindows();
+    g_page_focus = page::mainwindow;
+    PanelScript script = fromSettingMenu(0);
+    script.key('Q')
+        .waitPage(page::linkoption)
+        .key('Q')
+        .waitPage(page::linkcom)
+        .run([this] { changeLanguage(1); })
+        .run([] {
+            EXPECT_EQ(g_language, 1);
+            EXPECT_EQ(textOf(g_linkcom, "label_com"), QString::fromUtf8("串口连接"));
+        })
+        .key('O')
+        .waitPage(page::linkoption)
+        .run([] { EXPECT_EQ(textOf(g_linkoption, "label_title"), "Communication"); })
+        .key('O')
+        .waitPage(page::option)
+        .run([] { EXPECT_EQ(textOf(g_option, "label_title"), "Setting"); });
+    EXPECT_TRUE(script.play());
+}
+
+TEST_F(Hubs, ARefreshOnTheCommunicationMenuShowsTheCheckMark) {
+    openWindows();
+    startTick();
+    g_page_focus = page::mainwindow;
+    PanelScript script = fromSettingMenu(0);
+    script.key('Q')
+        .waitPage(page::linkoption)
+        .run([this] {
+            applyEdit([](RamParaImage& image) { image.setU16(2176, 80); });
+            applyPending();
+        })
+        .waitUntil("the check mark", [] { return g_tip->isVisible(); })
+        .run([] { EXPECT_EQ(g_tip->kind(), TIP::kCheckMark); })
+        .waitUntil("the check mark to go", [] { return !g_tip->isVisible(); })
+        .run([] { EXPECT_EQ(g_page_focus, page::linkoption); })
+        .key('O')
+        .waitPage(page::option);
+    EXPECT_TRUE(script.play());
+}
+
+TEST_F(Hubs, ImageQualityFollowsALanguageChangedWhileInFront) {
+    openWindows();
+    g_page_focus = page::mainwindow;
+    PanelScript script = fromSettingMenu(1);
+    script.key('Q')
+        .waitPage(page::imagequality)
+        .run([this] { changeLanguage(2); })
+        .run([] {
+            EXPECT_EQ(textOf(g_imagequality, "label_title"), QString::fromUtf8("Изображение"));
+        })
+        .key('O')
+        .waitPage(page::option)
+        .run([] { EXPECT_EQ(textOf(g_option, "label_title"), QString::fromUtf8("Настройки")); });
+    EXPECT_TRUE(script.play());
+}
+
+TEST_F(Hubs, AdvancedSettingsFollowsALanguageChangedWhileInFront) {
+    openWindows();
+    g_page_focus = page::mainwindow;
+    PanelScript script = fromSettingMenu(2);
+    script.key('Q').waitPage(page::advancedoption).run([this] { changeLanguage(4); }).run([] {
+        EXPECT_EQ(textOf(g_advancedoption, "label_title"), QString::fromUtf8("高級設置"));
+        EXPECT_EQ(textOf(g_advancedoption, "Button_age"), QString::fromUtf8("工廠老化"));
+    });
+    EXPECT_TRUE(script.play());
+}
+
+TEST_F(Hubs, ModeFromAHubOpensTheUserModesAndClosesTheMenus) {
+    openWindows();
+    for (int entry : {0, 1, 2}) {
+        g_page_focus = page::mainwindow;
+        PanelScript script = fromSettingMenu(entry);
+        script.key('Q')
+            .waitUntil("the hub", [] { return g_page_focus >= page::linkoption; })
+            .key('M')
+            .waitPage(page::custommode)
+            .run([] {
+                EXPECT_EQ(g_linkoption, nullptr);
+                EXPECT_EQ(g_imagequality, nullptr);
+                EXPECT_EQ(g_advancedoption, nullptr);
+                EXPECT_EQ(g_option, nullptr);
+                EXPECT_EQ(g_mode_shortcut_key, 1);
+            })
+            .key('O')
+            .waitPage(page::home);
+        EXPECT_TRUE(script.play()) << "entry " << entry;
+    }
+}
+
+TEST_F(Hubs, AdvancedSettingsShowsItsUnbuiltEntriesGrey) {
+    openWindows();
+    g_page_focus = page::mainwindow;
+    PanelScript script = fromSettingMenu(2);
+    script.key('Q')
+        .waitPage(page::advancedoption)
+        .run([] {
+            auto* lcd = test::child<QAbstractButton>(g_advancedoption, "Button_LCDshow");
+            auto* other = test::child<QAbstractButton>(g_advancedoption, "Button_other");
+            EXPECT_EQ(lcd->styleSheet(), kGreyFocused);
+            EXPECT_EQ(other->styleSheet(), kGrey);
+            EXPECT_TRUE(test::child<QLabel>(g_advancedoption, "label_note_OK"));
+        })
+        .key('R')
+        .run([] {
+            auto* lcd = test::child<QAbstractButton>(g_advancedoption, "Button_LCDshow");
+            auto* other = test::child<QAbstractButton>(g_advancedoption, "Button_other");
+            EXPECT_EQ(lcd->styleSheet(), kGrey);
+            EXPECT_EQ(other->styleSheet(), kGreyFocused);
+        })
+        .keys({'S', 'S'})
+        .run([] { EXPECT_EQ(g_advancedoption->ui_select(), 4); });
+    for (int item = 0; item < 5; ++item)
+        script.key('Q').key('R').run([] { EXPECT_EQ(g_page_focus, page::advancedoption); });
+    script.key('O').waitPage(page::option).run([] { EXPECT_EQ(g_advancedoption, nullptr); });
+    EXPECT_TRUE(script.play());
+}
+
+// The aging log is opened only once the keypad has closed with the code confirmed.
+TEST_F(Hubs, TheServiceCodeIsAcceptedOnlyWhenTypedAndConfirmed) {
+    openWindows();
+    std::vector<int> answers;
+    bool keypadClosedFirst = true;
+    PanelScript script;
+    script.run([] { openScreen(g_advancedoption, page::advancedoption); })
+        .waitPage(page::advancedoption);
+    auto ask = [&] {
+        const bool accepted = g_advancedoption->askServiceCode();
+        keypadClosedFirst = keypadClosedFirst && !g_numberkeyboard->isVisible();
+        answers.push_back(accepted);
+    };
+    auto keypadOpen = [] { return g_numberkeyboard->isVisible(); };
+    script.run(ask)
+        .waitUntil("the keypad", keypadOpen)
+        .run([] {
+            EXPECT_EQ(textOf(g_numberkeyboard, "label_title"), "key");
+            EXPECT_EQ(g_numberkeyboard->entry(), "**********");
+        })
+        .keys({'5', '1', '8', '3'})
+        .run(test::pressKeypadOk)
+        .waitUntil("the answer", [&] { return answers.size() == 1; })
+        .run(ask)
+        .waitUntil("the keypad", keypadOpen)
+        .run(test::pressKeypadOk)  // the asterisks as they stand
+        .waitUntil("the answer", [&] { return answers.size() == 2; })
+        .run(ask)
+        .waitUntil("the keypad", keypadOpen)
+        .keys({'5', '1', '8', '3', '0'})
+        .run(test::pressKeypadOk)
+        .waitUntil("the answer", [&] { return answers.size() == 3; })
+        .run(ask)
+        .waitUntil("the keypad", keypadOpen)
+        .keys({'5', '1', '8', '3'})
+        .key('O')  // the keypad's close key
+        .waitUntil("the answer", [&] { return answers.size() == 4; })
+        .run([] { EXPECT_EQ(g_page_focus, page::advancedoption); });
+    EXPECT_TRUE(script.play());
+    EXPECT_EQ(answers, (std::vector<int>{1, 0, 0, 0}));
+    EXPECT_TRUE(keypadClosedFirst);
+}
+
+}  // namespace
