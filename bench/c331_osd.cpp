@@ -3,7 +3,8 @@
 // - programming one 16 KiB piece (what the font upgrade writes at a time), and from it
 //   the time to program each whole font set, one register write per byte;
 // - erasing 64 KiB in 4 KiB and in 32 KiB units;
-// - redrawing a 1920 x 1080 text overlay of three lines.
+// - redrawing the empty 7680 x 2160 canvas of the bring-up's default output, and a
+//   1920 x 1080 text overlay of three lines.
 //
 // For each it prints the SPI messages to the c331, the bus time the simulated bus clocked
 // (every byte at its transfer's clock) and the host time here. The simulated controller
@@ -105,6 +106,11 @@ int main(int argc, char** argv) {
               Cost{write.messages / 16384 * s.bytes, busPerByte * s.bytes, hostPerByte * s.bytes});
     print("erase 64 KiB as 16 x 4 KiB", measure([&] { m->erase_flash(fd, 0x700, 16, 0); }));
     print("erase 64 KiB as 2 x 32 KiB", measure([&] { m->erase_flash(fd, 0x700, 2, 1); }));
+
+    // The empty canvas the bring-up asks for, over its default output of 4 x 1 tiles of
+    // 1920 x 2160.
+    m->krxApi_OsdSet(3, 1);
+    print("redraw 7680 x 2160 empty text canvas", measure([&] { m->update_osd(fd); }));
 
     // A text overlay of three lines over a 1920 x 1080 output.
     m->PS_ACTHW = 1920;

@@ -5,68 +5,106 @@
 
 namespace sim {
 
-uint8_t* C331ChipMemory::page(uint32_t address) {
-    auto& slot = pages_[address / kPage];
-    // calloc hands out fresh zero pages: a page the OSD only partly draws costs what it
-    // draws.
-    if (!slot)
-        slot.reset(static_cast<uint8_t*>(std::calloc(kPage, 1)));
-    return slot.get();
+// Splits the run that holds address so that a run starts there.
+void C331ChipMemory::cut(uint64_t address) {
+    auto it = runs_.upper_bound(address);
+    if (it == runs_.begin())
+        return;
+    --it;
+    const uint64_t start = it->first;
+    Run& run = it->second;
+    if (address <= start || address >= start + run.length)
+        return;
+    Run tail = run;
+    tail.length = start + run.length - address;
+    tail.offset = run.offset + (address - start);
+    run.length = address - start;
+    runs_.emplace(address, tail);
+}
+
+void C331ChipMemory::clear(uint64_t address, uint64_t count) {
+    cut(address);
+    cut(address + count);
+    runs_.erase(runs_.lower_bound(address), runs_.lower_bound(address + count));
+}
+
+void C331ChipMemory::put(uint64_t address, Run run) {
+    if (run.length == 0)
+        return;
+    clear(address, run.length);
+    if (!run.bytes) {
+        // Runs of one value that meet become one.
+        auto next = runs_.find(address + run.length);
+        if (next != runs_.end() && !next->second.bytes && next->second.value == run.value) {
+            run.length += next->second.length;
+            runs_.erase(next);
+        }
+        auto prev = runs_.lower_bound(address);
+        if (prev != runs_.begin()) {
+            --prev;
+            Run& p = prev->second;
+            if (!p.bytes && p.value == run.value && prev->first + p.length == address) {
+                p.length += run.length;
+                return;
+            }
+        }
+    }
+    runs_.emplace(address, std::move(run));
+}
+
+std::vector<std::pair<uint64_t, C331ChipMemory::Run>> C331ChipMemory::slices(uint64_t address,
+                                                                             uint64_t count) const {
+    std::vector<std::pair<uint64_t, Run>> out;
+    const uint64_t end = address + count;
+    auto it = runs_.upper_bound(address);
+    if (it != runs_.begin())
+        --it;
+    for (; it != runs_.end() && it->first < end; ++it) {
+        const uint64_t start = std::max(it->first, address);
+        const uint64_t stop = std::min(it->first + it->second.length, end);
+        if (start >= stop)
+            continue;
+        Run slice = it->second;
+        slice.offset += start - it->first;
+        slice.length = stop - start;
+        out.emplace_back(start - address, std::move(slice));
+    }
+    return out;
 }
 
 uint8_t C331ChipMemory::read(uint32_t address) const {
-    auto it = pages_.find(address / kPage);
-    return it == pages_.end() ? 0 : it->second.get()[address % kPage];
+    return read(address, 1)[0];
 }
 
 std::vector<uint8_t> C331ChipMemory::read(uint32_t address, uint32_t count) const {
-    std::vector<uint8_t> out(count);
-    uint32_t done = 0;
-    while (done < count) {
-        const uint32_t at = address + done;
-        const uint32_t n = std::min(count - done, kPage - at % kPage);
-        auto it = pages_.find(at / kPage);
-        if (it != pages_.end())
-            std::memcpy(out.data() + done, it->second.get() + at % kPage, n);
-        done += n;
+    std::vector<uint8_t> out(count, 0);
+    for (const auto& [at, run] : slices(address, count)) {
+        if (run.bytes)
+            std::memcpy(out.data() + at, run.bytes->data() + run.offset, run.length);
+        else
+            std::memset(out.data() + at, run.value, run.length);
     }
     return out;
 }
 
 void C331ChipMemory::write(uint32_t address, const uint8_t* bytes, uint32_t count) {
-    uint32_t done = 0;
-    while (done < count) {
-        const uint32_t at = address + done;
-        const uint32_t n = std::min(count - done, kPage - at % kPage);
-        std::memcpy(page(at) + at % kPage, bytes + done, n);
-        done += n;
-    }
+    write(address, std::vector<uint8_t>(bytes, bytes + count));
+}
+
+void C331ChipMemory::write(uint32_t address, std::vector<uint8_t> bytes) {
+    const uint64_t n = bytes.size();
+    put(address, Run{n, 0, std::make_shared<const std::vector<uint8_t>>(std::move(bytes)), 0});
 }
 
 void C331ChipMemory::fill(uint32_t address, uint32_t count, uint8_t value) {
-    uint32_t done = 0;
-    while (done < count) {
-        const uint32_t at = address + done;
-        const uint32_t n = std::min(count - done, kPage - at % kPage);
-        std::memset(page(at) + at % kPage, value, n);
-        done += n;
-    }
+    put(address, Run{count, value, nullptr, 0});
 }
 
 void C331ChipMemory::copy(uint32_t dst, uint32_t src, uint32_t count) {
-    scratch_.resize(count);
-    uint32_t done = 0;
-    while (done < count) {
-        const uint32_t at = src + done;
-        const uint32_t n = std::min(count - done, kPage - at % kPage);
-        auto it = pages_.find(at / kPage);
-        if (it != pages_.end())
-            std::memcpy(scratch_.data() + done, it->second.get() + at % kPage, n);
-        else
-            std::memset(scratch_.data() + done, 0, n);
-        done += n;
-    }
-    write(dst, scratch_.data(), count);
+    const auto moved = slices(src, count);
+    clear(dst, count);
+    for (const auto& [at, run] : moved)
+        put(dst + at, run);
 }
 
 }  // namespace sim

@@ -3,8 +3,10 @@
 //
 // Memory: byte addresses 0x00000000..0x7FFFFFFF (the frame buffers, the OSD pages, the
 // bitmap load area and the font area all lie below 0x80000000). Bytes never written read
-// 0. The memory is sparse: 1 MiB pages are taken on first write, so that the hundreds of
-// MiB the chip has cost only what the OSD draws.
+// 0. The memory is kept as runs: a run of one value (what a fill leaves) or a slice of
+// bytes written or moved in by DMA; a copy moves runs without touching their bytes. So a
+// canvas filled and copied across hundreds of MiB costs a few thousand runs, and drawing
+// it costs what the blitter's commands are, not what the pixels are.
 //
 // Palette: 256 entries of red, green and blue, written one colour byte at a time from a
 // start index; an OSD pixel is an index into it.
@@ -12,9 +14,8 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
+#include <map>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 namespace sim {
@@ -22,27 +23,36 @@ namespace sim {
 class C331ChipMemory {
 public:
     static constexpr uint64_t kSize = 0x80000000ull;
-    static constexpr uint32_t kPage = 1u << 20;
 
     bool holds(uint64_t address, uint64_t count) const { return address + count <= kSize; }
 
     uint8_t read(uint32_t address) const;
     std::vector<uint8_t> read(uint32_t address, uint32_t count) const;
     void write(uint32_t address, const uint8_t* bytes, uint32_t count);
+    void write(uint32_t address, std::vector<uint8_t> bytes);
     void fill(uint32_t address, uint32_t count, uint8_t value);
     // Moves count bytes from src to dst (the ranges may overlap).
     void copy(uint32_t dst, uint32_t src, uint32_t count);
 
-    size_t pagesInUse() const { return pages_.size(); }
+    size_t runs() const { return runs_.size(); }
 
 private:
-    struct Free {
-        void operator()(uint8_t* p) const { std::free(p); }
+    struct Run {
+        uint64_t length;
+        uint8_t value;                                      // without bytes
+        std::shared_ptr<const std::vector<uint8_t>> bytes;  // shared by the runs cut from it
+        uint64_t offset;                                    // of the run's first byte in bytes
     };
-    uint8_t* page(uint32_t address);
+    using Runs = std::map<uint64_t, Run>;  // by first address; runs never overlap
 
-    std::unordered_map<uint32_t, std::unique_ptr<uint8_t, Free>> pages_;
-    std::vector<uint8_t> scratch_;  // a copy's bytes on their way
+    void cut(uint64_t address);
+    void clear(uint64_t address, uint64_t count);
+    void put(uint64_t address, Run run);
+    // The runs of address .. address + count - 1, each cut to the range, keyed by their
+    // distance from address.
+    std::vector<std::pair<uint64_t, Run>> slices(uint64_t address, uint64_t count) const;
+
+    Runs runs_;
 };
 
 struct C331Palette {

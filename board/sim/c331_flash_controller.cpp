@@ -425,7 +425,7 @@ void C331FlashController::dma(const C331Chip& chip) {
                       ", past the chip's memory");
                 return;
             }
-            memory_.write(to, flash_.read(from, length).data(), length);
+            memory_.write(to, flash_.read(from, length));
             break;
         case 1:
             to = chip.storedField(kBank, kFifoAddress, 2);
