@@ -19,7 +19,7 @@ TEST(OsdChipMemory, FillsWritesAndCopiesReadBackAsBytes) {
     m.copy(200, 103, 5);  // 7 1 2 3 7
     m.copy(101, 100, 6);  // overlapping, forwards
     EXPECT_EQ(m.read(200, 5), (std::vector<uint8_t>{7, 1, 2, 3, 7}));
-    EXPECT_EQ(m.read(100, 10), (std::vector<uint8_t>{7, 7, 7, 7, 7, 1, 2, 3, 7, 7}));
+    EXPECT_EQ(m.read(100, 10), (std::vector<uint8_t>{7, 7, 7, 7, 7, 1, 2, 7, 7, 7}));
     // Fills that meet are one run.
     m.fill(1000, 10, 5);
     m.fill(1010, 10, 5);
