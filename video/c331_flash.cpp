@@ -384,7 +384,8 @@ int c331_manage::osd_write_dma_sfl(int, u32 flashAddress, u32 destination, int t
 
 void c331_manage::read_c331_font(int fd) {
     std::lock_guard<std::recursive_mutex> lock(bank4_mutex);
-    u8* reg = KrxRamPara::p_krxrampara_config ? KrxRamPara::p_krxrampara_config->reg_para : nullptr;
+    KrxRamPara* store = KrxRamPara::p_krxrampara_config;
+    u8* presence = store ? &store->reg_para[KrxRamPara::kRegFontStatus] : nullptr;
     u32 status = 0;
     for (const FontCheck& font : kFontChecks) {
         u8 header[kFontHeaderBytes] = {};
@@ -394,12 +395,10 @@ void c331_manage::read_c331_font(int fd) {
         const bool present = header[0] == kFontPresent;
         if (present)
             status |= font.statusBit;
-        if (reg && present)
-            __atomic_fetch_or(&reg[KrxRamPara::kRegFontStatus], font.registerBits,
-                              __ATOMIC_SEQ_CST);
-        else if (reg)
-            __atomic_fetch_and(&reg[KrxRamPara::kRegFontStatus],
-                               static_cast<u8>(~font.registerBits), __ATOMIC_SEQ_CST);
+        if (presence && present)
+            __atomic_fetch_or(presence, font.registerBits, __ATOMIC_SEQ_CST);
+        else if (presence)
+            __atomic_fetch_and(presence, static_cast<u8>(~font.registerBits), __ATOMIC_SEQ_CST);
         if (debugOn())
             std::printf(font.trace, header[0], header[17], header[18]);
     }
