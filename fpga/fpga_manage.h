@@ -33,6 +33,7 @@
 #include <pthread.h>
 
 #include <QString>
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <mutex>
@@ -309,10 +310,50 @@ public:
                               const unsigned char* in, unsigned int n);
 
     // Brightness, schedule and LED-parameter hand-over.
+    //
+    // Brightness modes (byte 8 of the brightness record): a hand level 1..16 (sent as
+    // level x 16 - 1), a direct value 0..255, the half-hour table of levels or of direct
+    // values, or the light sensor of a multifunction card (levels). Shadow register 64 of
+    // FPGA 0 holds the level or value, register 6 what the FPGA was sent.
+    static constexpr u8 kBriHand = 0;
+    static constexpr u8 kBriTimed = 1;
+    static constexpr u8 kBriSensor = 2;
+    static constexpr u8 kBriHandDirect = 16;
+    static constexpr u8 kBriTimedDirect = 17;
+    static constexpr u8 kHalfHours = 48;
+    static constexpr u8 kNoSlot = 255;
+    static constexpr u8 kRegBrightnessSent = 6;
+    static constexpr u8 kRegVmfBadReplies = 85;  // shadow only
+
+    // Every half hour at level 15 until a timed record says otherwise.
+    static constexpr std::array<u8, kHalfHours> half_hour_defaults() {
+        std::array<u8, kHalfHours> levels{};
+        for (u8& level : levels)
+            level = 15;
+        return levels;
+    }
+
+    // Sends the current brightness (a remote hand command; the argument is not used). 1.
     unsigned char Brightness_hand_dealwith(unsigned char unused);
+    // Takes a brightness record (command-area layout) as the running brightness.
     void Brightness_init(const unsigned char* record);
+    // A brightness command of the command area (command 3), on the caller's thread.
+    void brightness_command(const unsigned char* cmd);
+    // The default job's periodic work: record reload, brightness task, screen schedule.
     void Extension_function();
+    void Brightness_task();
+    void Brightness_hand_change();
+    void Brightness_time_change();
+    void Brightness_auto_change();
+    void Brightness_check_VMF();
+    void Brightness_read_VMF_value();
+    void Send_read_VMF_data_cmd();
+    void Brightness_VMF_run();
+    void VMF_data_back_result();
+    void Brightness_auto_filter();
+    void dealwith_onoff();
     void Power_ctrl_init();
+    void Power_ctrl_reset();
 
     // Receiving-card packets. Each builder fills the caller's buffer (at least the packet's
     // length) and returns the packet's length; all but rcv_card_cmd_create also store it in
@@ -464,8 +505,6 @@ public:
     // Raised by the video-processor thread; taken (cleared) by the pass before the work.
     std::atomic<u8> output_resend{0};
     std::atomic<u8> bri_resend{0};
-    // 1 while the pass serves a brightness request taken from bri_resend.
-    std::atomic<u8> bri_resend_taken{0};
     u32 led_stamp = 0;
     u32 led_count = 0;
 
@@ -481,6 +520,22 @@ public:
     volatile u16* hdmi20_reset_gpio = nullptr;
     volatile u16* sdi_reset_gpio = nullptr;
 
+    // Brightness. The task runs on the FPGA thread, a remote command on a transport's:
+    // bri_mutex keeps them apart (taken before passby_mutex and the apply lock).
+    std::recursive_mutex bri_mutex;
+    u32 bri_mode = 0;
+    u32 bri_last_slot = kNoSlot;
+    std::array<u8, kHalfHours> HalfHourValue = half_hour_defaults();
+    u8 vmf_sensor_data[128] = {};
+    // Picture brightness (percent) to be written into the image once the apply lock is
+    // free, -1 none; and the value written, whose apply must not come back as a resend.
+    std::atomic<int> bri_picture_pending{-1};
+    std::atomic<int> bri_picture_echo{-1};
+    // Multifunction-card power control: the schedule asks for the card's outputs to be
+    // switched on again; the pass runs no power control that would serve the request.
+    u8 power_request = 0;
+    u8 power_index = 1;
+
     // Schedule (decoded from the command area or the stored record).
     u8 onoff_count = 0;
     u8 onoff_state = 0;  // 0 last action on, 1 off
@@ -493,7 +548,7 @@ public:
     u32 last_wlan_state = 0;
     u32 wlan_stamp = 0;  // tick of the last link-bitmap read
     bool wlan_read_once = false;
-    clock_record_run record;
+    clock_record_run record{*this};
 
     // Bring-up and output start, per FPGA.
     std::atomic<u8> lcd_step[kFpgaCount] = {};
@@ -562,6 +617,13 @@ private:
     void write_register_value(unsigned char reg, unsigned char mask, unsigned char value,
                               unsigned char fpga, bool command_bits);
     bool store_record(u32 sector, u32 address, const u8* record, u32 n);
+    // Brightness: one send (a resend takes the picture brightness and stores it as a
+    // direct-value record), the value sent, and the picture brightness written back.
+    void send_brightness(bool resend);
+    u8 value_from_picture();
+    u8 value_from_setting();
+    void flush_picture_brightness();
+    void store_direct_record();
     bool erase_record(u32 sector);
     u8* area_base(Area area, u8 fpga, unsigned* size);
     u16 image_u16(u8 fpga, unsigned offset) const;

@@ -105,13 +105,13 @@ TEST_F(Board, MtdEraseAndProgram) {
 TEST_F(Board, SocWindowLogsEveryStoreWithItsTime) {
     int fd = board::open("/dev/mem", O_RDWR | O_SYNC);
     ASSERT_GE(fd, 0);
-    void* map = board::mmap(nullptr, sim::SocWindow::kSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd,
-                            sim::SocWindow::kBase);
+    // 0x2B0000 bytes at 0x1F000000; chip-id X at 0x4058, FPGA 0's reset pad at 0x207858.
+    void* map = board::mmap(nullptr, 0x2B0000, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0x1F000000);
     ASSERT_NE(map, MAP_FAILED);
     auto soc = sim::get<sim::SocWindow>("/dev/mem");
     soc->setChipId(0x1234, 0x5678, 0x9ABC);
     auto* words = static_cast<volatile uint16_t*>(map);
-    EXPECT_EQ(board::mmio_read16(words + sim::SocWindow::kChipIdX / 2), 0x1234);
+    EXPECT_EQ(board::mmio_read16(words + 0x4058 / 2), 0x1234);
     board::mmio_write16(words + 0x207858 / 2, 16);
     board::mmio_write16(words + 0x207858 / 2, 0);
     auto log = soc->changes(0x207858);
@@ -120,7 +120,7 @@ TEST_F(Board, SocWindowLogsEveryStoreWithItsTime) {
     EXPECT_LE(log[0].timeMs, log[1].timeMs);
     EXPECT_EQ(soc->word(0x207858), 0);
     EXPECT_EQ(board::mmap(nullptr, 16, PROT_READ, MAP_SHARED, fd, 0x10000000), MAP_FAILED);
-    board::munmap(map, sim::SocWindow::kSize);
+    board::munmap(map, 0x2B0000);
     board::close(fd);
 }
 

@@ -2,7 +2,12 @@
 // waits shortened (the store sleeps after every file step).
 #pragma once
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "board/sim/sim.h"
 #include "core/config_engine.h"
@@ -12,6 +17,19 @@
 #include "video/c331_manage.h"
 
 namespace coretest {
+
+// The calling thread's id in the kernel.
+inline pid_t threadId() {
+    return static_cast<pid_t>(::syscall(SYS_gettid));
+}
+
+// True while thread tid of this process sleeps in the kernel on a futex, as a thread does
+// that waits for a mutex another thread holds.
+inline bool waitsOnAMutex(pid_t tid) {
+    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    long number = -1;
+    return static_cast<bool>(status >> number) && number == SYS_futex;
+}
 
 class CoreTest : public test::SimTest {
 protected:

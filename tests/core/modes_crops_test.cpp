@@ -1,4 +1,5 @@
 // User-mode slots and their files; the crop table and the window-source operations.
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -264,10 +265,20 @@ TEST_F(Crops, CropEditWaitsForTheApplyLock) {
     store->KrxCropSourceInit();
     CROP_PARA crop{0, 5, 6, 7, 8};
     std::future<int> edit;
+    std::atomic<pid_t> editor{0};
+    auto finished = [&] {
+        return edit.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    };
     {
         ParaLock lock;  // the video-processor thread is applying
-        edit = std::async(std::launch::async, [&] { return store->KrxSetCropPara(0, 1, &crop); });
-        EXPECT_EQ(edit.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+        edit = std::async(std::launch::async, [&] {
+            editor = coretest::threadId();
+            return store->KrxSetCropPara(0, 1, &crop);
+        });
+        // The edit either runs to its end or goes to sleep on a mutex.
+        ASSERT_TRUE(test::waitFor(
+            [&] { return finished() || (editor != 0 && coretest::waitsOnAMutex(editor)); }, 10000));
+        EXPECT_FALSE(finished()) << "the edit did not wait for the apply lock";
         EXPECT_EQ(store->ram_para.u16At(1472 + 2), 0);
     }
     EXPECT_EQ(edit.get(), 0);

@@ -22,13 +22,121 @@ using Bytes = std::vector<unsigned char>;
 
 constexpr const char* kFile = "/data/ram_device_info";
 
-// A field of the default table, addressed by image offset (the table is in file layout).
-u16 defaultU16(size_t imageOffset) {
-    return default_para_ramlist[imageOffset - 766] | default_para_ramlist[imageOffset - 765] << 8;
+// One 16-bit field of the default image, at its image offset.
+struct Field {
+    std::string name;
+    size_t offset;
+    u16 value;
+};
+
+// Every named field of the default image with its documented default. Window sources are
+// the byte at +8 (byte +9 is 0: a plain port).
+std::vector<Field> documentedDefaults() {
+    std::vector<Field> fields = {
+        {"language", 768, 0},
+        {"770 (no reader)", 770, 100},
+        {"panel_lock", 772, 0},
+        {"wifi_off", 774, 0},
+        {"test_pattern", 864, 0},
+        {"current_user_mode", 866, 0},
+        {"save_user_mode", 868, 0},
+        {"splice_mode", 1376, 0},
+        {"led_width", 1378, 1920},
+        {"led_height", 1380, 1080},
+        {"led_x", 1382, 0},
+        {"led_y", 1384, 0},
+        {"och_num_h", 1386, 1},
+        {"och_num_v", 1388, 1},
+        {"och_w", 1390, 1920},
+        {"och_h", 1392, 1080},
+        {"1394 (written back)", 1394, 0},
+        {"out1_x", 1408, 0},
+        {"out1_y", 1410, 0},
+        {"out1_width", 1412, 1920},
+        {"out1_height", 1414, 1080},
+        {"out2_x", 1416, 0},
+        {"out2_y", 1418, 0},
+        {"out2_width", 1420, 1920},
+        {"out2_height", 1422, 1080},
+        {"current_window", 2112, 0},
+        {"dbd_enable", 2114, 0},
+        {"fpga_para", 2116, 0},
+        {"switch_mode", 2118, 0},
+        {"osd_enable", 2124, 0},
+        {"picture brightness", 2176, 100},
+        {"picture contrast", 2178, 50},
+        {"picture sharpness", 2180, 10},
+        {"picture saturation", 2182, 50},
+        {"colour temperature type", 2184, 2},
+        {"colour temperature R", 2186, 64},
+        {"colour temperature G", 2188, 64},
+        {"colour temperature B", 2190, 64},
+        {"2270 (no reader)", 2270, 1},
+    };
+    for (size_t p = 0; p < 6; ++p) {
+        const std::string entry = "edid_para " + std::to_string(p);
+        fields.push_back({entry + " width", 896 + 6 * p, static_cast<u16>(p < 4 ? 1920 : 3840)});
+        fields.push_back({entry + " height", 898 + 6 * p, static_cast<u16>(p < 4 ? 1080 : 2160)});
+        fields.push_back({entry + " refresh", 900 + 6 * p, 60});
+    }
+    // The crop pattern runs through the 40 entries and 24 entries' worth after them.
+    for (size_t i = 0; i < 64; ++i) {
+        const std::string entry = "crop " + std::to_string(i);
+        const size_t at = 1472 + 10 * i;
+        fields.push_back({entry + " id", at, 0x0002});
+        fields.push_back({entry + " x", at + 2, 0});
+        fields.push_back({entry + " y", at + 4, 0});
+        fields.push_back({entry + " w", at + 6, 1920});
+        fields.push_back({entry + " h", at + 8, 1080});
+    }
+    for (size_t w = 0; w < 16; ++w)
+        fields.push_back({"krx_layer " + std::to_string(w), 2208 + 2 * w, static_cast<u16>(w)});
+    for (size_t w = 0; w < 6; ++w) {
+        const std::string entry = "window " + std::to_string(w);
+        const size_t at = 2272 + 26 * w;
+        fields.push_back({entry + " enable", at, static_cast<u16>(w == 0 ? 1 : 0)});
+        fields.push_back({entry + " attributes", at + 4, 0});
+        fields.push_back({entry + " source", at + 8, 1});
+        fields.push_back({entry + " x", at + 10, 0});
+        fields.push_back({entry + " y", at + 12, 0});
+        fields.push_back({entry + " w", at + 14, 1920});
+        fields.push_back({entry + " h", at + 16, 1080});
+        fields.push_back({entry + " output", at + 18, 0});
+        fields.push_back({entry + " audio", at + 20, 0});
+        fields.push_back({entry + " dbd mode", at + 22, 0});
+    }
+    for (size_t k = 0; k < 16; ++k) {
+        fields.push_back({"win_fade in " + std::to_string(k), 2816 + 4 * k, 0});
+        fields.push_back({"win_fade out " + std::to_string(k), 2818 + 4 * k, 0});
+    }
+    return fields;
 }
 
+u16 fileU16(const Bytes& file, size_t imageOffset) {
+    return static_cast<u16>(file[imageOffset - 766] | file[imageOffset - 765] << 8);
+}
+
+// The parameter file the defaults make: marker AA AA, image byte n at file offset n - 766,
+// every byte that is no named field 0, a zero tail from 3330.
 Bytes defaultFile() {
-    return Bytes(default_para_ramlist, default_para_ramlist + 4096);
+    Bytes file(4096, 0);
+    file[0] = 0xAA;
+    file[1] = 0xAA;
+    for (const Field& f : documentedDefaults()) {
+        file[f.offset - 766] = static_cast<u8>(f.value);
+        file[f.offset - 765] = static_cast<u8>(f.value >> 8);
+    }
+    return file;
+}
+
+// The image bytes from..to-1 of the default file.
+Bytes defaultImageBytes(size_t from, size_t to) {
+    const Bytes file = defaultFile();
+    return Bytes(file.begin() + (from - 766), file.begin() + (to - 766));
+}
+
+Bytes imageBytes(const RamParaImage& image, size_t from, size_t to) {
+    return Bytes(image.data() + from, image.data() + to);
 }
 
 // A valid parameter file whose saved area is the default one with some fields changed.
@@ -43,50 +151,18 @@ Bytes fileWith(std::initializer_list<std::pair<size_t, u16>> fields) {
 
 class Store : public CoreTest {};
 
-TEST_F(Store, DefaultTableHoldsTheDocumentedValues) {
-    EXPECT_EQ(default_para_ramlist[0], 0xAA);
-    EXPECT_EQ(default_para_ramlist[1], 0xAA);
-    EXPECT_EQ(defaultU16(768), 0);      // simplified Chinese
-    EXPECT_EQ(defaultU16(1378), 1920);  // LED size
-    EXPECT_EQ(defaultU16(1380), 1080);
-    for (int w = 0; w < 6; ++w) {
-        SCOPED_TRACE(w);
-        const size_t at = 2272 + 26 * w;
-        EXPECT_EQ(defaultU16(at), w == 0 ? 1 : 0);  // only window 0 shown
-        EXPECT_EQ(defaultU16(at + 8), 1);           // plain port 1
-        EXPECT_EQ(defaultU16(at + 10), 0);
-        EXPECT_EQ(defaultU16(at + 12), 0);
-        EXPECT_EQ(defaultU16(at + 14), 1920);
-        EXPECT_EQ(defaultU16(at + 16), 1080);
-        EXPECT_EQ(defaultU16(at + 18), 0);
+TEST_F(Store, EveryNamedFieldOfTheDefaultImageHoldsItsDefault) {
+    auto store = loadStore();
+    const Bytes file = readFile(kFile);
+    ASSERT_EQ(file.size(), 4096u);
+    for (const Field& f : documentedDefaults()) {
+        EXPECT_EQ(fileU16(file, f.offset), f.value) << f.name << " at " << f.offset;
+        // At start the low byte of every fade word becomes 60.
+        const bool fade = f.offset >= 2816 && f.offset < 2880;
+        EXPECT_EQ(store->ram_para.u16At(f.offset), fade ? 60 : f.value)
+            << f.name << " at " << f.offset;
     }
-    for (int p = 0; p < 6; ++p) {
-        SCOPED_TRACE(p);
-        EXPECT_EQ(defaultU16(896 + 6 * p), p < 4 ? 1920 : 3840);
-        EXPECT_EQ(defaultU16(898 + 6 * p), p < 4 ? 1080 : 2160);
-        EXPECT_EQ(defaultU16(900 + 6 * p), 60);
-    }
-    EXPECT_EQ(defaultU16(2176), 100);
-    EXPECT_EQ(defaultU16(2178), 50);
-    EXPECT_EQ(defaultU16(2180), 10);
-    EXPECT_EQ(defaultU16(2182), 50);
-    EXPECT_EQ(defaultU16(2184), 2);
-    EXPECT_EQ(defaultU16(2186), 64);
-    EXPECT_EQ(defaultU16(2188), 64);
-    EXPECT_EQ(defaultU16(2190), 64);
-    for (int w = 0; w < 16; ++w)
-        EXPECT_EQ(defaultU16(2208 + 2 * w), w);
-    // The crop pattern runs from the table through the 24 entries' worth after it.
-    for (size_t at = 1472; at < 2112; at += 10) {
-        SCOPED_TRACE(at);
-        EXPECT_EQ(defaultU16(at), 0x0002);
-        EXPECT_EQ(defaultU16(at + 6), 1920);
-        EXPECT_EQ(defaultU16(at + 8), 1080);
-    }
-    for (size_t k = 0; k < 32; ++k)
-        EXPECT_EQ(default_para_ramlist[2816 - 766 + 2 * k], 0) << "fade words are 0";
-    EXPECT_TRUE(std::all_of(default_para_ramlist + 3330, default_para_ramlist + 4096,
-                            [](u8 b) { return b == 0; }));
+    EXPECT_EQ(file, defaultFile()) << "every other byte of the file is 0";
 }
 
 TEST_F(Store, FirstStartWritesTheDefaultsAndSavesNothing) {
@@ -96,7 +172,8 @@ TEST_F(Store, FirstStartWritesTheDefaultsAndSavesNothing) {
     EXPECT_TRUE(exists("/data/configs"));
     EXPECT_EQ(std::memcmp(store->ram_para.data(), store->ram_para_shadow.data(), 4096), 0)
         << "the loaded state must not count as a change";
-    EXPECT_EQ(std::memcmp(store->ram_para.data() + 896, default_para_ramlist + 130, 2816 - 896), 0);
+    EXPECT_EQ(imageBytes(store->ram_para, 768, 2816), defaultImageBytes(768, 2816));
+    EXPECT_EQ(imageBytes(store->ram_para, 2880, 4096), defaultImageBytes(2880, 4096));
     for (int k = 0; k < 16; ++k) {
         EXPECT_EQ(store->ram_para[2816 + 4 * k], 60);
         EXPECT_EQ(store->ram_para[2818 + 4 * k], 60);
@@ -182,7 +259,7 @@ TEST_F(Store, DamagedFileIsReplacedByTheDefaults) {
         c.damage();
         auto store = loadStore();
         EXPECT_EQ(store->ram_para.u16At(1378), 1920);
-        EXPECT_EQ(std::memcmp(store->ram_para.data() + 896, default_para_ramlist + 130, 1920), 0);
+        EXPECT_EQ(imageBytes(store->ram_para, 768, 2816), defaultImageBytes(768, 2816));
         EXPECT_EQ(readFile(kFile), defaultFile());
     }
 }
@@ -191,7 +268,7 @@ TEST_F(Store, DefaultsReachMemoryWhenNoFileCanBeWritten) {
     std::filesystem::create_directories(rooted("/data/ram_device_info.tmp/x"));
     auto store = loadStore();
     EXPECT_FALSE(exists(kFile));
-    EXPECT_EQ(std::memcmp(store->ram_para.data() + 768, default_para_ramlist + 2, 2816 - 768), 0);
+    EXPECT_EQ(imageBytes(store->ram_para, 768, 2816), defaultImageBytes(768, 2816));
     EXPECT_EQ(store->ram_para.u16At(2272), 1);
 }
 
@@ -311,13 +388,16 @@ TEST_F(Store, RefreshesFromTheApplyThreadAndTheScreenDoNotDeadlock) {
         inRefresh = true;
         ParaLock lock;
     });
+    const pid_t screenThread = coretest::threadId();
     std::promise<void> holding;
     auto worker = std::async(std::launch::async, [&] {
         ParaLock lock;
         holding.set_value();
-        while (!inRefresh)
+        // The screen's refresh now waits for the apply lock this thread holds.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while ((!inRefresh || !coretest::waitsOnAMutex(screenThread)) &&
+               std::chrono::steady_clock::now() < limit)
             std::this_thread::yield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         store->test_signal(1);  // queued to this (the store's) thread
     });
     holding.get_future().wait();

@@ -58,6 +58,20 @@ protected:
             std::copy(times[i], times[i] + 4, p.begin() + 1 + 4 * i);
         return p;
     }
+    // A command as the area holds it: marker, command, store byte, the payload length and
+    // the payload; the record stored in flash is these bytes.
+    static Bytes commandBytes(u8 code, u8 storeByte, const Bytes& payload) {
+        Bytes out = {0xAA,
+                     code,
+                     storeByte,
+                     0,
+                     0,
+                     0,
+                     static_cast<u8>(payload.size()),
+                     static_cast<u8>(payload.size() >> 8)};
+        out.insert(out.end(), payload.begin(), payload.end());
+        return out;
+    }
     std::vector<int> reasons;
 };
 
@@ -83,6 +97,12 @@ TEST_F(Controller, RegisterRangesAsThePcSeesThem) {
     u8 value = 0;
     EXPECT_EQ(manager->controller_register_read(0, 70, &value), 1);
     EXPECT_EQ(value, 0x05);
+    EXPECT_EQ(manager->controller_register_write(0, 64, 0xFF, 0x11), 1);
+    EXPECT_EQ(manager->controller_register_write(0, 96, 0xFF, 0x22), 1);
+    EXPECT_EQ(shadow(64), 0x11);
+    EXPECT_EQ(shadow(96), 0x22);
+    EXPECT_EQ(manager->controller_register_write(0, 97, 0xFF, 1), 0);
+    EXPECT_EQ(manager->controller_register_write(0, 127, 0xFF, 1), 0);
     // 97..127 and 170 and above do not exist; nor does FPGA 2.
     EXPECT_EQ(manager->controller_register_write(0, 100, 0xFF, 1), 0);
     EXPECT_EQ(manager->controller_register_read(0, 100, &value), 0);
@@ -110,20 +130,20 @@ TEST_F(Controller, RegisterRangesAsThePcSeesThem) {
 TEST_F(Controller, ScreenBlackSwitchOfRegisterZero) {
     manager->write_to_register(0, 0x04, 0x04, 0);
     EXPECT_EQ(ScreenState.load(), 0);
-    EXPECT_EQ(store->ram_para.u16At(para::fpga_para), 1);
+    EXPECT_EQ(store->ram_para.u16At(2116), 1) << "fpga_para";
     EXPECT_EQ(fpga_manage::MCU_RAM_EXTEND[29], 0);
     EXPECT_EQ(reasons, std::vector<int>{1});
     // A wider mask (the mapping switch with it) moves the screen state only.
     manager->write_to_register(0, 0x84, 0x80, 0);
     EXPECT_EQ(ScreenState.load(), 1);
     EXPECT_EQ(fpga_manage::MCU_RAM_EXTEND[29], 1);
-    EXPECT_EQ(store->ram_para.u16At(para::fpga_para), 1);
+    EXPECT_EQ(store->ram_para.u16At(2116), 1);
     EXPECT_EQ(reasons.size(), 1u);
     EXPECT_EQ(fpga()->reg(0), 0x80);
     // During an LED-panel hand-over the image is left alone.
     g_set_led_para = 1;
     manager->write_to_register(0, 0x04, 0x00, 0);
-    EXPECT_EQ(store->ram_para.u16At(para::fpga_para), 1);
+    EXPECT_EQ(store->ram_para.u16At(2116), 1);
 }
 
 TEST_F(Controller, ClockCommandGoesOnlyToTheCommandRunner) {
@@ -181,33 +201,41 @@ TEST_F(Controller, OnOffScheduleIsStoredAndSurvivesARestart) {
     // A payload of the wrong length is refused whole.
     command(2, 0xAA, schedule(3), 17);
     EXPECT_EQ(manager->onoff_count, 0);
-    EXPECT_EQ(flash()->contents(fpga_manage::kOnOffRecordAddress, 1), Bytes{0xFF});
+    EXPECT_EQ(flash()->contents(0x30E000, 1), Bytes{0xFF});
     EXPECT_EQ(shadow(66), 0);
 
     command(2, 0xAA, schedule(7));
     EXPECT_EQ(manager->onoff_count, 4) << "a count above 4 stores 4";
     EXPECT_EQ(shadow(66), 1);
-    const Bytes record = area(Area::Cmd, 0, fpga_manage::kOnOffRecordSize);
-    EXPECT_EQ(flash()->contents(fpga_manage::kOnOffRecordAddress, fpga_manage::kOnOffRecordSize),
-              record);
+    // The record is the command as written, 50 bytes, in sector 782.
+    EXPECT_EQ(flash()->contents(0x30E000, 51), [] {
+        Bytes record = commandBytes(2, 0xAA, schedule(7));
+        record.push_back(0xFF);
+        return record;
+    }());
 
     restart();
     EXPECT_EQ(shadow(66), 0);
     ASSERT_TRUE(bringUp());
     EXPECT_EQ(shadow(66), 1);
     EXPECT_EQ(manager->onoff_count, 4);
-    const u8 on_hour[4] = {7, 8, 12, 23}, off_minute[4] = {0, 0, 45, 1};
+    const u8 on_hour[4] = {7, 8, 12, 23}, on_minute[4] = {30, 0, 15, 59};
+    const u8 off_hour[4] = {22, 8, 13, 0}, off_minute[4] = {0, 0, 45, 1};
     for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
         EXPECT_EQ(manager->on_hour[i], on_hour[i]);
+        EXPECT_EQ(manager->on_minute[i], on_minute[i]);
+        EXPECT_EQ(manager->off_hour[i], off_hour[i]);
         EXPECT_EQ(manager->off_minute[i], off_minute[i]);
         EXPECT_EQ(manager->on_armed[i], 1);
+        EXPECT_EQ(manager->off_armed[i], 1);
     }
     // Reloading the record leaves the status bytes the PC reads in the command area.
     EXPECT_EQ(area(Area::Cmd, 24, 6), (Bytes{1, 17, 0, 0, 0xFF, 1}));
 
     command(2, 0x55, schedule(0));
     EXPECT_EQ(shadow(66), 0);
-    EXPECT_EQ(flash()->contents(fpga_manage::kOnOffRecordAddress, 1), Bytes{0xFF});
+    EXPECT_EQ(flash()->contents(0x30E000, 1), Bytes{0xFF});
 }
 
 TEST_F(Controller, BrightnessRecords) {
@@ -218,21 +246,21 @@ TEST_F(Controller, BrightnessRecords) {
     EXPECT_EQ(shadow(64), 200);
     EXPECT_EQ(g_change[16], 200u);
     EXPECT_EQ(g_change[17], 1u);
-    EXPECT_EQ(flash()->contents(fpga_manage::kBrightRecordAddress, 57), area(Area::Cmd, 0, 57));
+    // The record is the command as written, 57 bytes, in sector 783.
+    EXPECT_EQ(flash()->contents(0x30F000, 57), commandBytes(3, 0xAA, hand));
 
     g_change[17] = 0;
     g_change[26] = 5;
     Bytes timed(49, 0);
     timed[0] = 1;
     command(3, 0x55, timed);
-    EXPECT_EQ(flash()->contents(fpga_manage::kBrightRecordAddress, 1), Bytes{0xFF});
+    EXPECT_EQ(flash()->contents(0x30F000, 1), Bytes{0xFF});
     EXPECT_EQ(g_change[17], 1u);
     EXPECT_EQ(g_change[26], 0u);
     EXPECT_EQ(shadow(64), 200) << "a timed record leaves the hand level";
 
     command(3, 0xAA, timed, 48);
-    EXPECT_EQ(flash()->contents(fpga_manage::kBrightRecordAddress, 1), Bytes{0xFF})
-        << "wrong length: refused";
+    EXPECT_EQ(flash()->contents(0x30F000, 1), Bytes{0xFF}) << "wrong length: refused";
 
     // Without a stored record the bring-up turns the brightness task off at full level.
     g_change[14] = 1;
@@ -243,29 +271,61 @@ TEST_F(Controller, BrightnessRecords) {
 
 TEST_F(Controller, ParameterRamDefaultsWithoutAStoredImage) {
     ASSERT_TRUE(bringUp());
+    Bytes expected(1024, 0);
+    // RAM1, the default of bytes 0..255.
+    const std::pair<unsigned, u8> ram1[] = {
+        {1, 0x05},   {3, 0x04},   {4, 0x76},   {5, 0x05},   {6, 0xD2},   {7, 0x01},
+        {13, 0x05},  {15, 0x02},  {24, 0x05},  {26, 0x02},  {30, 0x02},  {37, 0x01},
+        {48, 0x01},  {61, 0x05},  {63, 0x04},  {96, 0x05},  {100, 0x02}, {116, 0x56},
+        {117, 0x05}, {119, 0x03}, {120, 0xD9}, {121, 0xB8}, {122, 0x0C}};
+    for (auto [offset, value] : ram1)
+        expected[offset] = value;
+    auto put16 = [&expected](unsigned offset, u16 v) {
+        expected[offset] = static_cast<u8>(v);
+        expected[offset + 1] = static_cast<u8>(v >> 8);
+    };
+    // Output groups 0..5 at 0, 0, 1280 x 512.
+    const unsigned groups[6] = {8, 19, 32, 43, 520, 528};
+    for (unsigned at : groups) {
+        put16(at, 0);
+        put16(at + 2, 0);
+        put16(at + 4, 1280);
+        put16(at + 6, 512);
+    }
+    for (unsigned k = 0; k < 16; ++k) {
+        put16(296 + 4 * k, 1398);
+        put16(298 + 4 * k, 466);
+    }
+    for (unsigned p = 0; p < 6; ++p)
+        expected[276 + p] = static_cast<u8>(p + 1);  // FPGA 0's output ports
+
+    // Bytes 96..123 follow the links and the FPGA's measure; byte 256 a brightness sent.
     const u8* image = fpga_manage::MCU_RAM_PARA_func[0];
-    EXPECT_EQ(Bytes(image, image + 8), (Bytes{0x00, 0x05, 0x00, 0x04, 0x76, 0x05, 0xD2, 0x01}));
-    for (u8 g = 0; g < 6; ++g) {
-        unsigned short x, y, w, h;
-        manager->get_eth_param_addr(g, &x, &y, &w, &h);
-        EXPECT_EQ(image16(x), 0);
-        EXPECT_EQ(image16(y), 0);
-        EXPECT_EQ(image16(w), 1280) << "group " << int(g);
-        EXPECT_EQ(image16(h), 512);
+    for (unsigned at = 0; at < 1024; ++at) {
+        if ((at >= 96 && at < 124) || at == 256)
+            continue;
+        EXPECT_EQ(image[at], expected[at]) << "parameter RAM byte " << at;
     }
-    for (unsigned i = 0; i < 16; ++i) {
-        EXPECT_EQ(image16(296 + 4 * i), 1398);
-        EXPECT_EQ(image16(298 + 4 * i), 466);
-    }
+    // Port 0 has a link: its bit and its bytes stay, the other ports' are cleared.
+    EXPECT_EQ(image[96], 0x05);
+    EXPECT_EQ(image[100], 0x02);
+    // What the FPGA measures of the scene's 1920 x 1080 at 60 Hz: 833333 cycles of 50 MHz.
+    EXPECT_EQ(Bytes(image + 116, image + 124),
+              (Bytes{0x80, 0x07, 0x38, 0x04, 0x35, 0xB7, 0x0C, 0x00}));
+
     // The FPGA holds the image, apart from what it measures itself.
     EXPECT_EQ(fpga()->ram(1, 0, 116), Bytes(image, image + 116));
     EXPECT_EQ(fpga()->ram(1, 124, 900), Bytes(image + 124, image + 1024));
     // The back-parameter copy is the layout without the screen origin.
     const u8* back = fpga_manage::MCU_RAM_ETH_BACK_PARA_func[0];
-    EXPECT_EQ(Bytes(back, back + 4), Bytes(image + 60, image + 64));
-    EXPECT_EQ(Bytes(back + 12, back + 20), Bytes(image + 19, image + 27));
-    EXPECT_EQ(Bytes(back + 68, back + 132), Bytes(image + 576, image + 640));
-    EXPECT_EQ(Bytes(back + 132, back + 136), Bytes(image + 56, image + 60));
+    const struct {
+        unsigned back, image, n;
+    } map[] = {{0, 60, 4},  {4, 8, 4},     {8, 12, 4},    {12, 19, 8}, {20, 32, 8},
+               {28, 43, 8}, {36, 520, 32}, {68, 576, 64}, {132, 56, 4}};
+    for (const auto& m : map)
+        EXPECT_EQ(Bytes(back + m.back, back + m.back + m.n),
+                  Bytes(image + m.image, image + m.image + m.n))
+            << "back-parameter bytes " << m.back;
 }
 
 TEST_F(Controller, ParameterRamFromFlashMovesByTheScreenOrigin) {
@@ -283,9 +343,9 @@ TEST_F(Controller, ParameterRamFromFlashMovesByTheScreenOrigin) {
     put16(62, 700);
     put16(100, 7);  // card counts left from before: cleared
     put16(560, 9);  // port 4 has no link: its bytes are cleared
-    flash()->setContents(fpga_manage::kParaRamMarkAddress, stored);
-    store->ram_para.setU16(para::led_x, 10);
-    store->ram_para.setU16(para::led_y, 20);
+    flash()->setContents(0x308000, stored);
+    store->ram_para.setU16(1382, 10);  // led_x
+    store->ram_para.setU16(1384, 20);  // led_y
 
     ASSERT_TRUE(bringUp());
     EXPECT_EQ(image16(8), 110);
@@ -299,6 +359,22 @@ TEST_F(Controller, ParameterRamFromFlashMovesByTheScreenOrigin) {
     EXPECT_EQ(fpga()->ram(1, 8, 8),
               Bytes(fpga_manage::MCU_RAM_PARA_func[0] + 8, fpga_manage::MCU_RAM_PARA_func[0] + 16));
     EXPECT_EQ(fpga()->ram(1, 560, 3), (Bytes{0, 0, 0}));
+}
+
+TEST_F(Controller, ScreenWidthIsRoundedUpToAMultipleOf32) {
+    // Back-parameter width 1000; origin x 24 lands on 1024 exactly, 25 goes past it.
+    u8* back = fpga_manage::MCU_RAM_ETH_BACK_PARA_func[0];
+    back[0] = 0xE8;
+    back[1] = 0x03;
+    store->ram_para.setU16(1382, 24);
+    manager->T47_mcu_set_net_para(0);
+    EXPECT_EQ(image16(60), 1024);
+    store->ram_para.setU16(1382, 25);
+    manager->T47_mcu_set_net_para(0);
+    EXPECT_EQ(image16(60), 1056);
+    store->ram_para.setU16(1382, 0);
+    manager->T47_mcu_set_net_para(0);
+    EXPECT_EQ(image16(60), 1024);
 }
 
 TEST_F(Controller, LinkStatesFoldIntoTheParameterRam) {

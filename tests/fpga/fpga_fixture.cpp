@@ -35,7 +35,7 @@ void FpgaTest::SetUp() {
     for (int f : {0, 1})
         fpga(f)->setConfigDelayMs(0);
     window()->addListener([this](uint32_t offset, uint16_t value) {
-        if (offset != sim::FpgaModel::kResetPad[0])
+        if (offset != 0x207858)  // FPGA 0's reset pad
             return;
         std::lock_guard<std::mutex> lock(padMutex);
         pads.push_back({value, G_timeTicks.load()});

@@ -16,6 +16,23 @@ namespace {
 
 class Running : public FpgaTest {
 protected:
+    // Register writes of the next n passes, one tick apart, each with its tick.
+    struct TimedWrite {
+        RegWrite write;
+        u32 tick;
+    };
+    std::vector<TimedWrite> writesOver(int n) {
+        std::vector<TimedWrite> out;
+        size_t seen = regWrites().size();
+        for (int i = 0; i < n; ++i) {
+            pass();
+            const auto writes = regWrites();
+            for (size_t k = seen; k < writes.size(); ++k)
+                out.push_back({writes[k], G_timeTicks});
+            seen = writes.size();
+        }
+        return out;
+    }
     void SetUp() override {
         FpgaTest::SetUp();
         QObject::connect(store.get(), &KrxRamPara::sig_update_para, [this](int reason) {
@@ -83,7 +100,7 @@ TEST_F(Running, LinkWatchKeepsToItsPeriodAndTheIdlePassToTheBus) {
 }
 
 TEST_F(Running, ResendRequestsAreTakenBeforeTheWork) {
-    store->ram_para.setU16(para::fpga_para, 1);
+    store->ram_para.setU16(2116, 1);  // fpga_para: screen black
     manager->output_resend = 1;
     manager->bri_resend = 1;
     pass();
@@ -92,7 +109,7 @@ TEST_F(Running, ResendRequestsAreTakenBeforeTheWork) {
     EXPECT_EQ(fpga()->reg(0) & 0x04, 0x04) << "screen black";
     // The video-processor thread raises output_resend again while the screen is being
     // switched: that request must survive.
-    store->ram_para.setU16(para::fpga_para, 0);
+    store->ram_para.setU16(2116, 0);
     manager->output_resend = 1;
     std::atomic<bool> armed{true};
     window()->addListener([&](uint32_t, uint16_t) {
@@ -118,14 +135,27 @@ TEST_F(Running, PanelHandOverBlanksThenLetsTheVideoProcessorGoOn) {
         g_set_led_para = 1;
         g_set_led_setup = 0;
     }
+    fpga()->clearLog();
     pass();
-    EXPECT_EQ(fpga()->reg(0) & 0x04, 0x04) << "blank first";
+    const u32 blanked = G_timeTicks;
+    EXPECT_EQ(regWrites(0), (std::vector<RegWrite>{{0, 0x04, 0x04}})) << "blank first";
     EXPECT_EQ(g_set_led_para.load(), 1);
-    const u32 start = G_timeTicks;
-    ASSERT_TRUE(runUntil([] { return g_set_led_para == 0; }, 200));
-    EXPECT_GE(G_timeTicks - start, 42u);
+
+    // The output goes off 11 ticks after the blank; 31 ticks later the video processor
+    // may go on.
+    u32 outputOff = 0, released = 0;
+    for (int i = 0; i < 60 && !released; ++i) {
+        for (const TimedWrite& w : writesOver(1))
+            if (w.write.reg == 3 && w.write.mask == 0x20 && (w.write.value & 0x20) == 0)
+                outputOff = w.tick;
+        if (g_set_led_para == 0)
+            released = G_timeTicks;
+    }
+    EXPECT_EQ(outputOff, blanked + 11);
+    EXPECT_EQ(released, blanked + 11 + 31);
+    EXPECT_EQ(g_set_led_setup.load(), 0);
     EXPECT_EQ(fpga()->reg(3) & 0x20, 0) << "output off while the panel changes";
-    EXPECT_EQ(store->ram_para.u16At(para::fpga_para), 0) << "not a user's black";
+    EXPECT_EQ(store->ram_para.u16At(2116), 0) << "not a user's black";
 
     // The video processor has set the new panel up: FPGA 0 is brought up again.
     g_set_led_para = 2;
@@ -134,6 +164,54 @@ TEST_F(Running, PanelHandOverBlanksThenLetsTheVideoProcessorGoOn) {
     EXPECT_TRUE(fpga()->inReset());
     EXPECT_TRUE(bringUp());
     EXPECT_EQ(fpga()->reg(0) & 0x04, 0) << "shown at the end of the output start";
+}
+
+TEST_F(Running, FreezeOutStepsTwentyOneTicksApartThenShowsTheScreen) {
+    g_freeze_out = 1;
+    g_set_led_setup = 0;
+    pass();  // the idle check: register 22 bit 2 is clear
+    const u32 start = G_timeTicks;
+    ASSERT_EQ(g_set_led_setup.load(), 1);
+    const std::vector<TimedWrite> writes = writesOver(120);
+    std::vector<TimedWrite> steps;
+    for (const TimedWrite& w : writes)
+        if (w.write.reg == 23 || (w.write.reg == 3 && w.write.mask == 0x20) || w.write.reg == 0)
+            steps.push_back(w);
+    ASSERT_EQ(steps.size(), 6u);
+    const struct {
+        RegWrite write;
+        u32 after;
+    } expected[] = {
+        {{23, 0x01, 0x00}, 21},  // output 0 off
+        {{23, 0x01, 0x01}, 42},  // and on
+        {{23, 0x20, 0x20}, 63},  // a pulse of bit 5
+        {{23, 0x20, 0x00}, 84},  //
+        {{3, 0x20, 0x20}, 105},  // output on
+        {{0, 0x04, 0x00}, 106},  // video present after 11 ticks: screen shown
+    };
+    for (size_t i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(steps[i].write.reg, expected[i].write.reg);
+        EXPECT_EQ(steps[i].write.mask, expected[i].write.mask);
+        EXPECT_EQ(steps[i].write.value & steps[i].write.mask, expected[i].write.value);
+        EXPECT_EQ(steps[i].tick - start, expected[i].after);
+    }
+    EXPECT_EQ(g_freeze_out.load(), 0);
+    EXPECT_EQ(g_set_led_setup.load(), 0);
+}
+
+TEST_F(Running, FreezeOutWaitForVideoIsBoundedBy501Polls) {
+    // The FPGA never shows video: the last wait polls every 11 ticks, 501 times, then
+    // shows the screen anyway.
+    fpga()->setOutput(0, 0, 0);
+    g_freeze_out = 1;
+    g_set_led_setup = 0;
+    ASSERT_TRUE(runUntil([] { return g_set_led_setup == 4; }, 200));
+    const u32 outputOn = G_timeTicks;
+    EXPECT_EQ(fpga()->reg(3) & 0x20, 0x20) << "output on";
+    ASSERT_TRUE(runUntil([] { return g_freeze_out == 0; }, 6000));
+    EXPECT_EQ(G_timeTicks - outputOn, 1 + 501 * 11u);
+    EXPECT_EQ(fpga()->reg(0) & 0x04, 0) << "the screen is shown after all";
 }
 
 TEST_F(Running, PanelHandOverWhileNotRunningEndsAtOnce) {

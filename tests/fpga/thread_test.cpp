@@ -43,7 +43,9 @@ TEST_F(Thread, StartsBehindTheGateAndBringsFpgaZeroToOutputRunning) {
     EXPECT_TRUE(exists("/data/rcvrecovery"));
     EXPECT_EQ(g_fpga_c331_start.load(), 0u) << "the gate is closed by the start-up";
     startTicks();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // The thread sleeps once per turn: let it turn a thousand times behind the gate.
+    const uint64_t turns = sim::sleepStats().calls;
+    ASSERT_TRUE(test::waitFor([&] { return sim::sleepStats().calls >= turns + 1000; }, 20000));
     EXPECT_EQ(fpgaMessages(), 0u) << "nothing before the video processor opens the gate";
 
     g_fpga_c331_start = 1;

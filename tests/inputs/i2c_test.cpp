@@ -35,12 +35,15 @@ protected:
         return drv.i2c_write(fd, dev, reg, data.data(), static_cast<unsigned>(data.size())) == 1;
     }
     bool route(u8 sw, u8 channel) { return write(sw, 0, {channel}); }
-    void releaseReceivers() {
+    // The SoC window's GPIO words, 16 bits each; the IT6602's reset line at 0x207940, the
+    // IT6805's at 0x207944.
+    static uint16_t* gpioWords() {
         auto soc = sim::get<sim::SocWindow>("/dev/mem");
-        auto* words =
-            static_cast<uint16_t*>(soc->mmap(sim::SocWindow::kSize, sim::SocWindow::kBase));
-        board::mmio_write16(words + sim::I2cBus::kRxResetGpio / 2, 16);
-        board::mmio_write16(words + sim::I2cBus::kHdmi20ResetGpio / 2, 16);
+        return static_cast<uint16_t*>(soc->mmap(0x2B0000, 0x1F000000));
+    }
+    void releaseReceivers() {
+        board::mmio_write16(gpioWords() + 0x207940 / 2, 16);
+        board::mmio_write16(gpioWords() + 0x207944 / 2, 16);
     }
 
     Drv_I2C0 drv;
@@ -104,13 +107,17 @@ TEST_F(I2c, OversizedOrEmptyRequestsAreRefusedWithoutATransfer) {
     u8 data[300] = {};
     EXPECT_EQ(drv.i2c_read(fd, 0x40, 0, data, 0), 0);
     EXPECT_EQ(drv.i2c_read(fd, 0x40, 0, data, -3), 0);
-    EXPECT_EQ(drv.i2c_read(fd, 0x40, 0, data, Drv_I2C0::kMaxRead + 1), 0);
-    EXPECT_EQ(drv.i2c_write(fd, 0x40, 0, data, Drv_I2C0::kMaxWrite + 1), 0);
+    // A read returns at most 100 bytes, a write carries at most 255.
+    EXPECT_EQ(drv.i2c_read(fd, 0x40, 0, data, 101), 0);
+    EXPECT_EQ(drv.i2c_write(fd, 0x40, 0, data, 256), 0);
     EXPECT_EQ(drv.i2c_write(fd, 0x40, 0, nullptr, 4), 0);
     EXPECT_TRUE(bus->log().empty());
     // The limits themselves go through.
-    EXPECT_EQ(drv.i2c_read(fd, 0xCA, 0, data, Drv_I2C0::kMaxRead), 1);
-    EXPECT_EQ(drv.i2c_write(fd, 0xCA, 0, data, 200), 1);
+    EXPECT_EQ(drv.i2c_read(fd, 0xCA, 0, data, 100), 1);
+    EXPECT_EQ(drv.i2c_write(fd, 0xCA, 0, data, 255), 1);
+    ASSERT_EQ(bus->log().size(), 2u);
+    EXPECT_EQ(bus->log()[0].messages[1].bytes.size(), 100u);
+    EXPECT_EQ(bus->log()[1].messages[0].bytes.size(), 256u) << "register and 255 data bytes";
 }
 
 TEST_F(I2c, SwitchesRouteTheirChannelsOnly) {
@@ -146,11 +153,9 @@ TEST_F(I2c, ReceiversAnswerOnlyOutOfResetAndOnTheirChannel) {
     EXPECT_TRUE(write(0x90, 0x22, {0x11}));
     EXPECT_EQ(bus->it6805().reg(0), 0x54);
     EXPECT_EQ(bus->it6805().reg(0x22), 0x11);
-    auto soc = sim::get<sim::SocWindow>("/dev/mem");
-    auto* words = static_cast<uint16_t*>(soc->mmap(sim::SocWindow::kSize, sim::SocWindow::kBase));
-    board::mmio_write16(words + sim::I2cBus::kHdmi20ResetGpio / 2, 0);
+    board::mmio_write16(gpioWords() + 0x207944 / 2, 0);
     EXPECT_FALSE(write(0x90, 0x22, {0x12}));
-    board::mmio_write16(words + sim::I2cBus::kHdmi20ResetGpio / 2, 16);
+    board::mmio_write16(gpioWords() + 0x207944 / 2, 16);
     EXPECT_EQ(bus->it6805().reg(0x22), 0x00) << "a reset restores power-on state";
 }
 

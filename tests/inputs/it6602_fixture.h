@@ -139,7 +139,7 @@ protected:
     }
     VideoSizePara inputSize(int input) {
         pthread_mutex_lock(&store->info_mutex);
-        size_t at = para::input_size_at(input);
+        size_t at = 256 + 6 * static_cast<size_t>(input);  // input sizes from offset 256
         VideoSizePara size{store->ram_para.u16At(at), store->ram_para.u16At(at + 2),
                            store->ram_para.u16At(at + 4)};
         pthread_mutex_unlock(&store->info_mutex);

@@ -176,7 +176,7 @@ TEST_F(It6602Test, ACustomEdidPullsTheHotPlugLowForAtLeast100ms) {
 
     sim::setSleepDivisor(1);
     test::RealTimeTicks ticks;
-    size_t at = para::edid_para_at(1);
+    size_t at = 896 + 6;  // input 1's EDID size (the sizes start at image offset 896)
     store->ram_para.setU16(at, 1280);
     store->ram_para.setU16(at + 2, 1024);
     store->ram_para.setU16(at + 4, 60);

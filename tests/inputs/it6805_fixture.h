@@ -97,7 +97,7 @@ protected:
     }
     VideoSizePara inputSize() {
         pthread_mutex_lock(&store->info_mutex);
-        size_t at = para::input_size_at(3);
+        size_t at = 256 + 6 * 3;  // the input sizes from image offset 256
         VideoSizePara size{store->ram_para.u16At(at), store->ram_para.u16At(at + 2),
                            store->ram_para.u16At(at + 4)};
         pthread_mutex_unlock(&store->info_mutex);

@@ -105,13 +105,27 @@ protected:
     u16 line(u32 offset) { return soc->word(offset); }
     u8 reg(int index) { return store->reg_para[index]; }
     RamParaImage& image() { return store->ram_para; }
+    // The input's default image: blocks 1..3 of the IT6602 table for inputs 0..2, the
+    // first block of the IT6805 table for input 3.
     std::vector<u8> defaultImage(int input) {
         const u8* p = input == 3 ? velmosource::velmo_default_edid_6805.data()
                                  : velmosource::velmo_default_edid_6602.data() + 256 * (input + 1);
         return std::vector<u8>(p, p + 256);
     }
+    // An EEPROM holds the default image of its input: that very image, and as a source
+    // reads it, a sound EDID named for the input.
+    void expectDefaultEdid(int input) {
+        SCOPED_TRACE("input " + std::to_string(input));
+        const char* names[4] = {"KRX-DVI", "KRX-HD1", "KRX-HD2", "KRX_T47HD3"};
+        const std::vector<u8> contents = bus->eeprom(input).contents();
+        EXPECT_EQ(contents, defaultImage(input));
+        test::EdidReport r = test::edidDecode(contents.data());
+        EXPECT_TRUE(r.passed) << r.output;
+        EXPECT_EQ(r.name, names[input]);
+    }
+    // edid_para entry of an input: width, height, refresh at 896 + 6 x input.
     void setEdidPara(int input, u16 w, u16 h, u16 r) {
-        size_t at = para::edid_para_at(input);
+        const size_t at = 896 + 6 * static_cast<size_t>(input);
         image().setU16(at, w);
         image().setU16(at + 2, h);
         image().setU16(at + 4, r);
@@ -140,7 +154,7 @@ TEST_F(Source, StartUpResetsTheReceiversAndRepairsOnlyInvalidEeproms) {
 
     // Each reset line: low for at least 11 ticks (110 ms), then high, and the EEPROMs are
     // not looked at before another 11 ticks.
-    for (u32 offset : {fpga_manage::kRxResetOffset, fpga_manage::kHdmi20ResetOffset}) {
+    for (u32 offset : {0x207940u, 0x207944u}) {  // the IT6602's and the IT6805's
         auto s = stores(offset);
         ASSERT_EQ(s.size(), 2u);
         EXPECT_EQ(s[0].value, 0);
@@ -148,14 +162,14 @@ TEST_F(Source, StartUpResetsTheReceiversAndRepairsOnlyInvalidEeproms) {
         EXPECT_GE(s[1].tick - s[0].tick, 11u);
         EXPECT_GE(checkTick - s[1].tick, 11u);
     }
-    EXPECT_EQ(line(fpga_manage::kRxResetOffset), 16);
+    EXPECT_EQ(line(0x207940), 16);
 
     EXPECT_EQ(bus->eeprom(0).contents(), valid0);
     EXPECT_EQ(bus->eeprom(3).contents(), valid3);
     EXPECT_EQ(bus->eeprom(0).pagesProgrammed(), 0u);
     EXPECT_EQ(bus->eeprom(3).pagesProgrammed(), 0u);
-    EXPECT_EQ(bus->eeprom(1).contents(), defaultImage(1));
-    EXPECT_EQ(bus->eeprom(2).contents(), defaultImage(2));
+    expectDefaultEdid(1);
+    expectDefaultEdid(2);
     EXPECT_EQ(bus->eeprom(1).pagesProgrammed(), 32u);
     // The page writes waited for each write cycle instead of running into it.
     EXPECT_EQ(bus->eeprom(1).protectedWrites(), 0u);
@@ -189,24 +203,24 @@ TEST_F(Source, AFailedReadIsNotTakenForAValidEeprom) {
     bus->eeprom(0).nackNext(1, 63);
     startUp();
     EXPECT_EQ(bus->eeprom(0).pagesProgrammed(), 32u);
-    EXPECT_EQ(bus->eeprom(0).contents(), defaultImage(0));
+    expectDefaultEdid(0);
     EXPECT_EQ(reg(0x26) & 0x01, 0x01);
 }
 
 TEST_F(Source, AnEepromThatCannotBeRepairedIsSkippedAfterBoundedTries) {
     bus->eeprom(2).setStuck(true);
     startUp(2000);
-    auto resets = stores(fpga_manage::kRxResetOffset);
-    ASSERT_EQ(resets.size(), 2u * velmosource::kEepromAttempts);
+    auto resets = stores(0x207940);
+    ASSERT_EQ(resets.size(), 2u * 3) << "three attempts, each a low and a high";
     for (size_t i = 0; i + 1 < resets.size(); i += 2)
         EXPECT_GE(resets[i + 1].tick - resets[i].tick, 11u);
     EXPECT_EQ(reg(0x26) & 0x0F, 0x0B) << "input 2 reported bad, the others good";
-    EXPECT_EQ(bus->eeprom(1).contents(), defaultImage(1));
+    expectDefaultEdid(1);
 
     // Start-up carried on: the 0xD0 device is set up and FPGA 0 leaves reset.
     pass(2);
     EXPECT_EQ(source->d0_step[0], 2);
-    EXPECT_EQ(line(fpga_manage::kFpgaRstOffset[0]), 16);
+    EXPECT_EQ(line(0x207858), 16);
 }
 
 TEST_F(Source, D0TableIsWrittenWholeAndFpga0ReleasedOneCallLater) {
@@ -216,7 +230,7 @@ TEST_F(Source, D0TableIsWrittenWholeAndFpga0ReleasedOneCallLater) {
     pass();
     EXPECT_EQ(source->d0_step[0], 0);
     EXPECT_EQ(bus->d0().writes().size(), 20u);
-    EXPECT_EQ(line(fpga_manage::kFpgaRstOffset[0]), 0);
+    EXPECT_EQ(line(0x207858), 0) << "FPGA 0 held in reset";
 
     bus->d0().clearWrites();
     pass();
@@ -226,12 +240,12 @@ TEST_F(Source, D0TableIsWrittenWholeAndFpga0ReleasedOneCallLater) {
         EXPECT_EQ(bus->d0().writes()[r].first, r);
         EXPECT_EQ(bus->d0().reg(r), kD0Table[r]) << "register " << int(r);
     }
-    EXPECT_EQ(line(fpga_manage::kFpgaRstOffset[0]), 0) << "released one call later";
+    EXPECT_EQ(line(0x207858), 0) << "released one call later";
     EXPECT_EQ(reg(0x26) & 0x80, 0);
 
     pass();
     EXPECT_EQ(source->d0_step[0], 2);
-    EXPECT_EQ(line(fpga_manage::kFpgaRstOffset[0]), 16);
+    EXPECT_EQ(line(0x207858), 16);
     EXPECT_EQ(reg(0x26) & 0x80, 0x80);
     bus->d0().clearWrites();
     pass(3);
@@ -260,13 +274,15 @@ TEST_F(Source, CustomEdidTravelsFromTheImageToTheEepromAndTheHotPlugLine) {
     EXPECT_EQ(source->edid_request[1], 0);
     EXPECT_EQ(source->hotplug_low[1], 1);
     EXPECT_EQ(source->it6602_step[1], 0);
+    // A source must see the line low for at least 100 ms (10 ticks); it is released on
+    // the first pass after that.
     u32 low = G_timeTicks;
-    for (u32 t = 1; t <= velmosource::kHotPlugTicks; ++t) {
+    for (u32 t = 1; t <= 10; ++t) {
         G_timeTicks = low + t;
         pass();
         EXPECT_EQ(source->hotplug_low[1], 1) << "tick " << t;
     }
-    G_timeTicks = low + velmosource::kHotPlugTicks + 1;
+    G_timeTicks = low + 11;
     pass();
     EXPECT_EQ(source->hotplug_low[1], 0);
 
@@ -275,7 +291,7 @@ TEST_F(Source, CustomEdidTravelsFromTheImageToTheEepromAndTheHotPlugLine) {
     source->ite6805->fsm_step[0] = 1;
     source->request_edid_rewrite(3);
     pass();
-    EXPECT_EQ(bus->eeprom(3).contents(), defaultImage(3));
+    EXPECT_EQ(bus->eeprom(3).contents(), defaultImage(3)) << "the IT6805's image, patched";
     EXPECT_EQ(source->ite6805->fsm_step[0], 0);
     EXPECT_EQ(source->hotplug_low[3], 1);
 }
@@ -286,7 +302,7 @@ TEST_F(Source, ACustomEdidThatDoesNotVerifyStaysPendingABoundedTime) {
     bus->eeprom(2).setStuck(true);
     setEdidPara(2, 1280, 1024, 60);
     source->request_edid_rewrite(2);
-    for (int i = 1; i < velmosource::kEdidWriteTries; ++i) {
+    for (int i = 1; i < 3; ++i) {  // three tries
         pass();
         EXPECT_EQ(source->edid_request[2], 1);
         EXPECT_EQ(source->edid_done[2], 0);
@@ -316,11 +332,12 @@ TEST_F(Source, AnEdidSizeNoEdidCanCarryKeepsTheEeprom) {
 
 TEST_F(Source, SourceSelectFollowsTheCurrentWindowItsCropAndItsAudio) {
     startUp();
+    // current_window at 2112; window w's source word at 2272 + 26 w + 8, audio at + 20.
     auto select = [&](u8 window, u16 sourceWord, u16 audio) {
-        image()[para::current_window] = window;
-        if (window < para::window_count) {
-            image().setU16(para::window_at(window) + para::win_source, sourceWord);
-            image().setU16(para::window_at(window) + para::win_audio, audio);
+        image()[2112] = window;
+        if (window < 6) {
+            image().setU16(2272 + 26 * window + 8, sourceWord);
+            image().setU16(2272 + 26 * window + 20, audio);
         }
         source->source_changed = 1;
         pass();
@@ -330,7 +347,7 @@ TEST_F(Source, SourceSelectFollowsTheCurrentWindowItsCropAndItsAudio) {
     EXPECT_EQ(select(1, 2, 0x8000), 0x10 | 0x01);
     EXPECT_EQ(select(1, 0, 0x8064), 0x40 | 0x01);
     EXPECT_EQ(select(1, 3, 0x0064), 0x01) << "audio flag clear";
-    image()[para::crop_at(5)] = 0x13;  // crop entry 5 shows input 3
+    image()[1472 + 10 * 5] = 0x13;  // crop entry 5 shows input 3
     EXPECT_EQ(select(2, 0x8005, 0x8000), 0x04 | 0x01);
     EXPECT_EQ(select(2, 0x8000 | 40, 0x8000), 0x01) << "no crop entry 40";
     EXPECT_EQ(select(2, 0x80FF, 0x8000), 0x01);
@@ -339,9 +356,9 @@ TEST_F(Source, SourceSelectFollowsTheCurrentWindowItsCropAndItsAudio) {
 
     // While the expander does not answer the change stays pending and is retried.
     bus->expander().setPresent(false);
-    image().setU16(para::window_at(0) + para::win_source, 1);
-    image().setU16(para::window_at(0) + para::win_audio, 0x8000);
-    image()[para::current_window] = 0;
+    image().setU16(2272 + 8, 1);
+    image().setU16(2272 + 20, 0x8000);
+    image()[2112] = 0;
     source->source_changed = 1;
     pass(2);
     EXPECT_EQ(source->source_changed, 1);
@@ -357,7 +374,7 @@ TEST_F(Source, HotPlugCommandsWaitForTheIt6805Channel) {
     store->reg_para[0] = 0x01;
     pass(2);
     EXPECT_EQ(reg(0), 0x01) << "kept until the switch is on the IT6805";
-    EXPECT_EQ(line(fpga_manage::kHdmi20ResetOffset), 16);
+    EXPECT_EQ(line(0x207944), 16);
 
     source->channel_mask = 0x22;
     bus->receiverSwitch().setPresent(false);
@@ -368,7 +385,7 @@ TEST_F(Source, HotPlugCommandsWaitForTheIt6805Channel) {
     bus->receiverSwitch().clearHistory();
     pass();
     EXPECT_EQ(reg(0), 0x00);
-    EXPECT_EQ(line(fpga_manage::kHdmi20ResetOffset), 0);
+    EXPECT_EQ(line(0x207944), 0);
     EXPECT_EQ(source->ite6805->fsm_step[0], 0);
     EXPECT_EQ(source->ite6805->fsm_step[1], 0);
     // 0x22 polls inputs 0 and 3, input 3 last.
@@ -376,7 +393,7 @@ TEST_F(Source, HotPlugCommandsWaitForTheIt6805Channel) {
 
     store->reg_para[0] = 0x02;
     pass();
-    EXPECT_EQ(line(fpga_manage::kHdmi20ResetOffset), 16);
+    EXPECT_EQ(line(0x207944), 16);
 }
 
 TEST_F(Source, ReceiverCommandsOfRegister0x20) {
@@ -388,26 +405,37 @@ TEST_F(Source, ReceiverCommandsOfRegister0x20) {
     pass();
     EXPECT_EQ(reg(0x20), 0);
     EXPECT_EQ(source->ite6805->fsm_step[0], 0);
-    auto s = stores(fpga_manage::kHdmi20ResetOffset);
+    auto s = stores(0x207944);
     ASSERT_EQ(s.size(), 3u);
     EXPECT_EQ(s[0].value, 16);
     EXPECT_EQ(s[1].value, 0);
     EXPECT_EQ(s[2].value, 16);
+
+    // Bit 1 releases the IT6805, bit 2 holds it in reset: with both, the hold wins.
+    gpio.clear();
+    store->reg_para[0x20] = 0x06;
+    pass();
+    s = stores(0x207944);
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[0].value, 16);
+    EXPECT_EQ(s[1].value, 0);
+    EXPECT_EQ(line(0x207944), 0);
 }
 
 TEST_F(Source, SdiReceiverResetPulseLastsAtLeast160ms) {
     startUp();
     source->sdi_reset_request = 1;
     pass();
-    EXPECT_EQ(line(fpga_manage::kSdiResetOffset), 0);
+    EXPECT_EQ(line(0x002848), 0);
+    // Low for at least 16 ticks.
     u32 low = G_timeTicks;
-    G_timeTicks = low + velmosource::kSdiResetTicks;
+    G_timeTicks = low + 15;
     pass();
-    EXPECT_EQ(line(fpga_manage::kSdiResetOffset), 0);
+    EXPECT_EQ(line(0x002848), 0);
     EXPECT_EQ(source->sdi_reset_request, 1);
-    G_timeTicks = low + velmosource::kSdiResetTicks + 1;
+    G_timeTicks = low + 16;
     pass();
-    EXPECT_EQ(line(fpga_manage::kSdiResetOffset), 1);
+    EXPECT_EQ(line(0x002848), 1);
     EXPECT_EQ(source->sdi_reset_request, 0);
 }
 
@@ -428,9 +456,9 @@ TEST_F(Source, TheThreadBringsTheBoardUpAndStopsCleanly) {
     ticking = false;
     ticker.join();
     ASSERT_TRUE(up);
-    EXPECT_EQ(line(fpga_manage::kFpgaRstOffset[0]), 16);
+    EXPECT_EQ(line(0x207858), 16);
     bus = sim::get<sim::I2cBus>("/dev/i2c-0");
-    EXPECT_EQ(bus->eeprom(1).contents(), defaultImage(1));
+    expectDefaultEdid(1);
 }
 
 }  // namespace

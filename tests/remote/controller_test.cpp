@@ -14,6 +14,10 @@
 
 using namespace remotetest;
 
+// The processor's address map as the protocol page gives it: the command area at 0x20000,
+// the status area at 0x21000, the parameter RAM of FPGA 0 at 0x30000 and of FPGA 1 at
+// 0x31000, FPGA 0's back-parameter block at 0x32000; FPGA 0's registers from 0x1000. The
+// LED size is image 1378 (width) and 1380 (height).
 namespace {
 
 constexpr unsigned kProcessor = 0xF100;
@@ -35,7 +39,7 @@ protected:
         RemoteTest::TearDown();
     }
     Bytes send(const Bytes& f) {
-        Bytes in = f, out(message_deal::kMaxReply);
+        Bytes in = f, out(4200);
         out.resize(deal.message_group_deal(in.data(), in.size(), out.data()));
         return out;
     }
@@ -59,7 +63,7 @@ protected:
 
 TEST_F(Controller, ParameterRamWritesReachTheFpgaAndReadBack) {
     Bytes layout = {0x00, 0x05, 0x00, 0x04, 0x80, 0x02, 0x00, 0x01};
-    unsigned at = processor_map::kParaRam + 8;
+    unsigned at = 0x30000 + 8;
     EXPECT_EQ(status(frame(kProcessor, 0x60, mem(at, layout.size(), layout))), 0);
     EXPECT_EQ(fpga0()->ram(1, 8, layout.size()), layout);
     EXPECT_EQ(read(0x61, at, layout.size()), layout);
@@ -67,43 +71,41 @@ TEST_F(Controller, ParameterRamWritesReachTheFpgaAndReadBack) {
               layout);
 
     // FPGA 1 is not fitted: the write is refused and its image keeps what it had.
-    unsigned at1 = processor_map::kParaRam + processor_map::kFpgaStride;
+    unsigned at1 = 0x31000;
     EXPECT_EQ(status(frame(kProcessor, 0x60, mem(at1, 2, {1, 2}))), 1);
     EXPECT_EQ(fpga_manage::MCU_RAM_PARA_func[1][0], 0);
 
     // Past the parameter RAM's 1024 bytes nothing is written anywhere.
-    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kParaRam + 1020, 8, Bytes(8, 9)))),
-              1);
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(0x30000 + 1020, 8, Bytes(8, 9)))), 1);
     EXPECT_EQ(fpga0()->ram(1, 1020, 4), Bytes(4, 0));
 }
 
 TEST_F(Controller, CommandAreaIsWrittenAndStatusAreasAreReadOnly) {
     Bytes clock = {0xAA, 0x01, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00, 0x24, 0x20, 0x06, 0x01};
-    EXPECT_EQ(
-        status(frame(kProcessor, 0x60, mem(processor_map::kCommandArea, clock.size(), clock))), 0);
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(0x20000, clock.size(), clock))), 0);
     EXPECT_EQ(Bytes(fpga_manage::MCU_RAM_CMD, fpga_manage::MCU_RAM_CMD + clock.size()), clock);
-    EXPECT_EQ(read(0x61, processor_map::kCommandArea, clock.size()), clock);
+    EXPECT_EQ(read(0x61, 0x20000, clock.size()), clock);
 
     fpga_manage::MCU_RAM_EXTEND[29] = 1;
-    EXPECT_EQ(read(0x61, processor_map::kExtendArea + 29, 1), Bytes{1});
-    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kExtendArea, 1, {0}))), 1);
-    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kBackPara, 1, {0}))), 1);
-    EXPECT_EQ(read(0x61, processor_map::kBackPara, 136).size(), 136u);
+    EXPECT_EQ(read(0x61, 0x21000 + 29, 1), Bytes{1});
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(0x21000, 1, {0}))), 1);
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(0x32000, 1, {0}))), 1);
+    EXPECT_EQ(read(0x61, 0x32000, 136).size(), 136u);
 }
 
 TEST_F(Controller, FpgaRegistersAreReadFromTheFpgaOrItsShadow) {
     fpga0()->setReg(31, 0x37);
     fpga0()->setReg(128, 0x05);
     fpga_manage::MCU_REG_func[0][80] = 3;  // shadow only
-    EXPECT_EQ(read(0xA1, message_deal::kFpgaRegisters + 31, 1), Bytes{0x37});
-    EXPECT_EQ(read(0xA1, message_deal::kFpgaRegisters + 128, 1), Bytes{0x05});
-    EXPECT_EQ(read(0xA1, message_deal::kFpgaRegisters + 80, 1), Bytes{3});
-    EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(message_deal::kFpgaRegisters + 168, 3))), 1);
-    EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(message_deal::kFpgaRegisters + 0x200, 1))), 1);
+    EXPECT_EQ(read(0xA1, 0x1000 + 31, 1), Bytes{0x37});
+    EXPECT_EQ(read(0xA1, 0x1000 + 128, 1), Bytes{0x05});
+    EXPECT_EQ(read(0xA1, 0x1000 + 80, 1), Bytes{3});
+    EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(0x1000 + 168, 3))), 1);
+    EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(0x1000 + 0x200, 1))), 1);
 }
 
 TEST_F(Controller, FpgaRegisterWritesGoThroughTheControllerWithTheirMask) {
-    const unsigned reg0 = message_deal::kFpgaRegisters;
+    const unsigned reg0 = 0x1000;
     EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(reg0 + 6, 1, {0x80}))), 0);
     EXPECT_EQ(fpga0()->reg(6), 0x80);
     fpga0()->setReg(23, 0xF0);
@@ -121,10 +123,9 @@ TEST_F(Controller, ACommandWrittenToTheCommandAreaRunsOnRegisterTwo) {
     // Set the clock to 2024-06-01 12:30:00 (BCD fields).
     Bytes clock = {0xAA, 0x01, 0x00, 0x00, 0x00, 0x00, 0x07, 0x00,
                    0x24, 0x20, 0x06, 0x01, 0x12, 0x30, 0x00};
-    ASSERT_EQ(
-        status(frame(kProcessor, 0x60, mem(processor_map::kCommandArea, clock.size(), clock))), 0);
+    ASSERT_EQ(status(frame(kProcessor, 0x60, mem(0x20000, clock.size(), clock))), 0);
     sim::clearCommands();
-    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(message_deal::kFpgaRegisters + 2, 1, {0x04}))), 0);
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(0x1000 + 2, 1, {0x04}))), 0);
     bool set = false;
     for (const sim::Command& c : sim::commands())
         set = set || c.text.find("2024-6-1 12:30:0") != std::string::npos;
@@ -133,12 +134,12 @@ TEST_F(Controller, ACommandWrittenToTheCommandAreaRunsOnRegisterTwo) {
 }
 
 TEST_F(Controller, SaveStoresTheParameterRamAndTakesTheLedSizeGivenToTheFpga) {
-    manager->set_fpga_ready_state(0, fpga_manage::kReady);
+    manager->set_fpga_ready_state(0, 3);
     Bytes size = {0x00, 0x0A, 0xD0, 0x02};  // 2560 x 720
-    ASSERT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kParaRam + 60, 4, size))), 0);
+    ASSERT_EQ(status(frame(kProcessor, 0x60, mem(0x30000 + 60, 4, size))), 0);
     EXPECT_EQ(status(frame(kProcessor, 0x81, {0xFF, 0x00})), 0);
-    EXPECT_EQ(store().ram_para.u16At(para::led_width), 2560);
-    EXPECT_EQ(store().ram_para.u16At(para::led_height), 720);
+    EXPECT_EQ(store().ram_para.u16At(1378), 2560);
+    EXPECT_EQ(store().ram_para.u16At(1380), 720);
     EXPECT_EQ(c331_manage::para_update, 1);
     Bytes record = sim::get<sim::SpiNorFlash>("fpga0-flash")->contents(0x308000, 1025);
     EXPECT_EQ(record[0], 0xAA);
@@ -147,15 +148,15 @@ TEST_F(Controller, SaveStoresTheParameterRamAndTakesTheLedSizeGivenToTheFpga) {
     // A size beyond the largest screen the device drives is not taken.
     c331_manage::para_update = 0;
     Bytes huge = {0xFF, 0xFF, 0xFF, 0xFF};
-    ASSERT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kParaRam + 60, 4, huge))), 0);
+    ASSERT_EQ(status(frame(kProcessor, 0x60, mem(0x30000 + 60, 4, huge))), 0);
     EXPECT_EQ(status(frame(kProcessor, 0x81, {0xFF, 0x00})), 1);
-    EXPECT_EQ(store().ram_para.u16At(para::led_width), 2560);
+    EXPECT_EQ(store().ram_para.u16At(1378), 2560);
     EXPECT_EQ(c331_manage::para_update, 1);
 }
 
 TEST_F(Controller, WithoutTheManagerItsAreasAnswerAnError) {
     manager.reset();
-    EXPECT_EQ(status(frame(kProcessor, 0x61, mem(processor_map::kCommandArea, 4))), 1);
-    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(processor_map::kParaRam, 1, {1}))), 1);
-    EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(message_deal::kFpgaRegisters, 1))), 1);
+    EXPECT_EQ(status(frame(kProcessor, 0x61, mem(0x20000, 4))), 1);
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(0x30000, 1, {1}))), 1);
+    EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(0x1000, 1))), 1);
 }

@@ -40,7 +40,7 @@ protected:
     }
 
     static int status(message_deal& d, const Bytes& f) {
-        Bytes in = f, out(message_deal::kMaxReply);
+        Bytes in = f, out(4200);
         out.resize(d.message_group_deal(in.data(), in.size(), out.data()));
         return out.empty() ? -10 : replyStatus(f, out);
     }
@@ -139,9 +139,10 @@ TEST_F(FileTransfer, OneTransferAtATime) {
 TEST_F(FileTransfer, AnAbandonedTransferGivesWayAfterItsTimeOut) {
     Bytes a = pattern(5000, 5), b = pattern(50, 6);
     ASSERT_EQ(status(tcp, start(9, a)), 0);
-    G_timeTicks = KrxFileDeal::kStaleTicks;
+    // 30 s of silence: 3000 ticks.
+    G_timeTicks = 3000;
     EXPECT_EQ(status(udp, start(13, b)), 1);
-    G_timeTicks = KrxFileDeal::kStaleTicks + 1;
+    G_timeTicks = 3001;
     EXPECT_EQ(transfer(udp, 13, b), 0);
     EXPECT_EQ(status(tcp, chunk(a, 0, 4096)), 1);  // the old owner has lost it
 }
@@ -177,7 +178,7 @@ TEST_F(FileTransfer, DamagedTransfersAreRefusedAndWriteNothing) {
 
     // Unknown types and sizes beyond the buffer are refused at the start.
     EXPECT_EQ(status(tcp, start(10, good)), 1);
-    EXPECT_EQ(status(tcp, start(9, good, KrxFileDeal::kBufferSize + 1)), 1);
+    EXPECT_EQ(status(tcp, start(9, good, 5 * 1024 * 1024 + 1)), 1);
     EXPECT_EQ(status(tcp, start(9, Bytes{}, 0)), 1);
 }
 
@@ -225,7 +226,7 @@ TEST_F(FileTransfer, DeletingScanFilesRefreshesTheSettingMenuInFront) {
     };
     ASSERT_FALSE(shows("Setting"));
     g_language = 1;
-    g_page_focus = page::option;
+    g_page_focus = 5;  // the Setting menu
     writeFile("/data/smartmapping/YQFR", {1});
     onTransportThread([&] { EXPECT_EQ(status(tcp, remove(13, "YQFR")), 0); });
     EXPECT_FALSE(shows("Setting"));
@@ -233,6 +234,6 @@ TEST_F(FileTransfer, DeletingScanFilesRefreshesTheSettingMenuInFront) {
     EXPECT_TRUE(shows("Setting"));
     delete option;
     g_option = nullptr;
-    g_page_focus = page::home;
+    g_page_focus = 0;
     g_language = 0;
 }

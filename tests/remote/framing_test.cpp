@@ -81,9 +81,9 @@ TEST(Framing, DamagedOrOverlongFramesAreDroppedWholeAndTheNextOneSurvives) {
     Bytes good = {0x11, 0x22};
     Bytes eg = remotetest::escape(good);
 
-    // A frame one byte longer than the receiver holds, whose tail would look like a frame
-    // of its own if it were cut at the buffer's end.
-    Bytes overlong(protocol_phy::kMaxFrame + 1, 0x33);
+    // A frame one byte longer than the 4200 bytes a receiver holds, whose tail would look
+    // like a frame of its own if it were cut at the buffer's end.
+    Bytes overlong(4200 + 1, 0x33);
     Bytes stream = remotetest::escape(overlong);
     stream.insert(stream.end(), eg.begin(), eg.end());
     // A bad escape code, then a frame cut short by the next start.
@@ -97,10 +97,10 @@ TEST(Framing, DamagedOrOverlongFramesAreDroppedWholeAndTheNextOneSurvives) {
     EXPECT_EQ(phy.dropped(), 3u);
 
     // The largest frame the receiver holds still arrives.
-    Bytes largest(protocol_phy::kMaxFrame, 0x44);
+    Bytes largest(4200, 0x44);
     frames = decode(phy, remotetest::escape(largest));
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].size(), protocol_phy::kMaxFrame);
+    EXPECT_EQ(frames[0].size(), 4200u);
 }
 
 // The test suite of RFC 1321, appendix A.5.

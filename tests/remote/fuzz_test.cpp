@@ -42,7 +42,7 @@ protected:
         manager->open_spi_links();
         ASSERT_EQ(manager->map_gpio_window(), 0);
         board::mmio_write16(manager->fpga_rst_gpio[0], 16);
-        manager->set_fpga_ready_state(0, fpga_manage::kReady);
+        manager->set_fpga_ready_state(0, 3);
     }
     void TearDown() override {
         manager.reset();
@@ -50,10 +50,11 @@ protected:
     }
 
     void handle(Bytes f) {
-        Bytes out(message_deal::kMaxReply + 1, 0xEE);
+        // A reply is a frame of at most 4200 bytes; nothing may be written past them.
+        Bytes out(4200 + 1, 0xEE);
         unsigned n = deal.message_group_deal(f.data(), f.size(), out.data());
-        ASSERT_LE(n, message_deal::kMaxReply);
-        ASSERT_EQ(out[message_deal::kMaxReply], 0xEE);
+        ASSERT_LE(n, 4200u);
+        ASSERT_EQ(out[4200], 0xEE);
         if (n > 0) {
             Bytes reply(out.begin(), out.begin() + n);
             ASSERT_GE(replyStatus(f, reply), 0);

@@ -20,7 +20,7 @@ protected:
     // Runs one frame through the handler; the reply, empty when there is none.
     Bytes send(const Bytes& f) {
         Bytes in = f;
-        Bytes out(message_deal::kMaxReply);
+        Bytes out(4200);
         unsigned n = deal.message_group_deal(in.data(), in.size(), out.data());
         out.resize(n);
         return out;
@@ -46,7 +46,7 @@ protected:
 TEST_F(Handler, RamWritesAndReadsTheImageAndTheUserModes) {
     // Window 1's rectangle, without raising the apply request.
     Bytes rect = {0x10, 0x00, 0x20, 0x00, 0x80, 0x02, 0xE0, 0x01};
-    unsigned at = para::window_at(1) + para::win_x;
+    unsigned at = 2272 + 26 + 10;  // window 1's x, y, w, h
     Bytes f = frame(kProcessor, 0x60, mem(at, rect.size(), rect));
     Bytes r = send(f);
     ASSERT_EQ(replyStatus(f, r), 0);
@@ -84,7 +84,7 @@ TEST_F(Handler, WritesOutsideTheirAreaAreRefusedWithoutTouchingAnything) {
     EXPECT_EQ(status(frame(kProcessor, 0x60, {0, 0, 0, 0})), 1);
     EXPECT_EQ(status(frame(kProcessor, 0x61, mem(0, 4097))), 1);
     EXPECT_EQ(status(frame(kProcessor, 0x61, mem(4000, 97))), 1);
-    EXPECT_EQ(memcmp(store().ram_para.data(), before.data(), RamParaImage::kSize), 0);
+    EXPECT_EQ(memcmp(store().ram_para.data(), before.data(), 4096), 0);
     for (const UserModeSlot& s : store().user_mode)
         EXPECT_FALSE(s.saved());
 }
@@ -152,18 +152,18 @@ TEST_F(Handler, DotByDotRegisterSwitchesEveryWindowOnlyWhenItChanges) {
     EXPECT_EQ(c331_manage::para_update, 0);  // already off
     EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(0xA1, 1, {1}))), 0);
     EXPECT_EQ(c331_manage::para_update, 1);
-    EXPECT_EQ(store().ram_para[para::dbd_enable], 1);
-    for (int w = 0; w < para::window_count; ++w)
-        EXPECT_EQ(store().ram_para.u16At(para::window_at(w) + para::win_output) & 0xFF00, 0x100);
+    EXPECT_EQ(store().ram_para[2114], 1) << "dbd_enable";
+    for (int w = 0; w < 6; ++w)  // bit 8 of each window's output word
+        EXPECT_EQ(store().ram_para.u16At(2272 + 26 * w + 18) & 0xFF00, 0x100);
 }
 
 TEST_F(Handler, RegisterWritesOutsideTheWritableRangeChangeNothing) {
-    Bytes before(store().reg_para, store().reg_para + KrxRamPara::kRegParaSize);
+    Bytes before(store().reg_para, store().reg_para + 1064);
     EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(0xA8, 3, {1, 2, 3}))), 1);
     EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(0xAA, 1, {1}))), 1);
     EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(0x1000, 1, {1}))), 1);
     EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(1060, 5))), 1);
-    EXPECT_EQ(Bytes(store().reg_para, store().reg_para + KrxRamPara::kRegParaSize), before);
+    EXPECT_EQ(Bytes(store().reg_para, store().reg_para + 1064), before);
     EXPECT_EQ(c331_manage::para_update, 0);
 }
 
@@ -228,7 +228,7 @@ TEST_F(Handler, TheProtocolPagesExampleHolds) {
                    0x00, 0x1E, 0x09, 0x00, 0x00, 0x08, 0x00, 0x00, 0x00};
     reply.push_back(xorOf(reply, reply.size()));
     EXPECT_EQ(send(write), reply);
-    EXPECT_EQ(store().ram_para.u16At(para::window_at(2) + para::win_w), 1920);
+    EXPECT_EQ(store().ram_para.u16At(2334 + 4), 1920);
 
     Bytes apply = {0x00, 0xF1, 0x10, 0xF0, 0x10, 0x67, 0x01, 0x00, 0x00, 0xA0,
                    0x0B, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01};

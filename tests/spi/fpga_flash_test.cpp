@@ -11,6 +11,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using Op = sim::SpiNorFlash::Op;
 
+// Flash select 2 is FPGA 0's flash. Erase types: 0 4 KiB, 1 32 KiB, 2 64 KiB.
 constexpr unsigned char kFpga0 = 2;
 
 class FpgaFlash : public test::SpiTest {
@@ -85,7 +86,7 @@ TEST_F(FpgaFlash, ImageAcrossPagesAndSectorsReadsBack) {
     Bytes outside = test::pattern(0x6000, 9);
     flash(0)->setContents(0, outside);
     // Sectors 1 to 4 hold the image from 0x1F80 to 0x468F.
-    ASSERT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 1, fpga_drv::kErase4K, 4), 1);
+    ASSERT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 1, 0, 4), 1);
     EXPECT_THAT(spans(Op::Erase), testing::ElementsAre(Span{0x1000, 4096}, Span{0x2000, 4096},
                                                        Span{0x3000, 4096}, Span{0x4000, 4096}));
     Bytes image = test::pattern(10000, 11);
@@ -100,18 +101,18 @@ TEST_F(FpgaFlash, ImageAcrossPagesAndSectorsReadsBack) {
 
 TEST_F(FpgaFlash, BlockErasesAndTheirAlignment) {
     flash(0)->setContents(0, Bytes(0x40000, 0x00));
-    ASSERT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 8, fpga_drv::kErase32K, 1), 1);
-    ASSERT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 32, fpga_drv::kErase64K, 2), 1);
+    ASSERT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 8, 1, 1), 1);
+    ASSERT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 32, 2, 2), 1);
     EXPECT_THAT(spans(Op::Erase), testing::ElementsAre(Span{0x8000, 0x8000}, Span{0x20000, 0x10000},
                                                        Span{0x30000, 0x10000}));
     flash(0)->clearLog();
     // Not at the block's own border: the block would take sectors in front of the one asked.
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 782, fpga_drv::kErase32K, 1), 0);
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 8, fpga_drv::kErase64K, 1), 0);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 782, 1, 1), 0);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 8, 2, 1), 0);
     EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 0, 3, 1), 0);
     EXPECT_TRUE(flash(0)->operations().empty());
     EXPECT_EQ(flash(0)->contents(0x0000, 1), Bytes{0x00});
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 5, fpga_drv::kErase4K, 0), 1);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 5, 0, 0), 1);
     EXPECT_TRUE(flash(0)->operations().empty());
 }
 
@@ -128,13 +129,13 @@ TEST_F(FpgaFlash, EightMebibyteLimits) {
     EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_READ(kFpga0, end - 15, 16, out.data()), 0);
     EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_WRITE(kFpga0, 0, buffer.data(), 0), 0);
     EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_READ(kFpga0, 0xFFFFFFF0u, 32, out.data()), 0);
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 2047, fpga_drv::kErase4K, 2), 0);
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 2032, fpga_drv::kErase64K, 2), 0);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 2047, 0, 2), 0);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 2032, 2, 2), 0);
     // 2^28 blocks of 16 sectors wrap a 32-bit product to 0.
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 0, fpga_drv::kErase64K, 1u << 28), 0);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 0, 2, 1u << 28), 0);
     EXPECT_EQ(bus()->messages().size(), sent);
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 2032, fpga_drv::kErase64K, 1), 1);
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 2047, fpga_drv::kErase4K, 1), 1);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 2032, 2, 1), 1);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 2047, 0, 1), 1);
 }
 
 TEST_F(FpgaFlash, ReadsMoveAtMost2048BytesPerMessage) {
@@ -149,11 +150,11 @@ TEST_F(FpgaFlash, StuckBusyFailsInBoundedTime) {
     sim::setSleepDivisor(1000);
     flash(0)->stickBusy(true);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 10, fpga_drv::kErase4K, 1), 0);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 10, 0, 1), 0);
     EXPECT_EQ(write(0x100, Bytes(8, 0)), 0);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_THAT(err, testing::HasSubstr("busy"));
-    EXPECT_EQ(flash(0)->statusReads(), 2u * fpga_drv::kBusyPollLimit);
+    EXPECT_EQ(flash(0)->statusReads(), 2u * 30000) << "30000 status reads per wait";
     EXPECT_TRUE(spans(Op::Erase).empty());
     expectBusIdle();
     EXPECT_THAT(flash(0)->errors(), testing::Each(testing::HasSubstr("while busy")));
@@ -167,7 +168,7 @@ TEST_F(FpgaFlash, TransferErrorEndsTheOperationWithFailure) {
     node(3)->failMessages(4, 1);  // inside the first page program's busy wait
     EXPECT_EQ(write(0x0, test::pattern(600, 3)), 0);
     node(3)->failMessages(0, 1);
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 0, fpga_drv::kErase4K, 1), 0);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 0, 0, 1), 0);
     Bytes out(4);
     node(3)->failMessages(0, 1);
     EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_READ(kFpga0, 0, 4, out.data()), 0);
@@ -183,7 +184,7 @@ TEST_F(FpgaFlash, UniqueIdAndTheFlashOfFpgaOne) {
     auto expected = flash(0)->uniqueId();
     EXPECT_EQ(id, Bytes(expected.begin(), expected.end()));
     EXPECT_EQ(drv->FPGA_SPI_FLASH_SSTF016B_RD_UID(3, id.data()), 0);
-    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(3, 0, fpga_drv::kErase4K, 1), 0);
+    EXPECT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(3, 0, 0, 1), 0);
     testing::internal::GetCapturedStderr();
     EXPECT_TRUE(bus()->errors().empty());
     expectBusIdle();
@@ -205,7 +206,7 @@ TEST_F(FpgaFlash, UniqueIdComesFromTheScene) {
 
 TEST_F(FpgaFlash, ContentsSurviveARestart) {
     Bytes record = test::pattern(1025, 5);
-    ASSERT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 0x308, fpga_drv::kErase4K, 1), 1);
+    ASSERT_EQ(drv->FPGA_SPI_FLASH_VBYONE_ERASE(kFpga0, 0x308, 0, 1), 1);
     ASSERT_EQ(write(0x308000, record), 1);
     manager.reset();
     sim::reset();

@@ -54,7 +54,7 @@ TEST_F(FpgaLink, CommandWordsAndDataPhases) {
 TEST_F(FpgaLink, CommandLineHighOnlyForTheCommandWordAndBusIdleAfterwards) {
     uint8_t value;
     manager->read_fpga_register(7, &value, 0);
-    auto cmd = window()->changes(sim::SpiBus::kFpgaCommand[0]);
+    auto cmd = window()->changes(0x207838);
     ASSERT_EQ(cmd.size(), 2u);
     EXPECT_EQ(cmd[0].value, 16);
     EXPECT_EQ(cmd[1].value, 0);
@@ -109,7 +109,7 @@ TEST_F(FpgaLink, RefusedWithoutTraffic) {
     EXPECT_EQ(manager->read_fpga_ram(fpga_manage::MCU_RAM_PARA_func[1] + 1000, 0, 25, 1, 0), 0);
     EXPECT_EQ(manager->read_fpga_ram(fpga_manage::MCU_RAM_CMD + 512, 0, 513, 1, 0), 0);
     EXPECT_TRUE(bus()->messages().empty());
-    EXPECT_TRUE(window()->changes(sim::SpiBus::kFpgaCommand[0]).empty());
+    EXPECT_TRUE(window()->changes(0x207838).empty());
     EXPECT_EQ(manager->read_fpga_ram(fpga_manage::MCU_RAM_ETH_PARA_func[0], 0, 136, 2, 0), 1);
     EXPECT_EQ(manager->read_fpga_ram(buf.data(), 0xFFF, 1, 1, 0), 1);
 }
@@ -124,7 +124,7 @@ TEST_F(FpgaLink, FpgaOneIsNotFittedAndFailuresAreReported) {
     EXPECT_THAT(err, testing::HasSubstr("can't open /dev/spidev32766.2"));
     EXPECT_THAT(err, testing::HasSubstr("can't send spi message"));
     EXPECT_TRUE(bus()->messages().empty());
-    EXPECT_EQ(window()->word(sim::SpiBus::kFpgaCommand[1]), 0);
+    EXPECT_EQ(window()->word(0x207954), 0);
     expectBusIdle();
 }
 

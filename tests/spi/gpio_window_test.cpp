@@ -105,16 +105,16 @@ TEST_F(SpiBusModel, RoutesByThePadsAndRecordsMisroutedMessages) {
     ASSERT_EQ(bus()->errors().size(), 1u);
     EXPECT_THAT(bus()->errors()[0].what, testing::HasSubstr("routed to c331"));
     // FPGA 0's branch; its flash once its select is low.
-    pad(sim::SpiBus::kRoute1, 0);
+    pad(0x207810, 0);
     EXPECT_EQ(bus()->routed(), sim::SpiTarget::Fpga0);
-    pad(sim::SpiBus::kFlashSelect[0], 0);
+    pad(0x207860, 0);
     EXPECT_EQ(bus()->routed(), sim::SpiTarget::Flash0);
     EXPECT_EQ(send(flashFd, {0x4B, 0, 0, 0, 0, 0xFF}, &rx), 6);
     EXPECT_EQ(rx[5], flash(0)->uniqueId()[0]);
-    pad(sim::SpiBus::kRoute0, 0);
+    pad(0x207900, 0);
     EXPECT_EQ(bus()->routed(), sim::SpiTarget::None);
     send(flashFd, {0x06});
-    pad(sim::SpiBus::kRoute1, 16);
+    pad(0x207810, 16);
     EXPECT_EQ(bus()->routed(), sim::SpiTarget::Fpga1);
     EXPECT_EQ(bus()->errors().size(), 2u);
     bus()->clearProtocolErrors();
@@ -130,14 +130,14 @@ TEST_F(SpiBusModel, RoutesByThePadsAndRecordsMisroutedMessages) {
 
 TEST_F(SpiBusModel, FpgaProtocolErrors) {
     int fd = open(1);
-    pad(sim::SpiBus::kRoute1, 0);
-    pad(sim::SpiBus::kFpgaCommand[0], 0);
+    pad(0x207810, 0);
+    pad(0x207838, 0);
     send(fd, {0xAA});  // data without a command
-    pad(sim::SpiBus::kFpgaCommand[0], 16);
+    pad(0x207838, 16);
     send(fd, {0x05, 0, 7});  // a command word of 3 bytes
     send(fd, {0x04, 0, 7, 0xFF});
     send(fd, {0x04, 0, 7, 0xFF});  // the first one never got its data
-    pad(sim::SpiBus::kFpgaCommand[0], 0);
+    pad(0x207838, 0);
     send(fd, {0x12});
     EXPECT_EQ(fpga(0)->reg(7), 0x12);
     EXPECT_EQ(fpga(0)->protocolErrors().size(), 3u);
@@ -147,8 +147,8 @@ TEST_F(SpiBusModel, FpgaProtocolErrors) {
 
 TEST_F(SpiBusModel, FlashProgramOnlyClearsBitsAndWrapsInItsPage) {
     int fd = open(3);
-    pad(sim::SpiBus::kRoute1, 0);
-    pad(sim::SpiBus::kFlashSelect[0], 0);
+    pad(0x207810, 0);
+    pad(0x207860, 0);
     send(fd, {0x02, 0, 0x01, 0xFE, 0x00});  // no write enable: ignored
     send(fd, {0x06});
     send(fd, {0x02, 0, 0x01, 0xFE, 0x11, 0x22, 0x33});
@@ -191,7 +191,7 @@ TEST_F(SpiBusModel, C331AndFpgaTrafficInterleaveOnlyBetweenAccesses) {
         for (int i = 0; i < 40; ++i)
             fpgaOk = fpgaOk && drv->FPGA_SPI_FLASH_VBYONE_READ(2, i * 64, 64, out.data()) == 1;
     });
-    const uint32_t total = c331_drv::descriptor(0x08, 0x0A, 2);  // three output channels
+    const uint32_t total = 0x080A02;  // bank 8, 0x0A, 2 bytes: three output channels
     for (int i = 0; i < 300; ++i) {
         chip.write_C331(fd, total, i, 16 * (i % 3));
         EXPECT_EQ(chip.read_C331(fd, total, 16 * (i % 3)), unsigned(i));

@@ -7,10 +7,10 @@ namespace test {
 void SpiTest::SetUp() {
     SimTest::SetUp();
     // The FPGAs run from the start: out of reset, their image loaded.
-    for (int f : {0, 1}) {
-        window()->setWord(sim::FpgaModel::kResetPad[f], 16);
+    window()->setWord(0x207858, 16);  // FPGA 0's reset pad
+    window()->setWord(0x207864, 16);  // FPGA 1's
+    for (int f : {0, 1})
         fpga(f)->setConfigDelayMs(0);
-    }
     manager = std::make_unique<fpga_manage>();
     drv = manager->p_fpga_drv;
 }
@@ -32,11 +32,11 @@ std::shared_ptr<sim::SpidevNode> SpiTest::node(int n) {
 
 void SpiTest::expectBusIdle() {
     auto w = window();
-    EXPECT_EQ(w->word(sim::SpiBus::kRoute0), 16);
-    EXPECT_EQ(w->word(sim::SpiBus::kRoute1), 16);
-    EXPECT_EQ(w->word(sim::SpiBus::kFpgaCommand[0]), 0);
-    EXPECT_EQ(w->word(sim::SpiBus::kFlashSelect[0]), 16);
-    EXPECT_EQ(w->word(sim::SpiBus::kFlashSelect[1]), 16);
+    EXPECT_EQ(w->word(0x207900), 16) << "routing line 0";
+    EXPECT_EQ(w->word(0x207810), 16) << "routing line 1";
+    EXPECT_EQ(w->word(0x207838), 0) << "FPGA 0's command line";
+    EXPECT_EQ(w->word(0x207860), 16) << "flash select 2";
+    EXPECT_EQ(w->word(0x207950), 16) << "flash select 3";
 }
 
 void C331Test::SetUp() {

@@ -39,7 +39,7 @@ protected:
     }
     std::shared_ptr<sim::SpidevNode> node(int n);
 
-    // The bus is idle: routed to the c331, both FPGA command lines low or untouched, no
+    // The bus is idle: both routing lines high (the c331), FPGA 0's command line low, no
     // flash selected.
     void expectBusIdle();
 

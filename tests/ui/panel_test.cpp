@@ -55,7 +55,7 @@ void UiTest::SetUp() {
         slot.bytes[1] = 0xFF;
     }
     c331_manage::para_update = 0;
-    g_page_focus = page::home;
+    g_page_focus = 0;
     g_image_current = 0;
     g_language = 0;
     g_krx_keys = 0;
@@ -96,7 +96,7 @@ void UiTest::openWindows() {
     g_mainwindow = new MainWindow(nullptr);
     g_lockwindow = new LockWindow(nullptr);
     g_mainwindow->show();
-    g_page_focus = page::home;
+    g_page_focus = 0;
     g_lockwindow->show();
 }
 
@@ -112,7 +112,7 @@ std::vector<size_t> UiTest::applyPending() {
     const u8 reason = c331_manage::para_update;
     if (reason == 0)
         return differing;
-    for (size_t at = para::runtime_end; at < RamParaImage::kSize; at += 2)
+    for (size_t at = 768; at < 4096; at += 2)
         if (!store->ram_para.sameU16(store->ram_para_shadow, at))
             differing.push_back(at);
     std::thread worker([this, reason] { store->test_signal(reason); });

@@ -1,6 +1,8 @@
 // The LED size: what the keypad's entry becomes, what Apply writes into the parameter
 // image (offsets as the image defines them), the hand-over to the FPGA side on the
 // simulated FPGA, the refresh, and the saved parameter file.
+//
+// Pages: 1 main menu, 6 output menu, 13 LED size, 22 output ports.
 #include <gtest/gtest.h>
 #include <pthread.h>
 
@@ -29,10 +31,7 @@ protected:
     // The screen opened from the output menu, with the focus on its width field.
     static PanelScript openScreen() {
         PanelScript script;
-        script.run([] { ::openScreen(g_outputset, page::outputset); })
-            .waitPage(page::outputset)
-            .key('Q')
-            .waitPage(page::ledset);
+        script.run([] { ::openScreen(g_outputset, 6); }).waitPage(6).key('Q').waitPage(13);
         return script;
     }
     // OK on the focused field opens the keypad; the digits are typed and confirmed.
@@ -97,7 +96,7 @@ TEST_F(LedSize, TheTypedSideIsBoundAndTheOtherGivesWayToThePixelLimit) {
                 EXPECT_EQ(height(), entry.heightAfter) << entry.typed;
             })
             .keys({'O', 'O'})
-            .waitPage(page::mainwindow);
+            .waitPage(1);
         EXPECT_TRUE(script.play()) << entry.typed;
     }
     EXPECT_EQ(c331_manage::para_update.load(), 0) << "nothing written before Apply";
@@ -161,7 +160,7 @@ TEST_F(LedSize, ApplyOfTheSavedSizeTouchesNoWindowAndShowsNoNotice) {
     PanelScript script = openScreen();
     script.keys({'R', 'R', 'Q'}).run([] {
         EXPECT_FALSE(g_tip->isVisible());
-        EXPECT_EQ(g_page_focus, page::ledset);
+        EXPECT_EQ(g_page_focus, 13);
     });
     EXPECT_TRUE(script.play());
     EXPECT_EQ(word(1376), 0);
@@ -284,7 +283,7 @@ TEST_F(LedSize, CancelIsBackAndTheOutputMenuShowsTheSize) {
     store->ram_para.setU16(1378, 3840);
     store->ram_para.setU16(1380, 1080);
     PanelScript script = openScreen();
-    script.keys({'S', 'Q'}).waitPage(page::outputset).run([] {
+    script.keys({'S', 'Q'}).waitPage(6).run([] {
         EXPECT_EQ(g_ledset, nullptr);
         EXPECT_EQ(textOf(g_outputset, "label_info"), QString::fromUtf8("LED尺寸: 3840 x 1080"));
     });
@@ -297,7 +296,7 @@ TEST_F(LedSize, TheKeypadsEntryReachesOnlyTheScreenThatOpenedIt) {
     openWindows();
     PanelScript script = openScreen();
     type(script, "2000");
-    script.run([] { ::openScreen(g_linkwlan, page::linkwlan); }).waitPage(page::linkwlan);
+    script.run([] { ::openScreen(g_linkwlan, 22); }).waitPage(22);
     type(script, "10");
     script.run([] {
         EXPECT_EQ(textOf(g_linkwlan, "lineEditIp1"), "10");

@@ -1,6 +1,8 @@
 // The device information: serial number, the two version lines (FPGA 0's from its
 // registers on the simulated board), the inputs with a signal and the output-port links,
 // renewed by the refresh that the FPGA thread raises when the links change.
+//
+// Pages: 0 home, 1 main menu, 2 device information, 4 user modes.
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
@@ -35,7 +37,7 @@ protected:
     }
     static void open() {
         g_machinestate = new MachineState(nullptr);
-        g_page_focus = page::machinestate;
+        g_page_focus = 2;
     }
     // The link icons of ports 1..6 as 1 (online) and 0 (offline).
     static std::vector<int> links() {
@@ -130,27 +132,27 @@ TEST_F(DeviceInfo, KeysChangeNothingBackAndModeLeaveTheScreen) {
     openWindows();
     PanelScript script;
     script.key('Q')
-        .waitPage(page::mainwindow)
+        .waitPage(1)
         .key('Q')
-        .waitPage(page::machinestate)
+        .waitPage(2)
         .keys({'S', 'R', 'Q'})
         .run([] {
-            EXPECT_EQ(g_page_focus, page::machinestate);
+            EXPECT_EQ(g_page_focus, 2);
             EXPECT_NE(g_machinestate, nullptr);
         })
         .key('O')
-        .waitPage(page::mainwindow)
+        .waitPage(1)
         .run([] { EXPECT_EQ(g_machinestate, nullptr); })
         .key('Q')
-        .waitPage(page::machinestate)
+        .waitPage(2)
         .key('M')
-        .waitPage(page::custommode)
+        .waitPage(4)
         .run([] {
             EXPECT_EQ(g_machinestate, nullptr);
             EXPECT_EQ(g_mode_shortcut_key, 1);
         })
         .key('O')
-        .waitPage(page::home);
+        .waitPage(0);
     EXPECT_TRUE(script.play());
 }
 

@@ -1,6 +1,8 @@
 // The output-port overview: the row of four of the six ports and how Left and Right
 // scroll it, the rectangles from FPGA 0's parameter RAM as the PC writes it, and the link
 // pictures.
+//
+// Pages: 6 output menu, 14 network address.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -24,10 +26,7 @@ class PortOverview : public SettingsTest {
 protected:
     static PanelScript openScreen() {
         PanelScript script;
-        script.run([] { ::openScreen(g_outputset, page::outputset); })
-            .waitPage(page::outputset)
-            .keys({'R', 'Q'})
-            .waitPage(page::netset);
+        script.run([] { ::openScreen(g_outputset, 6); }).waitPage(6).keys({'R', 'Q'}).waitPage(14);
         return script;
     }
     // The four port names shown, and the selected port.
@@ -124,9 +123,9 @@ TEST_F(PortOverview, TheRowScrollsOnlyPastItsEnds) {
             EXPECT_EQ(g_netset->ui_select(), 0);
         })
         .key('Q')
-        .run([] { EXPECT_EQ(g_page_focus, page::netset) << "OK does nothing"; })
+        .run([] { EXPECT_EQ(g_page_focus, 14) << "OK does nothing"; })
         .key('O')
-        .waitPage(page::outputset)
+        .waitPage(6)
         .run([] { EXPECT_EQ(g_netset, nullptr); });
     EXPECT_TRUE(script.play());
 }

@@ -1,6 +1,8 @@
 // Picture quality and colour temperature: the values each key writes into the parameter
 // image (offsets as the image defines them), the pace of the steps, keep and restore,
 // the reset to the built-in defaults, and the saved parameter file.
+//
+// Pages: 4 user modes, 11 Image quality, 19 picture quality, 20 colour temperature.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -26,11 +28,10 @@ protected:
     // Opened from the Image-quality menu: item 0 picture quality, 1 colour temperature.
     static PanelScript openScreen(int item) {
         PanelScript script;
-        script.run([] { ::openScreen(g_imagequality, page::imagequality); })
-            .waitPage(page::imagequality);
+        script.run([] { ::openScreen(g_imagequality, 11); }).waitPage(11);
         if (item == 1)
             script.key('R');
-        script.key('Q').waitPage(item == 0 ? page::quality : page::temperature);
+        script.key('Q').waitPage(item == 0 ? 19 : 20);
         return script;
     }
     u16 word(size_t offset) const { return store->ram_para.u16At(offset); }
@@ -127,10 +128,10 @@ TEST_F(Picture, RestoreIsWrittenEvenWhileAStepIsPending) {
             EXPECT_EQ(word(2180), 10) << "restored at once";
             EXPECT_EQ(textOf(g_quality, "lineEdit_Sharpness"), "10");
             EXPECT_FALSE(g_quality->editing());
-            EXPECT_EQ(g_page_focus, page::quality);
+            EXPECT_EQ(g_page_focus, 19);
         })
         .key('O')
-        .waitPage(page::imagequality)
+        .waitPage(11)
         .run([] { EXPECT_EQ(g_quality, nullptr); });
     EXPECT_TRUE(script.play());
 }
@@ -247,7 +248,7 @@ TEST_F(Picture, TheTypeIsWrittenOnlyWhenConfirmed) {
             EXPECT_EQ(word(2184), 2);
             EXPECT_EQ(c331_manage::para_update.load(), 1);
             EXPECT_EQ(textOf(g_temperature, "comboBox_type"), "nature");
-            EXPECT_EQ(g_page_focus, page::temperature);
+            EXPECT_EQ(g_page_focus, 20);
         });
     EXPECT_TRUE(script.play());
 }
@@ -301,7 +302,7 @@ TEST_F(Picture, GainsAreSteppedWhateverTheType) {
 TEST_F(Picture, ModeWhileTheTypeIsEditedLeavesTheStoredType) {
     openWindows();
     PanelScript script = openScreen(1);
-    script.keys({'Q', 'R', 'M'}).waitPage(page::custommode).run([this] {
+    script.keys({'Q', 'R', 'M'}).waitPage(4).run([this] {
         EXPECT_EQ(word(2184), 2);
         EXPECT_EQ(g_temperature, nullptr);
         EXPECT_EQ(g_imagequality, nullptr);

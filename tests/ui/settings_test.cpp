@@ -73,12 +73,12 @@ void SettingsTest::useLanguage(u8 language) {
     g_lcd_lang_valid = 0x1001F;
     g_language = language;
     KrxRamPara* store = KrxRamPara::p_krxrampara_config;
-    store->ram_para[para::language] = language;
-    store->ram_para_shadow[para::language] = language;
+    store->ram_para[768] = language;
+    store->ram_para_shadow[768] = language;
 }
 
 void SettingsTest::changeLanguage(u8 language) {
-    applyEdit([language](RamParaImage& image) { image[para::language] = language; });
+    applyEdit([language](RamParaImage& image) { image[768] = language; });
     applyPending();
     QCoreApplication::processEvents();
 }

@@ -76,7 +76,7 @@ TEST_F(Tick, AnAgingLineHoldsTheTimeAndTheThreeRegisters) {
 TEST_F(Tick, TheLogKeepsTheNewest3360Lines) {
     for (int i = 0; i < 3361; ++i)
         appendAgeLogLine("01-02 03:04", {0, static_cast<u8>(i), 0});
-    ASSERT_EQ(factoryage_log.size(), kAgeLogLines);
+    ASSERT_EQ(factoryage_log.size(), 3360u);
     EXPECT_EQ(factoryage_log.front(), "01-02 03:04 1 0 0");
     EXPECT_EQ(factoryage_log.back(), "01-02 03:04 32 0 0");  // 3360 mod 256
     EXPECT_EQ(factoryage_log_num, 3360);
@@ -100,29 +100,29 @@ TEST_F(Tick, TheTickTakesALineEvery180SecondsWhileTheFpgaIsGood) {
     int viewerCalls = 0;
     setAgeLogSource({[&] { return good; }, [] { return AgeLogRegisters{1, 2, 3}; }});
     setAgeLogViewer([&] { ++viewerCalls; });
-    ticks(kAgeLogPeriodTicks - 1);
+    ticks(17999);
     EXPECT_TRUE(factoryage_log.empty());
     ticks(1);
     EXPECT_EQ(factoryage_log.size(), 1u);
     EXPECT_EQ(viewerCalls, 1);
-    EXPECT_EQ(G_factoryage_ticks, kAgeLogPeriodTicks);
+    EXPECT_EQ(G_factoryage_ticks, 18000u);
 
     pc_cmd_valid = 1;
-    ticks(kAgeLogPeriodTicks);
+    ticks(18000u);
     EXPECT_EQ(factoryage_log.size(), 1u);
     EXPECT_EQ(viewerCalls, 2);
     pc_cmd_valid = 0;
     good = false;
-    ticks(kAgeLogPeriodTicks);
+    ticks(18000u);
     EXPECT_EQ(factoryage_log.size(), 1u);
-    EXPECT_EQ(G_factoryage_ticks, 3 * kAgeLogPeriodTicks);
+    EXPECT_EQ(G_factoryage_ticks, 3 * 18000u);
 }
 
 TEST_F(Tick, WithoutTheFpgaManagerNoLineIsTaken) {
     openWindows();
-    ticks(kAgeLogPeriodTicks);
+    ticks(18000u);
     EXPECT_TRUE(factoryage_log.empty());
-    EXPECT_EQ(G_factoryage_ticks, kAgeLogPeriodTicks);
+    EXPECT_EQ(G_factoryage_ticks, 18000u);
 }
 
 TEST_F(Tick, ARestartIsRequestedOnceAfter300Ticks) {
@@ -130,7 +130,7 @@ TEST_F(Tick, ARestartIsRequestedOnceAfter300Ticks) {
     ticks(10);
     G_reboot_tickTicks = G_timeTicks.load();
     g_app_reset_flag = 1;
-    ticks(MainWindow::kRebootDelayTicks - 1);
+    ticks(300 - 1);
     EXPECT_EQ(reboots(), 0u);
     ticks(1);
     EXPECT_EQ(reboots(), 1u);

@@ -61,8 +61,8 @@ TEST_F(Usb, AStickGivesAddedForEachNodeAndReadyAfterTheSettlingTime) {
     EXPECT_EQ(reasons, (std::vector<int>{100, 100}));
     ticksPass(50);  // no usb-storage yet
     storageAppears();
-    ticksPass(1);
-    ticksPass(UsbServer::kSettleTicks - 1);
+    ticksPass(1);  // usb-storage seen: the settling time starts, 301 ticks
+    ticksPass(300);
     EXPECT_EQ(reasons, (std::vector<int>{100, 100}));
     ticksPass(1);
     EXPECT_EQ(reasons, (std::vector<int>{100, 100, 102}));
@@ -75,18 +75,18 @@ TEST_F(Usb, ARemovalGivesRemovedOnlyAndCancelsTheReadyWait) {
     receive(uevent(kPartitionAdd));
     ticksPass(100);
     receive(uevent(kPartitionRemove));
-    ticksPass(UsbServer::kSettleTicks);
-    ticksPass(UsbServer::kSettleTicks);
+    ticksPass(301);
+    ticksPass(301);
     EXPECT_EQ(reasons, (std::vector<int>{100, 101}));
     EXPECT_FALSE(server.readyPending());
 }
 
 TEST_F(Usb, TheWaitForUsbStorageEnds) {
     receive(uevent(kPartitionAdd));
-    ticksPass(UsbServer::kStorageWaitTicks);
+    ticksPass(1000);  // 10 s without usb-storage
     EXPECT_FALSE(server.readyPending());
     storageAppears();
-    ticksPass(UsbServer::kSettleTicks);
+    ticksPass(301);
     EXPECT_EQ(reasons, (std::vector<int>{100}));
 }
 
@@ -98,12 +98,12 @@ TEST_F(Usb, OnlyTheFirstDiskPartitionNamedExactlyCounts) {
         receive(uevent(header));
         EXPECT_FALSE(server.readyPending()) << header;
     }
-    ticksPass(UsbServer::kSettleTicks);
+    ticksPass(301);
     EXPECT_EQ(reasons, (std::vector<int>{100, 100, 100, 100}));
 }
 
 TEST_F(Usb, BadMessagesAreSurvived) {
-    std::string unterminated(UsbServer::kBufferSize + 100, 'a');
+    std::string unterminated(4096 + 100, 'a');
     unterminated.replace(0, sizeof kPartitionAdd - 1, kPartitionAdd);
     receive(unterminated);  // longer than the buffer and without a NUL
     receive(std::string());
@@ -111,31 +111,31 @@ TEST_F(Usb, BadMessagesAreSurvived) {
     receive(std::string(64, '\0'));
     receive("/////block/sda");
     receive("block/sda/sda1");
-    ticksPass(UsbServer::kSettleTicks);
+    ticksPass(301);
     EXPECT_EQ(reasons, (std::vector<int>{100, 101}));
 }
 
 TEST_F(Usb, ReadyClosesTheSettingMenuOnlyWhenItIsInFront) {
     openWindows();
     storageAppears();
-    g_page_focus = page::mainwindow;
+    g_page_focus = 1;
     test::PanelScript script;
-    script.run([] { openScreen(g_option, page::option); })
-        .waitPage(page::option)
+    script.run([] { openScreen(g_option, 5); })
+        .waitPage(5)
         .run([this] {
             receive(uevent(kPartitionAdd));
-            ticksPass(UsbServer::kSettleTicks + 1);
+            ticksPass(301 + 1);
         })
-        .waitPage(page::mainwindow)
+        .waitPage(1)
         .run([this] {
             EXPECT_EQ(g_option, nullptr);
             EXPECT_EQ(reasons.back(), 102);
-            g_page_focus = page::outputset;
+            g_page_focus = 6;
             receive(uevent(kPartitionAdd));
-            ticksPass(UsbServer::kSettleTicks + 1);
+            ticksPass(301 + 1);
         })
         .waitUntil("the second 102", [this] { return reasons.size() == 4; })
-        .run([] { EXPECT_EQ(g_page_focus, page::outputset); });
+        .run([] { EXPECT_EQ(g_page_focus, 6); });
     EXPECT_TRUE(script.play());
 }
 

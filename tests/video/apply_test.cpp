@@ -10,20 +10,20 @@ namespace videotest {
 namespace {
 
 size_t win(int w, size_t field) {
-    return para::window_at(w) + field;
+    return 2272 + 26 * static_cast<size_t>(w) + field;  // six 26-byte window records
 }
 
 TEST_F(VideoTest, EachChangeIsAppliedOnceAndReportedWithTheRequest) {
     bringUp();
     raise(
         [](RamParaImage& p) {
-            p.setU16(para::picture_brightness, 80);
-            p.setU16(para::fpga_para, 1);
-            p.setU16(para::win_fade + 4, 25);  // window 1 fade-in
-            p.setU16(para::win_fade + 2, 33);  // window 0 fade-out
-            p.setU16(win(2, para::win_audio), 0x8001);
-            p.setU16(para::edid_para_at(1), 1280);
-            p.setU16(para::led_width, 1920);
+            p.setU16(2176, 80);      // picture brightness
+            p.setU16(2116, 1);       // the FPGA's screen black switch
+            p.setU16(2816 + 4, 25);  // window 1 fade-in
+            p.setU16(2816 + 2, 33);  // window 0 fade-out
+            p.setU16(win(2, 20), 0x8001);
+            p.setU16(896 + 6, 1280);  // input 1's EDID width
+            p.setU16(1378, 1920);     // LED width
         },
         2);
     cycle();
@@ -57,10 +57,10 @@ TEST_F(VideoTest, EachChangeIsAppliedOnceAndReportedWithTheRequest) {
 TEST_F(VideoTest, StepsRunInTheDispatchersOrder) {
     bringUp();
     raise([&](RamParaImage& p) {
-        p.setU16(para::win_fade, 7);          // fades
-        p.setU16(win(0, para::win_attr), 1);  // windows
-        p.setU16(para::krx_layer + 2, 3);     // layers
-        store->reg_para[0x22] = 0x04;         // service: disable_slidebar
+        p.setU16(2816, 7);             // fades
+        p.setU16(win(0, 4), 1);        // windows
+        p.setU16(2208 + 2, 3);         // layers
+        store->reg_para[0x22] = 0x04;  // service: disable_slidebar
     });
     std::string out = printed([&] { cycle(); });
     size_t layer = out.find("DIFF REG CUSTOM_INFO_IMAGE2_PRIORITY 0000==>0003");
@@ -79,9 +79,9 @@ TEST_F(VideoTest, StepsRunInTheDispatchersOrder) {
 TEST_F(VideoTest, ARectangleChangeEndsTheWindowScan) {
     bringUp();
     raise([](RamParaImage& p) {
-        p.setU16(win(0, para::win_attr), 2);
-        p.setU16(win(2, para::win_x), 100);
-        p.setU16(win(3, para::win_attr), 1);
+        p.setU16(win(0, 4), 2);
+        p.setU16(win(2, 10), 100);
+        p.setU16(win(3, 4), 1);
     });
     std::string out = printed([&] { cycle(); });
     EXPECT_NE(out.find("DIFF REG win[0] reg:64"), std::string::npos);
@@ -94,22 +94,22 @@ TEST_F(VideoTest, ARectangleChangeEndsTheWindowScan) {
 TEST_F(VideoTest, SourceChangesAndCrops) {
     bringUp();
     raise([](RamParaImage& p) {
-        p.setU16(para::current_window, 1);
-        p.setU16(win(0, para::win_source), 2);
+        p.setU16(2112, 1);
+        p.setU16(win(0, 8), 2);
     });
     cycle();
     EXPECT_EQ(inputs->source_changed, 0) << "window 0 is not the current window";
-    raise([](RamParaImage& p) { p.setU16(win(1, para::win_source), 3); });
+    raise([](RamParaImage& p) { p.setU16(win(1, 8), 3); });
     cycle();
     EXPECT_EQ(inputs->source_changed, 1);
     // A crop word: the index is its low byte; indexes past the table are ignored.
     inputs->source_changed = 0;
-    raise([](RamParaImage& p) { p.setU16(win(1, para::win_source), 0x8105); });
+    raise([](RamParaImage& p) { p.setU16(win(1, 8), 0x8105); });
     cycle();
     EXPECT_EQ(inputs->source_changed, 1);
     inputs->source_changed = 0;
     std::string out;
-    raise([](RamParaImage& p) { p.setU16(win(1, para::win_source), 0x8000 | 45); });
+    raise([](RamParaImage& p) { p.setU16(win(1, 8), 0x8000 | 45); });
     out = printed([&] { cycle(); });
     EXPECT_EQ(inputs->source_changed, 0);
     EXPECT_NE(out.find("crop entry 45"), std::string::npos) << out;
@@ -118,8 +118,8 @@ TEST_F(VideoTest, SourceChangesAndCrops) {
 TEST_F(VideoTest, OneEdidRequestPerCycleAndNoneForTheLastTwoEntries) {
     bringUp();
     raise([](RamParaImage& p) {
-        p.setU16(para::edid_para_at(3) + 2, 720);
-        p.setU16(para::edid_para_at(1), 1280);
+        p.setU16(914 + 2, 720);
+        p.setU16(896 + 6, 1280);  // input 1's EDID width
     });
     cycle();
     EXPECT_EQ(inputs->edid_request[1], 1);
@@ -131,8 +131,8 @@ TEST_F(VideoTest, OneEdidRequestPerCycleAndNoneForTheLastTwoEntries) {
     for (int i = 0; i < 4; ++i)
         inputs->edid_request[i] = 0;
     raise([](RamParaImage& p) {
-        p.setU16(para::edid_para_at(4), 3840);
-        p.setU16(para::edid_para_at(5) + 4, 30);
+        p.setU16(920, 3840);
+        p.setU16(926 + 4, 30);
     });
     cycle();
     for (int i = 0; i < 4; ++i)
@@ -187,10 +187,10 @@ TEST_F(VideoTest, ServiceBytesActOnlyWithARequestAndTheLowestBitWins) {
 // change raised before it does so must still reach the chip.
 TEST_F(VideoTest, AChangeRaisedBeforeTheShadowCopyIsNotLost) {
     bringUp();
-    raise([](RamParaImage& p) { p.setU16(para::picture_brightness, 40); });
+    raise([](RamParaImage& p) { p.setU16(2176, 40); });
     cycle();
     EXPECT_EQ(fpga->bri_resend, 1);
-    raise([](RamParaImage& p) { p.setU16(para::fpga_para, 1); });
+    raise([](RamParaImage& p) { p.setU16(2116, 1); });  // the FPGA's screen black switch
     {
         ParaLock lock;
         store->ram_para_shadow = store->ram_para;
@@ -202,7 +202,7 @@ TEST_F(VideoTest, AChangeRaisedBeforeTheShadowCopyIsNotLost) {
 TEST_F(VideoTest, PanelSetUpWaitsForTheLedHandOverBoundedly) {
     bringUp();
     g_set_led_para = 1;
-    raise([](RamParaImage& p) { p.setU16(para::led_height, 1080); });
+    raise([](RamParaImage& p) { p.setU16(1380, 1080); });
     auto before = sim::sleepStats();
     std::string out = printed([&] { cycle(); });
     auto slept = sim::sleepStats().requestedMicroseconds - before.requestedMicroseconds;
@@ -212,7 +212,7 @@ TEST_F(VideoTest, PanelSetUpWaitsForTheLedHandOverBoundedly) {
     EXPECT_EQ(reasons.size(), 1u);
 
     g_set_led_para = 0;
-    raise([](RamParaImage& p) { p.setU16(para::splice_mode, 3); });
+    raise([](RamParaImage& p) { p.setU16(1376, 3); });
     before = sim::sleepStats();
     cycle();
     EXPECT_EQ(sim::sleepStats().calls, before.calls);

@@ -106,10 +106,10 @@ TEST_F(VideoTest, WritersSynchroniserAndFpgaSideAgainstTheThread) {
             }
             {
                 ParaLock lock;
-                store->ram_para.setU16(para::win_fade, static_cast<u16>(i));
-                store->ram_para.setU16(para::picture_brightness, static_cast<u16>(i % 100));
+                store->ram_para.setU16(2816, static_cast<u16>(i));
+                store->ram_para.setU16(2176, static_cast<u16>(i % 100));
                 if (i % 25 == 0)
-                    store->ram_para.setU16(para::led_width, static_cast<u16>(1000 + i));
+                    store->ram_para.setU16(1378, static_cast<u16>(1000 + i));
                 c331_manage::para_update = 1;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(300));
