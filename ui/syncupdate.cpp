@@ -8,6 +8,7 @@
 #include "board/board.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "screens/cardtools/smartmapping.h"
 #include "screens/settings/advancedoption.h"
 #include "screens/settings/imagequality.h"
 #include "screens/settings/ledset.h"
@@ -67,6 +68,8 @@ const PageScreen kPages[] = {
      [](int) { g_temperature->syncUpdate(); }},
     {page::linkwlan, [] { return static_cast<QWidget*>(g_linkwlan); },
      [](int) { g_linkwlan->syncUpdate(); }},
+    {page::smartmapping, [] { return static_cast<QWidget*>(g_smartmapping); },
+     [](int reason) { g_smartmapping->syncUpdate(reason); }},
 };
 
 const PageScreen* pageScreen(u8 page) {
