@@ -8,8 +8,8 @@
 #include "ui/guithread.h"
 
 bool card_job_can_post() {
-    return !g_qround_bar && send_para_job() == SEND_PARA_JOB_NONE &&
-           fpga_manage::p_fpga_manage && g_fpga_c331_start;
+    return !g_qround_bar && send_para_job() == SEND_PARA_JOB_NONE && fpga_manage::p_fpga_manage &&
+           g_fpga_c331_start;
 }
 
 void card_job_show_progress(QDialog* screen) {

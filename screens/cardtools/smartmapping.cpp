@@ -108,7 +108,7 @@ void SmartMapping::buildForm() {
     stackedWidget_ = new QStackedWidget(this);
     stackedWidget_->setObjectName("stackedWidget");
     stackedWidget_->setGeometry(75, 42, 235, 190);
-    const char* pageNames[] = {"page", "page_2", "page_3", "page_4",
+    const char* pageNames[] = {"page",   "page_2", "page_3", "page_4",
                                "page_5", "page_6", "page_7", "page_8"};
     for (const char* name : pageNames) {
         auto* page = new QWidget(stackedWidget_);
@@ -257,8 +257,8 @@ void SmartMapping::mainTexts() {
                                    "Điều chỉnh màn hình thông minh", "智能調屏"));
     Button_shortcut_->setText(pickText("快捷点屏", "Debugging\nscreen", "Быстрое каса\nние экрана",
                                        "Chạm vào màn\nhình nhanh", "快捷點屏"));
-    Button_loadscan_->setText(pickText("加载扫描", "Load scan", "Загрузить\nсканирование",
-                                       "Cài đặt\nquét", "加載掃描"));
+    Button_loadscan_->setText(
+        pickText("加载扫描", "Load scan", "Загрузить\nсканирование", "Cài đặt\nquét", "加載掃描"));
     Button_paraweld_->setText(pickText("参数固化", "Curing\nparameter", "Фиксация\nпараметров",
                                        "Lưu thông\nsố", "參數固化"));
     Button_mapping_->setText("Mapping");
@@ -298,10 +298,10 @@ void SmartMapping::step1Texts() {
     label_step1_->setText(pickText("步骤1箱体设置", "Step 1 Cabinet setup",
                                    "Шаг 1. Настройка кабинета", "Bước 1: Thiết lập cabin",
                                    "步驟1箱體設置"));
-    label_boxwidth_->setText(pickText("箱体宽度", "Cabinet width", "Ширина кабинета",
-                                      "Chiều rộng cabin", "箱體寬度"));
-    label_boxheight_->setText(pickText("箱体高度", "Cabinet height", "Высота кабинета",
-                                       "Chiều cao cabin", "箱體高度"));
+    label_boxwidth_->setText(
+        pickText("箱体宽度", "Cabinet width", "Ширина кабинета", "Chiều rộng cabin", "箱體寬度"));
+    label_boxheight_->setText(
+        pickText("箱体高度", "Cabinet height", "Высота кабинета", "Chiều cao cabin", "箱體高度"));
     Button_next_->setText(nextText());
 }
 
@@ -321,8 +321,8 @@ void SmartMapping::step3Texts() {
                                    "Bước 3:Cài đặt thông số màn hình", "步驟3屏參設置"));
     label_boxline_->setText(pickText("箱体行数", "Number of Cabinet in rows", "Кол-во рядов",
                                      "Số lượng hàng tủ", "箱體行數"));
-    label_boxlcolumn_->setText(pickText("箱体列数", "Number of Cabinet in lines",
-                                        "Кол-во столбцов", "Số lượng cột tủ", "箱體列數"));
+    label_boxlcolumn_->setText(pickText("箱体列数", "Number of Cabinet in lines", "Кол-во столбцов",
+                                        "Số lượng cột tủ", "箱體列數"));
     label_routeway_->setText(pickText("屏体走线方式", "Screen alignment mode",
                                       "Тип подключения кабинетов", "Chế độ căn chỉnh màn hình",
                                       "屏體走線方式"));
@@ -521,8 +521,9 @@ void SmartMapping::wlan_init(QWidget* page) {
 void SmartMapping::markTile(int tile, bool current) {
     if (tile < 0 || tile >= static_cast<int>(tile_frames_.size()))
         return;
-    tile_frames_[tile]->setStyleSheet(current ? "background-color: #212435;border:1px solid #00D65B;"
-                                              : "background-color: #212435;border:1px solid #FFFFFF;");
+    tile_frames_[tile]->setStyleSheet(current
+                                          ? "background-color: #212435;border:1px solid #00D65B;"
+                                          : "background-color: #212435;border:1px solid #FFFFFF;");
 }
 
 void SmartMapping::krx_button_wlan_clicked() {

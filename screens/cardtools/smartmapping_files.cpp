@@ -132,10 +132,10 @@ void SmartMapping::loadFilesTexts() {
     label_step2_6_->setText(pickText("步骤2加载扫描参数", "Step 2 Upload scan parameters",
                                      "Шаг 2.Настройка сканирования", "Bước 2Tải thông số quét",
                                      "步驟2加載掃描參數"));
-    label_step2_7_->setText(pickText(
-        "检测到以下屏参文件", "Detected the following screen parameter\n files",
-        "Были обнаружены следующие файлы \nпараметров экрана",
-        "Các tập tin tham số màn hình sau đã\n được phát hiện", "檢測到以下屏參文件"));
+    label_step2_7_->setText(
+        pickText("检测到以下屏参文件", "Detected the following screen parameter\n files",
+                 "Были обнаружены следующие файлы \nпараметров экрана",
+                 "Các tập tin tham số màn hình sau đã\n được phát hiện", "檢測到以下屏參文件"));
     Button_front_6_->setText(
         pickText("上一步", "Previous", "Предыдущий\nшаг", "Thao tác\nphía trước", "上一步"));
     Button_load_->setText(pickText("加载", "Load", "Загрузка", "Tải về", "加載"));
@@ -154,8 +154,8 @@ void SmartMapping::curingTexts() {
 }
 
 void SmartMapping::mappingTexts() {
-    label_step1_7_->setText(pickText("Mapping开关", "Mapping switch",
-                                     "Переключатель сопоставления", "Bật mapping", "Mapping開關"));
+    label_step1_7_->setText(pickText("Mapping开关", "Mapping switch", "Переключатель сопоставления",
+                                     "Bật mapping", "Mapping開關"));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -313,6 +313,7 @@ void SmartMapping::scan_file_list() {
         auto* empty = new QLabel(frame_file_);
         empty->setObjectName("label_nofile");
         empty->setGeometry(5, 5, 190, 20);
+        empty->setFont(font);
         empty->setStyleSheet(kRowLocal);
         empty->setText(pickText("无加载文件!", "No loaded file!", "Нет файлов для загрузки!",
                                 "Không có tập tin để tải!", "無加載文件!"));
@@ -326,6 +327,7 @@ void SmartMapping::scan_file_list() {
         label->setObjectName(QString("label_file%1").arg(row));
         label->setGeometry(5, 5 + 25 * row, 190, 20);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setFont(font);
         label->setText(displayName(file_paths_[index]));
         row_labels_.push_back(label);
         row_paths_ << file_paths_[index];

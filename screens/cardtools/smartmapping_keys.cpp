@@ -59,8 +59,8 @@ std::vector<QWidget*> SmartMapping::step2Items() const {
 }
 
 std::vector<QWidget*> SmartMapping::step3Items() const {
-    return {lineEdit_line_,    lineEdit_column_, Button_route_, lineEdit_horzion_,
-            lineEdit_vert_,    Button_front_3_,  Button_send_};
+    return {lineEdit_line_, lineEdit_column_, Button_route_, lineEdit_horzion_,
+            lineEdit_vert_, Button_front_3_,  Button_send_};
 }
 
 std::vector<QWidget*> SmartMapping::fileItems() const {
@@ -197,9 +197,9 @@ void SmartMapping::keyOk() {
         case State::Step2Tiles:
         case State::LoadTiles: {
             const bool load = state_ == State::LoadTiles;
-            if (auto* press = tiles_ ? tiles_->findChild<QPushButton*>(
-                                           QString::number(tile_cursor_))
-                                     : nullptr)
+            if (auto* press = tiles_
+                                  ? tiles_->findChild<QPushButton*>(QString::number(tile_cursor_))
+                                  : nullptr)
                 press->click();
             state_ = load ? State::LoadPort : State::Step2;
             break;
