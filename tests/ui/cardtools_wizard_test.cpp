@@ -339,4 +339,81 @@ TEST_F(Wizard, FieldsAreTakenAsPlainNumbersCutToTheirWidth) {
     EXPECT_EQ(line_type.box_columns, 0);
 }
 
+TEST_F(Wizard, EachFieldOpensTheKeypadWithItsTitle) {
+    openWindows();
+    startCards({{0, 1}});
+    // Fields in focus order with their titles in simplified Chinese, English and traditional
+    // Chinese (Russian and Vietnamese use the English one).
+    struct Title {
+        const char* field;
+        const char* zh;
+        const char* en;
+        const char* tw;
+    };
+    const Title titles[] = {
+        {"lineEdit_X", "箱体宽度", "width", "箱體寬度"},
+        {"lineEdit_Y", "箱体高度", "height", "箱體高度"},
+        {"lineEdit_line", "箱体行数", "rows", "箱體行數"},
+        {"lineEdit_column", "箱体列数", "lines", "箱體列數"},
+        {"lineEdit_horzion", "水平偏移", "Horizontal", "水平偏移"},
+        {"lineEdit_vert", "垂直偏移", "Vertical", "垂直偏移"},
+    };
+    for (u8 language : {0, 1, 2, 4}) {
+        useLanguage(language);
+        std::vector<QString> seen;
+        auto open = [&seen](PanelScript& script, const char* field) {
+            script.key('Q')
+                .waitUntil("the keypad", [] { return g_numberkeyboard->isVisible(); })
+                .run([&seen, field] {
+                    seen.push_back(test::textOf(g_numberkeyboard, "label_title"));
+                    EXPECT_EQ(test::textOf(g_numberkeyboard, "lineEdit_entry"),
+                              test::textOf(g_smartmapping, field));
+                })
+                .key('O')  // the keypad's close key: the field keeps its text
+                .waitUntil("the keypad to close", [] { return !g_numberkeyboard->isVisible(); });
+        };
+        PanelScript script = screenOnly();
+        script.key('Q');
+        open(script, "lineEdit_X");
+        script.key('R');
+        open(script, "lineEdit_Y");
+        script.keys({'R', 'Q', 'R', 'R', 'Q'});
+        open(script, "lineEdit_line");
+        script.key('R');
+        open(script, "lineEdit_column");
+        script.keys({'R', 'R'});
+        open(script, "lineEdit_horzion");
+        script.key('R');
+        open(script, "lineEdit_vert");
+        script.keys({'O', 'O', 'O', 'O'}).waitPage(5);
+        ASSERT_TRUE(script.play()) << "language " << int(language);
+        ASSERT_EQ(seen.size(), 6u);
+        for (size_t i = 0; i < 6; ++i) {
+            const char* want = language == 0   ? titles[i].zh
+                               : language == 4 ? titles[i].tw
+                                               : titles[i].en;
+            EXPECT_EQ(seen[i], QString::fromUtf8(want)) << titles[i].field << " " << int(language);
+        }
+    }
+}
+
+TEST_F(Wizard, ModeLeavesForTheUserModesUnlessThePanelIsLocked) {
+    openWindows();
+    startCards({{0, 1}});
+    store->ram_para.setU16(772, 1);  // panel locked
+    PanelScript script = fromSettingMenu();
+    script.keys({'Q', 'M'})
+        .run([] {
+            EXPECT_EQ(g_page_focus, 24);
+            EXPECT_NE(g_smartmapping, nullptr);
+        })
+        .run([this] { store->ram_para.setU16(772, 0); })
+        .key('M')
+        .waitPage(4);
+    EXPECT_TRUE(script.play());
+    EXPECT_EQ(g_smartmapping, nullptr);
+    EXPECT_EQ(g_option, nullptr);
+    EXPECT_EQ(g_mode_shortcut_key, 1);
+}
+
 }  // namespace
