@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace board {
@@ -47,6 +48,9 @@ int system(const char* command);
 
 // A datagram socket that delivers the kernel's uevent messages ("add@...", "remove@...").
 int ueventSocket();
+
+// The local date and time of the device's clock (the clock that "date" and "hwclock" set).
+std::tm localTime();
 
 // Every wait of the program.
 void usleep(unsigned int microseconds);

@@ -244,32 +244,13 @@ void fpga_manage::Dealwith_mcu_ram() {
                 write_to_register(kRegScheduleActive, 0xFF, 0, 0);
             }
             break;
-        case kCmdBrightSchedule: {
+        case kCmdBrightSchedule:
             if (record_size != kBrightRecordSize) {
                 refuse("brightness record of a wrong length");
                 return;
             }
-            const u8 mode = cmd[kCmdHeader] & 0xEF;
-            if (mode == 0) {
-                write_to_register(kRegBrightnessLevel, 0xFF, cmd[9], 0);
-                g_change[16] = cmd[9];
-                Brightness_hand_dealwith(0);
-                if (cmd[2] == kCmdStore) {
-                    store_record(kBrightRecordSector, kBrightRecordAddress, cmd, record_size);
-                    g_change[17] = 1;
-                }
-                break;
-            }
-            if (cmd[2] == kCmdStore) {
-                store_record(kBrightRecordSector, kBrightRecordAddress, cmd, record_size);
-                g_change[17] = 1;
-            } else if (cmd[2] == kCmdErase) {
-                erase_record(kBrightRecordSector);
-                g_change[17] = 1;
-            }
-            g_change[26] = 0;
+            brightness_command(cmd);
             break;
-        }
         default:
             break;
     }
@@ -355,6 +336,7 @@ void fpga_manage::record_onoff_time(unsigned char select) {
 void fpga_manage::record_bright_change() {
     if (fpga_ready_state(0) != kReady)
         return;
+    std::lock_guard<std::recursive_mutex> lock(bri_mutex);
     fpga_flash_access();
     u8 marker = 0;
     if (!p_fpga_drv->FPGA_SPI_FLASH_VBYONE_READ(kFlashSelect, kBrightRecordAddress, 1, &marker))

@@ -15,7 +15,7 @@
 #include "core/logMsg.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
-#include "screens/cardtools/rcvrecovery.h"
+#include "screens/cardtools/rcv_recovery_file.h"
 #include "ui/agelog.h"
 
 fpga_manage* fpga_manage::p_fpga_manage = nullptr;

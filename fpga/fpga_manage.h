@@ -26,13 +26,15 @@
 // fpga_manage_thread.cpp (thread, pass, power-up, output start, link watch),
 // fpga_controller.cpp (controller registers, command area, parameter RAM, records),
 // fpga_brightness.cpp, the receiving-card side (fpga_card_packets.cpp, fpga_card_transmit.cpp,
-// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp,
+// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp and
+// fpga_rcv_operate.cpp (scan-file load and recovery),
 // fpga_passthrough.cpp and usb_upgrade.cpp.
 #pragma once
 
 #include <pthread.h>
 
 #include <QString>
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <mutex>
@@ -44,6 +46,7 @@
 
 class fpga_drv;
 class rcvRecovery;
+struct RCV_OPERATE_PARA;
 
 // The 32-bit command word of the FPGA link, sent least significant byte first:
 // bit 0 read, bits 1..4 command, bits 8..15 RAM block, bits 16..27 RAM address or
@@ -309,10 +312,50 @@ public:
                               const unsigned char* in, unsigned int n);
 
     // Brightness, schedule and LED-parameter hand-over.
+    //
+    // Brightness modes (byte 8 of the brightness record): a hand level 1..16 (sent as
+    // level x 16 - 1), a direct value 0..255, the half-hour table of levels or of direct
+    // values, or the light sensor of a multifunction card (levels). Shadow register 64 of
+    // FPGA 0 holds the level or value, register 6 what the FPGA was sent.
+    static constexpr u8 kBriHand = 0;
+    static constexpr u8 kBriTimed = 1;
+    static constexpr u8 kBriSensor = 2;
+    static constexpr u8 kBriHandDirect = 16;
+    static constexpr u8 kBriTimedDirect = 17;
+    static constexpr u8 kHalfHours = 48;
+    static constexpr u8 kNoSlot = 255;
+    static constexpr u8 kRegBrightnessSent = 6;
+    static constexpr u8 kRegVmfBadReplies = 85;  // shadow only
+
+    // Every half hour at level 15 until a timed record says otherwise.
+    static constexpr std::array<u8, kHalfHours> half_hour_defaults() {
+        std::array<u8, kHalfHours> levels{};
+        for (u8& level : levels)
+            level = 15;
+        return levels;
+    }
+
+    // Sends the current brightness (a remote hand command; the argument is not used). 1.
     unsigned char Brightness_hand_dealwith(unsigned char unused);
+    // Takes a brightness record (command-area layout) as the running brightness.
     void Brightness_init(const unsigned char* record);
+    // A brightness command of the command area (command 3), on the caller's thread.
+    void brightness_command(const unsigned char* cmd);
+    // The default job's periodic work: record reload, brightness task, screen schedule.
     void Extension_function();
+    void Brightness_task();
+    void Brightness_hand_change();
+    void Brightness_time_change();
+    void Brightness_auto_change();
+    void Brightness_check_VMF();
+    void Brightness_read_VMF_value();
+    void Send_read_VMF_data_cmd();
+    void Brightness_VMF_run();
+    void VMF_data_back_result();
+    void Brightness_auto_filter();
+    void dealwith_onoff();
     void Power_ctrl_init();
+    void Power_ctrl_reset();
 
     // Receiving-card packets. Each builder fills the caller's buffer (at least the packet's
     // length) and returns the packet's length; all but rcv_card_cmd_create also store it in
@@ -388,10 +431,23 @@ public:
     void SmartMapping_deal();
     void save_para_deal();
     void mapping_enable_deal();
+    // One step of the scan-file load (job 2) or of the recovery query or run (jobs 5, 6).
     void rcv_recovery_check_deal(RCV_CHECK_OR_RECOVERY mode);
+    // One step of the operation record the reader holds, to the card of g_send_para byte
+    // 26 (all: to every card) of the reader's current net; data_offset is where the block
+    // holding the record starts in the file. kOperateRunning, kOperateDone, or
+    // kOperateFailed when it cannot be carried out (its data do not lie in the file or do
+    // not fit a packet, a net this device does not drive).
+    static constexpr int kOperateRunning = 0;
+    static constexpr int kOperateDone = 1;
+    static constexpr int kOperateFailed = 2;
+    int load_rcv_xy_operate(QString file, unsigned int data_offset, bool all);
 
-    // A PC frame for the receiving cards, with passby_mutex held by the caller. 0: not
-    // carried out (the pass-through is not built yet).
+    // A PC frame for the receiving cards (unescaped, check byte last; its port bits and check
+    // byte are set in place), with passby_mutex held by the caller. 1 when it went out on a
+    // port; 0 when nothing was sent (shorter than a card header or 1024 bytes and more, a
+    // routing byte or port that leads nowhere, a port that did not take it, a broadcast
+    // without a live port with cards).
     int Dealwith1_PC_to_eth(unsigned int len, unsigned char* frame);
 
     // Opens the FPGA 0 link and the flash of FPGA 0; FPGA 1's are not fitted.
@@ -464,8 +520,6 @@ public:
     // Raised by the video-processor thread; taken (cleared) by the pass before the work.
     std::atomic<u8> output_resend{0};
     std::atomic<u8> bri_resend{0};
-    // 1 while the pass serves a brightness request taken from bri_resend.
-    std::atomic<u8> bri_resend_taken{0};
     u32 led_stamp = 0;
     u32 led_count = 0;
 
@@ -481,6 +535,22 @@ public:
     volatile u16* hdmi20_reset_gpio = nullptr;
     volatile u16* sdi_reset_gpio = nullptr;
 
+    // Brightness. The task runs on the FPGA thread, a remote command on a transport's:
+    // bri_mutex keeps them apart (taken before passby_mutex and the apply lock).
+    std::recursive_mutex bri_mutex;
+    u32 bri_mode = 0;
+    u32 bri_last_slot = kNoSlot;
+    std::array<u8, kHalfHours> HalfHourValue = half_hour_defaults();
+    u8 vmf_sensor_data[128] = {};
+    // Picture brightness (percent) to be written into the image once the apply lock is
+    // free, -1 none; and the value written, whose apply must not come back as a resend.
+    std::atomic<int> bri_picture_pending{-1};
+    std::atomic<int> bri_picture_echo{-1};
+    // Multifunction-card power control: the schedule asks for the card's outputs to be
+    // switched on again; the pass runs no power control that would serve the request.
+    u8 power_request = 0;
+    u8 power_index = 1;
+
     // Schedule (decoded from the command area or the stored record).
     u8 onoff_count = 0;
     u8 onoff_state = 0;  // 0 last action on, 1 off
@@ -493,7 +563,7 @@ public:
     u32 last_wlan_state = 0;
     u32 wlan_stamp = 0;  // tick of the last link-bitmap read
     bool wlan_read_once = false;
-    clock_record_run record;
+    clock_record_run record{*this};
 
     // Bring-up and output start, per FPGA.
     std::atomic<u8> lcd_step[kFpgaCount] = {};
@@ -533,6 +603,21 @@ public:
     std::atomic<u32> multi_answer_mask{0};
     std::atomic<u8> multi_sent{0};
     std::atomic<u32> multi_sent_time{0};
+    std::atomic<u8> multi_search{0};  // the broadcast went to the search address 0x0FFE
+    // The ports the broadcast went out on, as multi_answer_mask counts them.
+    std::atomic<u32> multi_expected{0};
+    // A card answer was queued for a transport.
+    std::atomic<u8> passby_reply_ready{0};
+    // Byte 5 of the pending request, which the cards echo: an answer with another one
+    // belongs to an earlier request.
+    std::atomic<u8> passby_tag{0};
+
+    // What the last recovery query found, for the recovery run: the screen, the net (its
+    // port, and its entry in the screen) and the card.
+    u8 recovery_screen = 0;
+    u8 recovery_net = 0;
+    u8 recovery_net_entry = 0;
+    u8 recovery_card = 0;
 
     rcvRecovery* p_rcvRecovery = nullptr;
 
@@ -562,6 +647,13 @@ private:
     void write_register_value(unsigned char reg, unsigned char mask, unsigned char value,
                               unsigned char fpga, bool command_bits);
     bool store_record(u32 sector, u32 address, const u8* record, u32 n);
+    // Brightness: one send (a resend takes the picture brightness and stores it as a
+    // direct-value record), the value sent, and the picture brightness written back.
+    void send_brightness(bool resend);
+    u8 value_from_picture();
+    u8 value_from_setting();
+    void flush_picture_brightness();
+    void store_direct_record();
     bool erase_record(u32 sector);
     u8* area_base(Area area, u8 fpga, unsigned* size);
     u16 image_u16(u8 fpga, unsigned offset) const;
@@ -583,6 +675,15 @@ private:
     // While the PC talks to the cards the jobs stand still; true when they may go on.
     bool job_pc_pause();
     void set_image_u16(u8 fpga, unsigned offset, u16 value);
+    // Steps of load_rcv_xy_operate: the operation's packet count and first load step, and
+    // the wait for the card's answer with its retries.
+    int start_operation(RCV_OPERATE_PARA& op);
+    void operation_wait(const RCV_OPERATE_PARA& op, bool all);
+    // A PC broadcast onto every live port with cards: 1 when it went to one at least.
+    int pc_broadcast(unsigned char* frame, unsigned short n);
+    // An answer to a PC broadcast: true when it completes the set of ports, and it is then
+    // made the one answer of the broadcast.
+    bool complete_broadcast(unsigned char* frame, unsigned int last);
 
     std::atomic<bool> thread_started{false};
     std::atomic<bool> thread_stop{false};

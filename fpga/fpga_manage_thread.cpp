@@ -3,10 +3,10 @@
 //
 // Every periodic action is gated by ticks of G_timeTicks (10 ms), so a pass with nothing
 // due is a handful of comparisons and no bus traffic.
-#include <QDateTime>
 #include <QMutexLocker>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 #include "board/board.h"
 #include "core/global.h"
@@ -167,19 +167,17 @@ u32 fpga_manage::get_wlan_state() {
 int fpga_manage::IT8563WE_Get(TimeRealType* t) {
     if (!t)
         return 0;
-    QDateTime local;
+    std::tm local;
     {
         QMutexLocker lock(&Utils::_system_mutex);
-        local = QDateTime::currentDateTime();
+        local = board::localTime();
     }
-    const QDate date = local.date();
-    const QTime time = local.time();
-    t->year = static_cast<u16>(date.year());
-    t->month = static_cast<u8>(date.month());
-    t->day = static_cast<u8>(date.day());
-    t->hour = static_cast<u8>(time.hour());
-    t->minute = static_cast<u8>(time.minute());
-    t->second = static_cast<u8>(time.second());
+    t->year = static_cast<u16>(local.tm_year + 1900);
+    t->month = static_cast<u8>(local.tm_mon + 1);
+    t->day = static_cast<u8>(local.tm_mday);
+    t->hour = static_cast<u8>(local.tm_hour);
+    t->minute = static_cast<u8>(local.tm_min);
+    t->second = static_cast<u8>(local.tm_sec);
     return 0;
 }
 

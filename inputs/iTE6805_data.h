@@ -145,6 +145,11 @@ enum STATEA_Type : u32 {
 enum STATEEQ_Type : u32 {
     STATEEQ_Off = 0,
     STATEEQ_WaitClock = 1,
+    STATEEQ_WaitResult = 2,
+    STATEEQ_CheckResult = 3,
+    STATEEQ_CheckBitErr = 4,
+    STATEEQ_NextValue = 5,
+    STATEEQ_Retry = 6,
     STATEEQ_KeepEQStateUntil5VOff = 7,
     STATEEQ_EQDone = 9,
 };

@@ -27,6 +27,15 @@ public:
     // Applies the rows of a table in order up to its terminator row.
     void hdimrx_write_init(const iTE6805_INI_REG* table, u8 dev);
 
+    // The CEC engine at 0xC8 (no banks). One byte: the register, 0 when the read fails;
+    // 0 when written, 1 when not; read-modify-write. Blocks: 1 when read (the bytes zeroed
+    // when not); a write of n = 0 sends nothing.
+    u8 cecrd_6805(u8 reg);
+    u8 cecwr_6805(u8 reg, u8 value);
+    void cecset_6805(u8 reg, u8 mask, u8 value);
+    u8 cecbrd_it6805(u8 reg, u8 n, u8* buf);
+    void cecbwr_it6805(u8 reg, u8 n, const u8* buf);
+
 private:
     const int& fd_;
 };

@@ -8,6 +8,8 @@
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "core/utils.h"
+#include "inputs/iTE6805_cec_drv.h"
+#include "inputs/iTE6805_cec_feture.h"
 #include "inputs/iTE6805_cec_sys.h"
 #include "inputs/iTE6805_drv.h"
 #include "inputs/iTE6805_eq.h"
@@ -87,11 +89,15 @@ void signalChange() {
 ite6805_sys::ite6805_sys() {
     i2c = new ite6805_i2c_rdwr(fd);
     drv = new ite6805_drv(*this);
-    cec = new ite6805_cec_sys();
-    eq = new ite6805_eq(data);
+    cec = new ite6805_cec_sys(*this);
+    eq = new ite6805_eq(*this);
+    cec_drv = new ite6805_cec_drv(*this);
+    cec_feture = new ite6805_cec_feture(*this);
 }
 
 ite6805_sys::~ite6805_sys() {
+    delete cec_feture;
+    delete cec_drv;
     delete eq;
     delete cec;
     delete drv;

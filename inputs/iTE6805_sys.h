@@ -16,6 +16,8 @@ class ite6805_i2c_rdwr;
 class ite6805_drv;
 class ite6805_cec_sys;
 class ite6805_eq;
+class ite6805_cec_drv;
+class ite6805_cec_feture;
 
 class ite6805_sys {
 public:
@@ -33,6 +35,8 @@ public:
     ite6805_drv* drv;
     ite6805_cec_sys* cec;
     ite6805_eq* eq;
+    ite6805_cec_drv* cec_drv;
+    ite6805_cec_feture* cec_feture;
     // Start-up step per device record: 0 identify, 2 settle, 1 run. The input-source
     // manager clears it to have the chip identified and initialised again.
     u8 fsm_step[2] = {kIdentify, kIdentify};

@@ -51,13 +51,18 @@ public:
     static constexpr u8 kSwitchAnswered = 0x20;
     static constexpr u8 kEdidSwitchAnswered = 0x40;
     static constexpr u8 kD0Ready = 0x80;
+    // Bit of reg_para[0x25]: the SDI card answered.
+    static constexpr int kInputStatusReg = 0x25;
+    static constexpr u8 kSdiCardPresent = 0x02;
 
     // Bounds the input thread keeps to (see the .cpp for why).
     static constexpr int kEepromAttempts = 3;
     static constexpr int kEdidWriteTries = 3;
     static constexpr u32 kResetTicks = 10;    // a reset wait ends after more than this
     static constexpr u32 kHotPlugTicks = 10;  // hot-plug low for more than this after a rewrite
-    static constexpr u32 kSdiResetTicks = 15;
+    // The low edge falls anywhere inside a tick: more than 16 ticks hold the SDI receiver
+    // in reset for at least 160 ms.
+    static constexpr u32 kSdiResetTicks = 16;
 
     static velmosource* p_velmo_source;
     static velmosource* pInstance();
@@ -126,6 +131,9 @@ public:
 
     void s5p210_setup(int index);
     void cdce913_setup(int index);
+    // The SDI card's bring-up, one step of sdi_step per call (nothing in this system calls
+    // it; a trigger added later must call it from the input-source thread).
+    void it66121_sdi_enable();
     void sourcecheck();
 
 private:

@@ -355,8 +355,10 @@ void c331_manage::apply_source(int w, u16 before, u16 value, const RamParaImage&
             return;
         }
         c331_SetInputsourceCrop(w, value);
-        c331_SetCrop(w, 1, crop_rect(now, index));
+        gWininfo[w].crop = static_cast<u8>(index);
+        // The source first: the crop is fitted into the active area of the port it cuts.
         c331_SetInputsource(w, now.u16At(para::crop_at(index)) & kCropPortMask);
+        c331_SetCrop(w, 1, crop_rect(now, index));
     } else {
         if (before & kCropSource) {
             int old = before & kCropIndexMask;

@@ -26,6 +26,7 @@
 
 #include "core/ramparaimage.h"
 #include "core/types.h"
+#include "inputs/hdmi_info.h"
 
 class c331_drv;
 
@@ -65,7 +66,7 @@ struct PiHdmiInfo {
     int Vback;
     int Vpol;
     int Vtotal;
-    int pfreq;
+    float pfreq;  // MHz, as the receiver measured it
     int type;
     int datamode;
     int lane;
@@ -116,6 +117,64 @@ struct MultiWinParam {
     int PM_OSD_UPDATE_BUTTON;
 };
 static_assert(sizeof(MultiWinParam) == 160 * sizeof(int), "160 words");
+
+// A window slot as the window model keeps it (filled by the window code).
+struct ST_WIN_INFO {
+    u16 x;
+    u16 y;
+    u16 w;
+    u16 h;
+    u8 rotate;
+    u8 output;
+    u8 winEn;
+    u8 input;  // source id (DSP_INPUT_PORT)
+    u8 crop;   // crop-table index when the source is a crop
+    u8 layer;
+    u8 ochLst[8];     // output channels in area order, 0xFF none
+    u8 ochPosLst[8];  // panel position each of them shows, 0xFF none
+    u8 och_hcnt;      // output channels spanned across (0: not allocated)
+    u8 och_vcnt;
+};
+static_assert(sizeof(ST_WIN_INFO) == 32, "32 bytes");
+
+// Output timing of one output channel: active size, totals, sync widths, front porches.
+struct ST_OCH_SPEC {
+    int width;
+    int height;
+    int htt;
+    int hsw;
+    int hfp;
+    int vtt;
+    int vsw;
+    int vfp;
+};
+
+// The panel record: the LED screen, how it is split between the two outputs, the grid of
+// output channels that carries it and their timing. Rebuilt by every krxApi_PnlInit2.
+struct ST_PANEL {
+    u16 w;  // LED screen
+    u16 h;
+    u16 out1_w;
+    u16 out2_w;
+    u16 out1_h;
+    u16 out2_h;
+    u16 xoffs;  // of the LED image within the channel grid
+    u16 yoffs;
+    u8 och_hnum;  // channels across and down of the arrangement
+    u8 och_vnum;
+    int splice;    // 0 NONE, 1 HV, 2 V, 3 H, 4 CP12, 5 CP21
+    int lane_cfg;  // 0 "1 OCH 4 Lane", 1 "1 OCH 2 Lane"
+    int arrang;    // 5: 2x1, 6: 4x1, 7: 2x2, 8: 1x2 channels
+    ST_OCH_SPEC och;
+    int use1och;  // 1 when the picture fits the small arrangement
+};
+static_assert(sizeof(ST_PANEL) == 68, "68 bytes");
+
+// One {total width, total height} of the output timing list.
+struct OutputTiming {
+    u32 htt;
+    u32 vtt;
+};
 
 class c331_manage {
 public:
@@ -206,22 +265,54 @@ public:
     // Reads and prints every register field of the chip's map; safe from another thread.
     void c331_print();
 
-    // ---- panel geometry and output timing (empty until the panel code is built)
-    void krxApi_PnlInit2(int ledW, int ledH, int out1W, int out1H, int splice);
+    // ---- panel geometry and output timing
+    // Output channel pixels a frame may hold: HTT x VTT at the chip's output clock.
+    static constexpr int kPixelBudget = 9908192;
+    // Above this many LED pixels the picture needs the larger channel arrangement.
+    static constexpr int kOneChannelPixels = 9800000;
 
-    // ---- input ports, input timing and no-signal handling (empty until the input-port code
-    // is built)
+    // The output timing list, in search order.
+    static const OutputTiming* output_timings(size_t& count);
+
+    // The whole panel set-up: panel record, channel arrangement and timing, the chip's
+    // output registers, the image's write-back and the windows rebuilt. The caller holds
+    // para_mutex (the write-back edits the live image). A zero LED size keeps the panel
+    // as it is.
+    void krxApi_PnlInit2(int ledW, int ledH, int out1W, int out1H, int splice);
+    void krxApi_PnlInitOch3();
+    // Finds the output totals for a channel picture in the list; always 1.
+    int krxApi_PnlInitOch_diff(int* htt, int* vtt, int hblank, int vblank, int width, int height);
+    // Writes the panel figures the PC shows back into the image (offset 1376 only).
+    void krxApi_WriteRam(int offset);
+    void krxApi_c331InitRegPanel();
+    void krxApi_MultiWinInit();
+    void krxApi_SetOutBkg();
+    void c331_outputTimmingCtrlReg(int lo, int hi);
+    void c331_calc_PixelCLK();
+
+    // ---- input ports, input timing and no-signal handling
+    static constexpr int kNoPort = 255;
+    // DSP_INPUT_PORT source id -> chip port (kNoPort for anything but 0..3).
+    static int krxApi_inputCvtC331(int id);
+    // Chip port -> timing record of the receiver feeding it (kNoPort for none).
+    static int krxApi_GetPortDevId(int port);
+    // The ports a dot-by-dot window joins (6 in unused slots); 1 when it joins several.
+    int krxApi_GetWinDbdMultiPort(int w, int ports[6]);
     void krxApi_forceColorDisable(int fd);
     void load_hdmi();
     void check_port_valid(int fd);
     void check_input_port(int fd);
     void c331_SetInputsource(int w, int source);
     void c331_SetCrop(int w, int enable, ST_RECT rect);
+    void krxApi_updateCrop(int port);
+    int krxApi_CropGetOffset(int port, ST_RECT rect, int side);
+    int krxApi_OchGetWinOffset1(const ST_WIN_INFO* win, int side);
 
     // ---- window model, channels and the output pass (empty until the window code is built)
     void krxApi_initEnvC331();
     void krxApi_MultiWinChAlloc(char init);
     void krxApi_MultiWinChInit();
+    void set_ichsel(int dev, int slot);
     void set_output(int dev);
 
     // ---- picture, test patterns and window attributes (empty until the picture code is built)
@@ -323,6 +414,13 @@ public:
     _ImageWindowDef_st PI_ACT_FULL[kPorts]{};  // unhalved copy
     int PI_UPDATE[kPorts]{};
     int g_chg_hdmi[kPorts]{};
+    u32 PI_CHANGE_TICK[kPorts]{};  // G_timeTicks of the last reprogramming
+    u8 vbo_rearm_count[2]{};       // per V-by-One receiver, 1..29 then 0
+    int source_switched{};         // a window's source was switched
+
+    // Panel and window model.
+    ST_PANEL pnl{};
+    ST_WIN_INFO gWininfo[kWindows]{};
 
     std::atomic<u32> font_status{};
     int c331_fd{-1};
@@ -363,6 +461,36 @@ private:
     void write_initial_memory_map();
     void write_initial_release(int band);
     int take_mem_slots(int w, int mode, int needed, bool downward, int& lowest);
+    // Panel set-up steps.
+    void pnl_arrangement(int width, int height);
+    void pnl_channel_height(int height);
+    void pnl_keep_porches(int hblank, int vblank);
+    void pnl_vbo_layout();
+    void pnl_write_channels();
+    void pnl_write_lanes_and_plls();
+    // Input-port steps.
+    struct PortMeasure {
+        u32 htotal;  // the measures as the chip counts them (the register, plus one
+        u32 vtotal;  // where it counts from 0)
+        u32 fhw;
+        u32 fvm;
+        u32 acthw;
+    };
+    PortMeasure measure_port(int port);
+    static bool has_signal(const PortMeasure& m);
+    bool window_joins(int w, int port);
+    bool port_used(int port);
+    bool port_shown_with_change(int port);
+    int active_width(int port) const;
+    bool take_record(int port, const HDMI_INFO& record);
+    void port_lost(int port, bool hadSignal);
+    void program_port(int port);
+    void program_parallel(int port);
+    void program_vbo(int port);
+    void check_vbo_lock(int port);
+    void rearm_vbo(int rx, u32 laneMask, double freq, int toggle);
+    void advance_rearm_count(int rx);
+    void print_port_update(int port, const PortMeasure& before);
 
     // The image as the last apply left the chip, compared with the live image.
     RamParaImage applied{};

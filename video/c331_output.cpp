@@ -3,3 +3,5 @@
 #include "video/c331_manage.h"
 
 void c331_manage::set_output(int) {}
+
+void c331_manage::set_ichsel(int, int) {}

@@ -430,15 +430,15 @@ void c331_manage::krxDbg_c331_param() {
     for (int p = 0; p < kPorts; ++p) {
         const PiHdmiInfo& t = PI_HDMI_INFO[p];
         const Named fields[] = {
-            {"Hact", t.Hact},         {"Hsync", t.Hsync},   {"Hback", t.Hback},
-            {"Hpol", t.Hpol},         {"Htotal", t.Htotal}, {"Vact", t.Vact},
-            {"Vsync", t.Vsync},       {"Vback", t.Vback},   {"Vpol", t.Vpol},
-            {"Vtotal", t.Vtotal},     {"pfreq", t.pfreq},   {"type", t.type},
-            {"datamode", t.datamode}, {"lane", t.lane},     {"ip", t.ip},
-            {"nosignal", t.nosignal},
+            {"Hact", t.Hact},     {"Hsync", t.Hsync},   {"Hback", t.Hback},
+            {"Hpol", t.Hpol},     {"Htotal", t.Htotal}, {"Vact", t.Vact},
+            {"Vsync", t.Vsync},   {"Vback", t.Vback},   {"Vpol", t.Vpol},
+            {"Vtotal", t.Vtotal}, {"type", t.type},     {"datamode", t.datamode},
+            {"lane", t.lane},     {"ip", t.ip},         {"nosignal", t.nosignal},
         };
         for (const Named& n : fields)
             c331_log("\t PI_HDMI_INFO[%d].%s  :%d \r\n", p, n.name, n.value);
+        c331_log("\t PI_HDMI_INFO[%d].pfreq  :%f \r\n", p, static_cast<double>(t.pfreq));
     }
 }
 
@@ -524,8 +524,8 @@ void c331_manage::krxDbg_c331_param(int n) {
                      t.Hpol, t.Htotal);
             c331_log("\t Vact:%d Vsync:%d Vback:%d Vpol:%d Vtotal:%d\n", t.Vact, t.Vsync, t.Vback,
                      t.Vpol, t.Vtotal);
-            c331_log("\t pfreq:%d type:%d datamode:%d lane:%d ip:%d nosignal:%d\n", t.pfreq, t.type,
-                     t.datamode, t.lane, t.ip, t.nosignal);
+            c331_log("\t pfreq:%f type:%d datamode:%d lane:%d ip:%d nosignal:%d\n",
+                     static_cast<double>(t.pfreq), t.type, t.datamode, t.lane, t.ip, t.nosignal);
             break;
         }
         default:

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "board/board.h"
 
@@ -105,6 +106,13 @@ uint16_t udpPort(uint16_t devicePort) {
 
 const char* defaultPlatform() {
     return "linuxfb";
+}
+
+std::tm localTime() {
+    std::tm local{};
+    const std::time_t now = std::time(nullptr);
+    localtime_r(&now, &local);
+    return local;
 }
 
 }  // namespace board

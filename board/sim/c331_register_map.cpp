@@ -295,8 +295,10 @@ std::string hex(int value) {
 }  // namespace
 
 const C331RegisterMap& C331RegisterMap::instance() {
-    static const C331RegisterMap map;
-    return map;
+    // Never destroyed: the program's threads may still reach the chip while the process
+    // ends.
+    static const C331RegisterMap* map = new C331RegisterMap;
+    return *map;
 }
 
 C331RegisterMap::C331RegisterMap()

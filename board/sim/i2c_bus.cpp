@@ -33,7 +33,8 @@ I2cBus::I2cBus()
       edidSwitch_(std::make_shared<I2cSwitch>()),
       expander_(std::make_shared<I2cRegisterFile>(8, std::vector<uint8_t>{0xFF})),
       d0_(std::make_shared<I2cRegisterFile>(63)),
-      it6805_(get<It6805Model>("it6805")) {
+      it6805_(get<It6805Model>("it6805")),
+      cec_(get<It6805CecModel>("it6805-cec")) {
     QJsonArray kinds = scene().value("edid").toArray();
     for (int i = 0; i < 4; ++i) {
         std::string kind = i < kinds.size() ? kinds[i].toString().toStdString() : "valid";
@@ -43,8 +44,9 @@ I2cBus::I2cBus()
     auto sources = get<HdmiSources>("hdmi-sources");
     for (int c = 0; c < 3; ++c)
         it6602_[c] = std::make_shared<It6602Model>(c, sources);
-    for (uint8_t address : {0xCA, 0x98, 0x76})
-        dormant_[address] = std::make_shared<I2cRegisterFile>(256);
+    dormant_[0x98] = PlainRegisterChip::it66121();
+    dormant_[0x76] = PlainRegisterChip::sii9022();
+    dormant_[0xCA] = PlainRegisterChip::cdce913();
 
     routes_.push_back({0xEE >> 1, receiverSwitch_, nullptr, 0});
     routes_.push_back({0xE0 >> 1, edidSwitch_, nullptr, 0});
@@ -54,6 +56,7 @@ I2cBus::I2cBus()
     for (int c = 0; c < 3; ++c)
         routes_.push_back({0x94 >> 1, it6602_[c], receiverSwitch_.get(), kInputChannel[c]});
     routes_.push_back({0x90 >> 1, it6805_, receiverSwitch_.get(), kInputChannel[3]});
+    routes_.push_back({0xC8 >> 1, cec_, receiverSwitch_.get(), kInputChannel[3]});
     for (int i = 0; i < 4; ++i)
         routes_.push_back({0xA0 >> 1, eeproms_[i], edidSwitch_.get(), kInputChannel[i]});
     routes_.push_back({0xD0 >> 1, d0_, edidSwitch_.get(), kD0Channel});
@@ -88,8 +91,10 @@ void I2cBus::followResetLines(uint32_t offset, uint16_t value) {
     if (offset == kRxResetGpio)
         for (auto& chip : it6602_)
             chip->setInReset(low);
-    if (offset == kHdmi20ResetGpio)
+    if (offset == kHdmi20ResetGpio) {
         it6805_->setInReset(low);
+        cec_->setInReset(low);
+    }
 }
 
 void I2cBus::followExpander() {
@@ -98,7 +103,7 @@ void I2cBus::followExpander() {
         eeprom->setWriteProtect(protect);
 }
 
-I2cRegisterFile& I2cBus::dormant(uint8_t address) {
+PlainRegisterChip& I2cBus::dormant(uint8_t address) {
     return *dormant_.at(address);
 }
 
@@ -255,11 +260,16 @@ std::vector<std::string> I2cBus::protocolErrors() const {
     for (size_t c = 0; c < it6602_.size(); ++c)
         for (const std::string& error : it6602_[c]->protocolErrors())
             all.push_back("IT6602 channel " + std::to_string(c) + ": " + error);
+    for (const auto& [address, chip] : dormant_)
+        for (const std::string& error : chip->protocolErrors())
+            all.push_back(chip->name() + ": " + error);
     return all;
 }
 
 void I2cBus::clearProtocolErrors() {
     for (auto& chip : it6602_)
+        chip->clearProtocolErrors();
+    for (auto& [address, chip] : dormant_)
         chip->clearProtocolErrors();
 }
 

@@ -6,8 +6,9 @@
 //                          0x80: the set-up device 0xD0 (63 registers)
 //   0x40 port expander: register 0 bit 0 is the EEPROMs' write protect (1 = protected),
 //        bits 6, 5, 4, 2 select the source of inputs 0..3
-//   0xCA, 0x98, 0x76: chips the program carries drivers for but does not start (plain
-//        register files)
+//   0x98 IT66121 (SDI card), 0x76 SiI9022, 0xCA CDCE913: chips the program carries drivers
+//        for but does not start (PlainRegisterChip, each with its register map)
+//   0xEE channel 0x20 also reaches the IT6805's CEC engine at 0xC8 (It6805CecModel)
 // A device answers only while it is routed and out of reset; the receivers' reset lines
 // are the SoC window's GPIO words. A transfer stops at the first byte nobody acknowledges
 // and the ioctl then fails with ENXIO, as the kernel reports a NACK. Each IT6602 channel is
@@ -25,7 +26,9 @@
 
 #include "board/sim/i2c_device.h"
 #include "board/sim/it6602_model.h"
+#include "board/sim/it6805_cec_model.h"
 #include "board/sim/it6805_model.h"
+#include "board/sim/plain_register_chip.h"
 #include "board/sim/sim.h"
 
 namespace sim {
@@ -65,8 +68,9 @@ public:
     I2cRegisterFile& d0() { return *d0_; }
     It6602Model& it6602(int channel) { return *it6602_.at(static_cast<size_t>(channel)); }
     It6805Model& it6805() { return *it6805_; }
+    It6805CecModel& it6805Cec() { return *cec_; }
     // 0xCA, 0x98 or 0x76.
-    I2cRegisterFile& dormant(uint8_t address);
+    PlainRegisterChip& dormant(uint8_t address);
 
     // What the chips on the bus refused, each prefixed with its chip.
     std::vector<std::string> protocolErrors() const override;
@@ -95,9 +99,10 @@ private:
     std::shared_ptr<I2cSwitch> receiverSwitch_, edidSwitch_;
     std::shared_ptr<I2cRegisterFile> expander_, d0_;
     std::shared_ptr<It6805Model> it6805_;
+    std::shared_ptr<It6805CecModel> cec_;
     std::array<std::shared_ptr<It6602Model>, 3> it6602_;
     std::array<std::shared_ptr<I2cEeprom>, 4> eeproms_;
-    std::map<uint8_t, std::shared_ptr<I2cRegisterFile>> dormant_;
+    std::map<uint8_t, std::shared_ptr<PlainRegisterChip>> dormant_;
     std::vector<Route> routes_;
     std::map<int, uint8_t> slaveAddress_;
     std::vector<Transfer> log_;

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "board/sim/bounded_log.h"
+#include "board/sim/c331_input_measure.h"
 #include "board/sim/c331_model.h"
-#include "board/sim/c331_vbo_receivers.h"
 
 namespace sim {
 
@@ -74,6 +74,7 @@ constexpr It6805Model::MapRow kMapRows[] = {
     {kB0, 0xB0, 0xB2, 0xFF, 0x00},
     {kB0, 0xB5, 0xB5, 0xFF, 0x00},
     {kB0, 0xB9, 0xB9, 0x00, 0xFF},
+    {kB0, 0xBE, 0xBE, 0x00, 0xFF},
     {kB0, 0xC5, 0xC5, 0x00, 0x00},
     {kB0, 0xCE, 0xCE, 0x00, 0x00},
     {kB0, 0xCF, 0xCF, 0x20, 0x00},
@@ -113,6 +114,18 @@ constexpr It6805Model::MapRow kMapRows[] = {
     {kB3, 0xE1, 0xE1, 0x00, 0x00},
     {kB3, 0xE5, 0xE5, 0x00, 0x00},
     {kB3, 0xF0, 0xF0, 0x00, 0x00},
+    // Bank 3: the equaliser (engine set-up, per-channel EQ and DFE values, DFE and SAR
+    // read-outs, the engine's values) and the bit-error counter.
+    {kB3, 0x20, 0x22, 0x00, 0x00},
+    {kB3, 0x26, 0x26, 0x00, 0x00},
+    {kB3, 0x2C, 0x2D, 0x00, 0x00},
+    {kB3, 0x30, 0x39, 0x00, 0x00},
+    {kB3, 0x4A, 0x55, 0x00, 0x00},
+    {kB3, 0x5D, 0x60, 0xFF, 0x00},
+    {kB3, 0x63, 0x64, 0xFF, 0x00},
+    {kB3, 0xD5, 0xD7, 0xFF, 0x00},
+    {kB3, 0xE9, 0xE9, 0x00, 0x00},
+    {kB3, 0xEA, 0xEB, 0xFF, 0x00},
     // Bank 4: port 1.
     {kB4, 0x3A, 0x3C, 0x00, 0x00},
     {kB4, 0x42, 0x43, 0x00, 0x00},
@@ -201,6 +214,7 @@ void It6805Model::powerOn() {
     for (auto& bank : regs_)
         bank.fill(0);
     latches_.fill(0);
+    eq_.powerOn();
     regs_[0][0x9A] = 0x80;  // pixel-clock count running
     regs_[5][0xC9] = 0x79;  // V-by-One output off
     pointer_ = 0;
@@ -313,8 +327,8 @@ void It6805Model::updateOutputsLocked() {
     if (running != lockPushed_) {
         lockPushed_ = running;
         if (c331_)
-            c331_->with<C331VboReceivers>(
-                [&](C331VboReceivers& receivers) { receivers.setLock(kVboReceiver, running); });
+            c331_->with<C331InputMeasure>(
+                [&](C331InputMeasure& receivers) { receivers.setLock(kVboReceiver, running); });
     }
 }
 
@@ -445,9 +459,12 @@ uint8_t It6805Model::statusLocked(unsigned bank, unsigned index) const {
         switch (index) {
             case 0x13:
                 return static_cast<uint8_t>((l.fiveVolt ? 0x01 : 0) |
-                                            (l.tmds && l.hdmi ? 0x02 : 0) | (l.tmds ? 0x18 : 0));
+                                            (l.tmds && l.hdmi ? 0x02 : 0) | (l.tmds ? 0x18 : 0) |
+                                            (l.tmds && allLockedLocked() ? 0xA4 : 0));
             case 0x14:
-                return l.tmds ? static_cast<uint8_t>(0x3A | (l.hdmi20 ? 0x41 : 0)) : 0;
+                return l.tmds ? static_cast<uint8_t>(0x02 | eq_.lockBits(regs_[3]) |
+                                                     (l.hdmi20 ? 0x41 : 0))
+                              : 0;
             case 0x19:
                 return static_cast<uint8_t>((l.tmds ? 0x80 : 0) |
                                             (outputRunningLocked() ? 0x02 : 0));
@@ -505,9 +522,15 @@ uint8_t It6805Model::statusLocked(unsigned bank, unsigned index) const {
                 return 0;
         }
     }
+    if (bank == 3)
+        return eq_.status(index, regs_[3]).value_or(0);
     if (bank == 5 && index == 0xDB)
         return txClockStable_ && l.tmds ? 0x10 : 0x00;
     return 0;
+}
+
+bool It6805Model::allLockedLocked() const {
+    return eq_.lockBits(regs_[3]) == 0x38;
 }
 
 uint8_t It6805Model::readLocked(unsigned bank, unsigned index) const {
@@ -528,6 +551,9 @@ uint8_t It6805Model::consumeLocked(unsigned bank, unsigned index) {
                     " outside the map");
     if (bank == 0 && index == 0x48)
         return tmdsSampleLocked();
+    // Character errors keep coming while the link makes them: cleared, the flag is set again.
+    if (bank == 0 && index == 0xBE && last_.tmds && eq_.errorsNow(regs_[3]))
+        latches_[0xBE] |= 0x01;
     return readLocked(bank, index);
 }
 
@@ -561,6 +587,10 @@ void It6805Model::sideEffectsLocked(unsigned bank, unsigned index, uint8_t old, 
         otpCommandLocked();
     } else if ((bank == 3 || bank == 7) && index == 0x3A && rose(0x80) && !caofStuck_) {
         latches_[bank == 3 ? 0x08 : 0x0D] |= 0x10;
+    } else if (bank == 3 && index == 0x22 && rose(0x04)) {
+        latches_[0x07] |= eq_.engineStarted(last_.tmds);
+    } else if (bank == 3 && index == 0xE9) {
+        eq_.counterWritten(old, value, regs_[3], last_.tmds && (regs_[0][0x3B] & 0x08));
     } else if (bank == 5 && index == 0xC0 && old != value) {
         txClockStable_ = false;
     } else if (bank == 5 && index == 0xD2 && rose(0x10)) {
@@ -710,6 +740,51 @@ bool It6805Model::outputRunning() const {
 unsigned It6805Model::laneCount() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return 1u << ((regs_[5][0xC0] >> 4) & 0x03);
+}
+
+void It6805Model::setEqOutcome(uint8_t interruptBits) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    eq_.setOutcome(interruptBits);
+}
+
+void It6805Model::setEqEngineValues(const std::array<uint8_t, 3>& values) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    eq_.setEngineValues(values);
+}
+
+void It6805Model::setBitErrors(int channel, It6805Equaliser::Errors errors) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    eq_.setErrors(channel, errors);
+}
+
+void It6805Model::setBitErrors(int channel, uint8_t eqValue, It6805Equaliser::Errors errors) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    eq_.setErrors(channel, eqValue, errors);
+}
+
+void It6805Model::setDfeReadings(int channel, int rsIndex, const std::array<uint8_t, 4>& abcd) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    eq_.setDfe(channel, rsIndex, abcd);
+}
+
+void It6805Model::setEqResultFlags(int channel, uint16_t flags) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    eq_.setResultFlags(channel, flags);
+}
+
+uint8_t It6805Model::eqValue(int channel) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return eq_.value(channel, regs_[3]);
+}
+
+unsigned It6805Model::eqEngineStarts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return eq_.engineStarts();
+}
+
+unsigned It6805Model::bitErrorMeasurements() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return eq_.measurements();
 }
 
 std::vector<std::string> It6805Model::protocolErrors() const {

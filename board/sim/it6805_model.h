@@ -37,6 +37,11 @@
 //   carry the pixel rate (at most 100 MHz of pixels per lane, 4 Gbit/s); then 0x19 bit 1 is set
 //   and the c331's V-by-One receiver 1 locks.
 //
+// - the equaliser and bit-error counter of port 0 (It6805Equaliser): a channel locks, and
+//   sets its bit of 0x14 bits 3..5, when it decodes at its EQ value; 0x13 bits 2, 5 and 7
+//   are set while all three channels are locked; 0xBE bit 0 latches character errors;
+// - the CEC engine at 0xC8 is a model of its own (It6805CecModel).
+//
 // Scene: "it6805": {"chipId": 16, "refClockKHz": 23000}.
 #pragma once
 
@@ -50,6 +55,7 @@
 
 #include "board/sim/hdmi_sources.h"
 #include "board/sim/i2c_device.h"
+#include "board/sim/it6805_equaliser.h"
 #include "board/sim/sim.h"
 
 namespace sim {
@@ -99,6 +105,22 @@ public:
     void setOutputUnstable(bool unstable);
     // Latches interrupt bits of a bank-0 status register as the chip would.
     void raiseInterrupt(uint8_t reg, uint8_t bits);
+
+    // The equaliser's script: what the EQ engine reports when started (bank 0 0x07 bits)
+    // and the values it settles on; the errors a channel makes in one measurement at every
+    // EQ value or at one (nullopt: the channel does not lock); the DFE readings a, b, c, d
+    // of a channel for an RS index; a channel's SAR result flags.
+    void setEqOutcome(uint8_t interruptBits);
+    void setEqEngineValues(const std::array<uint8_t, 3>& values);
+    void setBitErrors(int channel, It6805Equaliser::Errors errors);
+    void setBitErrors(int channel, uint8_t eqValue, It6805Equaliser::Errors errors);
+    void setDfeReadings(int channel, int rsIndex, const std::array<uint8_t, 4>& abcd);
+    void setEqResultFlags(int channel, uint16_t flags);
+    // The EQ value a channel decodes with now, the engine runs and the bit-error
+    // measurements so far.
+    uint8_t eqValue(int channel) const;
+    unsigned eqEngineStarts() const;
+    unsigned bitErrorMeasurements() const;
 
     // What the chip drives.
     bool hotPlugHigh() const;
@@ -152,6 +174,7 @@ private:
     uint8_t tmdsSampleLocked();
     uint16_t pclkSampleLocked();
     bool outputRunningLocked() const;
+    bool allLockedLocked() const;
     void updateOutputsLocked();
     unsigned bankLocked() const { return regs_[0][0x0F] & 0x07; }
     void errorLocked(const std::string& text);
@@ -174,6 +197,7 @@ private:
     bool avMute_ = false;
     bool outputUnstable_ = false;
     Audio audio_;
+    It6805Equaliser eq_;
 
     mutable uint64_t aviGeneration_ = ~uint64_t{0};
     mutable std::array<uint8_t, 5> aviCache_{};

@@ -24,6 +24,12 @@
 // a bad check byte; a buffer given back that holds nothing; what a card objects to in a
 // frame it took.
 //
+// The multifunction card of a chain shows in the chain's search answer (byte 13) and
+// answers at its own address, 0x4000 | (port & 3) << 12, a RAM read (0x61) of its sensor
+// data (128 bytes from 0x02000000: byte 49 is 0xFF while its light sensor reads, byte 52
+// the brightness level 1..16 the light asks for) or of its RAM 0 (256 bytes from 0), and
+// a register write (0xA0) with status 0.
+//
 // Scene, per entry of "outputs" (see fpga_model.h): "cards" (chain length),
 // "multifunction" (a multifunction card on the chain), "busy" (the port's pair stuck
 // busy), "configId" and "recovery" (what the chain answers a recovery query: the
@@ -86,6 +92,10 @@ public:
     void setCards(int port, int count);
     void setFaults(int port, int card, const CardFaults& faults);
     void setMultifunction(int port, bool present);
+    // What the multifunction card's light sensor reports: a reading (level 1..16), or none.
+    void setLightLevel(int port, bool reading, uint8_t level);
+    // A silent multifunction card takes its frames and never answers.
+    void setMultifunctionSilent(int port, bool silent);
     void setConfigId(int port, uint32_t id);
     void setRecoveryResult(int port, uint8_t card);
     void setStuckBusy(int port, bool stuck);
@@ -117,6 +127,9 @@ private:
     struct Chain {
         std::vector<ReceivingCard> cards;
         bool multifunction = false;
+        bool multifunctionSilent = false;
+        std::array<uint8_t, 128> sensor{};
+        std::array<uint8_t, 256> ram0{};
         bool stuckBusy = false;
         uint32_t configId = 0;
         uint8_t recovery = 0xFF;
@@ -128,6 +141,7 @@ private:
     void releaseDone(uint8_t cleared);
     void deliver(int port, const Frame& frame, bool linked, double nowMs);
     void search(int port, const Frame& request, double nowMs);
+    void multifunctionAnswer(int port, const Frame& request, double nowMs);
     void schedule(int port, const Frame& frame, const CardFaults& faults, double nowMs);
     void land();
     Frame& block(uint8_t number);

@@ -32,6 +32,7 @@ SocWindow::SocWindow() : words_(kSize / 2, 0) {
     QJsonArray id = scene().value("chipId").toArray();
     setChipId(id.size() > 0 ? id[0].toInt() : 0x1A2B, id.size() > 1 ? id[1].toInt() : 0x3C4D,
               id.size() > 2 ? id[2].toInt() : 0x5E6F);
+    setWord(kSdiReset, kSdiResetPowerOn);
 }
 
 SocWindow::~SocWindow() = default;

@@ -23,6 +23,9 @@ public:
     static constexpr uint32_t kChipIdX = 0x4058;
     static constexpr uint32_t kChipIdY = 0x405C;
     static constexpr uint32_t kChipIdZ = 0x4060;
+    // The SDI receiver's reset word: the boot leaves the receiver running.
+    static constexpr uint32_t kSdiReset = 0x002848;
+    static constexpr uint16_t kSdiResetPowerOn = 1;
 
     struct Change {
         double timeMs;

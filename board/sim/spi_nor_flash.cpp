@@ -138,12 +138,22 @@ bool SpiNorFlash::writable(const char* what) {
     return false;
 }
 
+bool SpiNorFlash::lostToPowerCut() {
+    if (!cut_ && untilCut_ > 0 && --untilCut_ == 0)
+        cut_ = true;
+    if (!cut_)
+        return false;
+    lost_++;
+    wel_ = false;
+    return true;
+}
+
 void SpiNorFlash::erase(uint8_t opcode, const std::vector<uint8_t>& tx) {
     if (tx.size() != 4) {
         error("erase command of " + std::to_string(tx.size()) + " bytes");
         return;
     }
-    if (!writable("erase"))
+    if (!writable("erase") || lostToPowerCut())
         return;
     uint32_t size = eraseSize(opcode);
     uint32_t start = (address24(tx) % kSize) & ~(size - 1);
@@ -159,7 +169,7 @@ void SpiNorFlash::program(const std::vector<uint8_t>& tx) {
         error("program command of " + std::to_string(tx.size()) + " bytes");
         return;
     }
-    if (!writable("program"))
+    if (!writable("program") || lostToPowerCut())
         return;
     uint32_t start = address24(tx) % kSize;
     uint32_t page = start & ~(kPage - 1);
@@ -236,6 +246,22 @@ void SpiNorFlash::stickBusy(bool stuck) {
 bool SpiNorFlash::busy() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return stuck_ || busyLeft_ > 0;
+}
+
+void SpiNorFlash::cutPowerAt(uint64_t k) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    untilCut_ = k;
+    cut_ = false;
+}
+
+bool SpiNorFlash::powerCut() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return cut_;
+}
+
+uint64_t SpiNorFlash::lostOperations() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lost_;
 }
 
 std::vector<SpiNorFlash::Operation> SpiNorFlash::operations() const {

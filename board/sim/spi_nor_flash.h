@@ -12,7 +12,9 @@
 // Ignored and unknown commands are recorded as errors.
 //
 // The contents are kept in "<root>/sim/fpga<N>-flash.bin", so they survive a restart of
-// the board. Faults: a busy bit that never clears.
+// the board. Faults: a busy bit that never clears; a power cut, after which no program or
+// erase reaches the array (nor the file) any more, as if the power had gone just before
+// it, so that a restart finds what was written up to the cut.
 //
 // Scene: "fpgaFlash": [{"uid": "0123456789abcdef", "busyPolls": 2}, {...}] (FPGA 0's
 // flash first): the unique id in hexadecimal and the status reads a program or erase
@@ -52,6 +54,11 @@ public:
 
     void stickBusy(bool stuck);
     bool busy() const;
+    // The k-th program or erase from now on (k >= 1) and every one after it are lost; 0
+    // takes the cut back.
+    void cutPowerAt(uint64_t k);
+    bool powerCut() const;
+    uint64_t lostOperations() const;
 
     std::vector<Operation> operations() const;
     std::vector<Operation> operations(Op op) const;
@@ -69,6 +76,8 @@ private:
     void read(const std::vector<uint8_t>& tx, std::vector<uint8_t>& rx, size_t dataAt);
     void uid(std::vector<uint8_t>& rx);
     bool writable(const char* what);
+    // Counts a program or erase against the power cut; true when it is lost.
+    bool lostToPowerCut();
     void persist(uint32_t address, uint32_t count);
     void error(const std::string& what);
 
@@ -81,6 +90,9 @@ private:
     int busyLeft_ = 0;
     bool stuck_ = false;
     bool wel_ = false;
+    uint64_t untilCut_ = 0;  // operations until the cut, 0 none armed
+    bool cut_ = false;
+    uint64_t lost_ = 0;
     int fd_ = -1;
     std::vector<Operation> ops_;
     uint64_t statusReads_ = 0;

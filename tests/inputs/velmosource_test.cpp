@@ -427,13 +427,13 @@ TEST_F(Source, SdiReceiverResetPulseLastsAtLeast160ms) {
     source->sdi_reset_request = 1;
     pass();
     EXPECT_EQ(line(0x002848), 0);
-    // Low for at least 16 ticks.
+    // Low for more than 16 ticks: the low edge may come late in its tick.
     u32 low = G_timeTicks;
-    G_timeTicks = low + 15;
+    G_timeTicks = low + 16;
     pass();
     EXPECT_EQ(line(0x002848), 0);
     EXPECT_EQ(source->sdi_reset_request, 1);
-    G_timeTicks = low + 16;
+    G_timeTicks = low + 17;
     pass();
     EXPECT_EQ(line(0x002848), 1);
     EXPECT_EQ(source->sdi_reset_request, 0);

@@ -281,8 +281,10 @@ TEST_F(VideoTest, BringUpWritesTheWholeProgrammeInOrder) {
     Programme p;
     initialSetting(p, true);
     runningUpdateTiming(p);
-    // The font load, panel set-up, picture and window pass follow with their own writes
-    // once they are built; today the forced background is the last step that writes.
+    // The font load, picture and window pass follow with their own writes once they are
+    // built. The panel set-up keeps the panel for this test's zeroed image (an LED size of
+    // 0; PanelTest pins the programme of a real one): the forced background is the last
+    // step that writes.
     forcedBackground(p);
     const std::string differs = difference(p.writes(), registerWrites(c331()->log(), before));
     EXPECT_TRUE(differs.empty()) << differs;

@@ -3,7 +3,7 @@
 // bringup_programme_test.cpp.
 #include <gtest/gtest.h>
 
-#include "board/sim/c331_vbo_receivers.h"
+#include "board/sim/c331_input_measure.h"
 #include "board/sim/sim.h"
 #include "core/global.h"
 #include "tests/video/video_fixture.h"
@@ -170,7 +170,7 @@ TEST_F(VideoTest, VboFrequencyRangeWaitIsBoundedWithoutLock) {
         if (!a.write && a.bank == 0xAE && a.address == 0x68)
             ++measures;
     EXPECT_EQ(measures, 250);
-    c331()->with<sim::C331VboReceivers>([](auto& rx) { rx.setLock(1, true); });
+    c331()->with<sim::C331InputMeasure>([](auto& rx) { rx.setLock(1, true); });
     c331()->clearLog();
     manager->set_VBORXfrange(manager->c331_fd, 1, 0, 1);  // toggle
     EXPECT_EQ(chip(0x02, 0x68), 0xA3u);
