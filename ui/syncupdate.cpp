@@ -8,6 +8,7 @@
 #include "board/board.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "screens/cardtools/rcv_recovery.h"
 #include "screens/cardtools/smartmapping.h"
 #include "screens/settings/advancedoption.h"
 #include "screens/settings/imagequality.h"
@@ -70,6 +71,8 @@ const PageScreen kPages[] = {
      [](int) { g_linkwlan->syncUpdate(); }},
     {page::smartmapping, [] { return static_cast<QWidget*>(g_smartmapping); },
      [](int reason) { g_smartmapping->syncUpdate(reason); }},
+    {page::rcv_recovery, [] { return static_cast<QWidget*>(g_rcv_recovery); },
+     [](int reason) { g_rcv_recovery->syncUpdate(reason); }},
 };
 
 const PageScreen* pageScreen(u8 page) {

@@ -12,6 +12,7 @@
 #include "core/krxrampara.h"
 #include "fpga/send_para.h"
 #include "screens/cardtools/card_job.h"
+#include "screens/cardtools/retire_widget.h"
 #include "screens/cardtools/smartmapping_style.h"
 #include "ui/QRoundProgressBar.h"
 #include "ui/guithread.h"
@@ -479,7 +480,7 @@ int SmartMapping::tileCount() const {
 }
 
 void SmartMapping::wlan_init(QWidget* page) {
-    delete tiles_;
+    retireWidget(tiles_);
     tile_frames_.clear();
     tiles_ = new QFrame(page);
     tiles_->setObjectName("frame_wlan");
@@ -583,7 +584,8 @@ void SmartMapping::syncUpdate(int reason) {
             styleMain();
             if (file_list_shown_) {
                 on_Button_next_5_clicked();
-                enterFileList();
+                if (state_ == State::Files)
+                    enterFileList();
             }
             return;
         default:

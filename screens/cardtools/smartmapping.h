@@ -60,7 +60,6 @@ public:
     // What the screen shows, for its refresh and for tests.
     int currentPage() const;
     u8 mainIndex() const { return main_index_; }
-    bool inPage() const { return level_ == 1; }
     u8 scanFilesPresent() const { return scan_present_; }
     const QStringList& scanFiles() const { return file_paths_; }
     u8 listPage() const { return list_page_; }
@@ -154,7 +153,6 @@ private:
     // The focus.
     void mark(QWidget* item, bool focused);
     void styleMain();
-    void selectMain(u8 index);
     void step(int direction);
     void enterMain();
     QWidget* currentItem() const;

@@ -15,6 +15,8 @@
 #include "fpga/fpga_manage.h"
 #include "fpga/send_para.h"
 #include "screens/cardtools/card_job.h"
+#include "screens/cardtools/rcv_recovery_file.h"
+#include "screens/cardtools/retire_widget.h"
 #include "screens/cardtools/smartmapping.h"
 #include "screens/cardtools/smartmapping_style.h"
 #include "ui/QRoundProgressBar.h"
@@ -56,19 +58,6 @@ QStringList scanFilesIn(const char* dir, bool local, int limit) {
             found << QString(dir) + name;
     }
     return found;
-}
-
-QString& chosenFile() {
-    static QString path;
-    return path;
-}
-
-void set_chosen_file(const QString& path) {
-    chosenFile() = path;
-}
-
-QString chosen_file() {
-    return chosenFile();
 }
 
 QString displayName(const QString& path) {
@@ -298,7 +287,7 @@ void SmartMapping::styleRow(int row, bool cursor, bool pressed) {
 }
 
 void SmartMapping::scan_file_list() {
-    delete frame_file_;
+    retireWidget(frame_file_);
     row_labels_.clear();
     row_paths_.clear();
     frame_file_ = new QFrame(pages_[kPageLoadFiles]);
@@ -317,7 +306,7 @@ void SmartMapping::scan_file_list() {
         empty->setStyleSheet(kRowLocal);
         empty->setText(pickText("无加载文件!", "No loaded file!", "Нет файлов для загрузки!",
                                 "Không có tập tin để tải!", "無加載文件!"));
-        set_chosen_file(QString());
+        g_yqfile_name.set(QString());
     }
     const int first = list_page_ * kFileRows;
     const int end = std::min(first + kFileRows, static_cast<int>(total_count_));
@@ -371,7 +360,7 @@ void SmartMapping::chooseRow(int row) {
         return;
     styleRow(chosen_row_, false, false);
     chosen_row_ = static_cast<u8>(row);
-    set_chosen_file(row_paths_[row]);
+    g_yqfile_name.set(row_paths_[row]);
     styleRow(row, false, true);
 }
 
@@ -402,7 +391,7 @@ void SmartMapping::krx_Button_next_clicked() {
 }
 
 void SmartMapping::on_Button_load_clicked() {
-    if (chosen_file().isEmpty() || !card_job_can_post())
+    if (g_yqfile_name.get().isEmpty() || !card_job_can_post())
         return;
     // The load reports from its first step on: the bar is connected before the post.
     card_job_show_progress(this);

@@ -15,7 +15,9 @@
 #include <set>
 
 #include "fpga/send_para.h"
+#include "screens/cardtools/rcv_recovery_file.h"
 #include "screens/cardtools/smartmapping.h"
+#include "tests/cardtools/recovery_writer.h"
 #include "tests/ui/cardtools_test.h"
 #include "tests/ui/panel_script.h"
 #include "ui/QRoundProgressBar.h"
@@ -194,6 +196,17 @@ TEST_F(MappingFunctions, SevenFilesMakeThreePagesOfThreeThreeAndOne) {
         .run([] {
             EXPECT_EQ(g_smartmapping->listPage(), 0);
             EXPECT_TRUE(cursorOn(0));
+        })
+        .run([] {
+            // The paging buttons, touched: each rebuilds the list it belongs to.
+            EXPECT_EQ(test::child(g_smartmapping, "Button_previous"), nullptr);
+            test::child<QAbstractButton>(g_smartmapping, "Button_nextpage")->click();
+            EXPECT_EQ(g_smartmapping->listPage(), 1);
+            test::child<QAbstractButton>(g_smartmapping, "Button_previous")->click();
+            EXPECT_EQ(g_smartmapping->listPage(), 0);
+            // A row touched is the file chosen.
+            test::child<QAbstractButton>(test::child(g_smartmapping, "frame_file"), "1")->click();
+            EXPECT_EQ(g_yqfile_name.get(), "/data/smartmapping/" + row(1));
         });
     EXPECT_TRUE(script.play());
     EXPECT_EQ(shown, (std::set<QString>{"f1.yqfile", "f2.yqfile", "f3.yqfile", "f4.yqfile",
@@ -285,6 +298,49 @@ TEST_F(MappingFunctions, LoadScanIsOfferedWhileTheStickHoldsAFile) {
         .keys({'S', 'R'})
         .run([] { EXPECT_EQ(g_smartmapping->mainIndex(), 2); });
     EXPECT_TRUE(script.play());
+}
+
+TEST_F(MappingFunctions, AScanFileOfTheStickIsLoadedIntoTheCardsOfTheChosenPort) {
+    startCards({{0, 1}, {1, 3}});
+    g_yqfile_name.set(QString());
+    const std::vector<uint8_t> data = recoverytest::pattern(1500);
+    std::filesystem::create_directories(rooted("/mnt/usb1"));
+    writeFile("/mnt/usb1/cabinet.yqfile",
+              recoverytest::scanFile({recoverytest::ramWrite(0x2000, data)}));
+    // The file the PC sent lies on the device too.
+    files("/data/smartmapping", {"YQFR"});
+    PanelScript script = screen();
+    script.run([this] { recordProgress(); })
+        .keys({'R', 'Q'})       // Load scan: the port page, its tab focused
+        .keys({'Q', 'R', 'Q'})  // tile mode, LED2, taken
+        .run([] { EXPECT_EQ(line_type.net_port, 1); })
+        .keys({'R', 'Q'})  // Next: the file list, Load focused, the cursor on row 0
+        .run([] {
+            ASSERT_EQ(rows(), 2);
+            EXPECT_EQ(row(0), "YQFR");
+            EXPECT_FALSE(green(0));
+            EXPECT_EQ(row(1), "cabinet.yqfile");
+            EXPECT_TRUE(green(1));
+        })
+        .run([] {
+            // Load touched before a file was chosen: nothing.
+            test::child<QAbstractButton>(g_smartmapping, "Button_load")->click();
+            EXPECT_EQ(send_para_job(), 0);
+        })
+        .keys({'R', 'Q'})  // OK on row 1 chooses it; the focus goes to the buttons
+        .run([] { EXPECT_EQ(g_yqfile_name.get(), "/mnt/usb1/cabinet.yqfile"); })
+        .key('Q')  // Load
+        .run([] {
+            EXPECT_EQ(send_para_job(), 2);
+            EXPECT_NE(g_qround_bar, nullptr);
+        })
+        .waitUntil("the load", [this] { return jobOver(); });
+    EXPECT_TRUE(script.play(30000));
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(card(1, c).ram(0x2000, 1500), data) << "card " << c;
+    EXPECT_TRUE(card(0, 0).frames().empty());
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 100);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "screens/cardtools/rcv_recovery.h"
 #include "screens/cardtools/smartmapping.h"
 #include "tests/ui/cardtools_test.h"
 
@@ -177,6 +178,65 @@ TEST_F(CardToolScreens, EverySmartMappingPageIsSavedAsAPictureInTwoLanguages) {
             shot(g_smartmapping, QString("%1-%2").arg(page.name, language == 0 ? "zh" : "en"));
             delete g_smartmapping;
         }
+    }
+}
+
+TEST_F(CardToolScreens, TheRecoveryScreenSpeaksTheFiveLanguages) {
+    startCards({});
+    const Texts texts[] = {
+        {"label_title",
+         {"接收卡自恢复", "Receiving card self recovery", "Самовосстановление приемной карты",
+          "Thẻ nhận tự phục hồi", "接收卡自恢複"}},
+        {"label_rcv_update",
+         {"接收卡更新", "Receiving card update", "Получить обновление карты",
+          "Nhận thông tin cập nhập về thẻ", "接收卡更新"}},
+        {"Button_check", {"查询", "Query", "Считать", "Tìm hiểu", "查詢"}},
+        {"Button_self_covery", {"恢复", "Recovery", "Восстановить", "Phục hồi", "恢複"}},
+        {"label_nocard",
+         {"暂无接收卡需要更新!", "No receiving cards that need to be updated!",
+          "Обновление принимающих карт не требуется!", "Chưa có thẻ nhận nào để cập nhật!",
+          "暫無接收卡需要更新!"}},
+    };
+    // The row of the entry 01/03/05/12: Russian and Vietnamese use the English words.
+    const char* rows[5] = {
+        "发现 屏幕01, 网口LED03, 接收卡<font color = #FFFFFF >05</font>",
+        "Find Screen01, LED03, Rcv<font color = #FFFFFF >05</font>",
+        "Find Screen01, LED03, Rcv<font color = #FFFFFF >05</font>",
+        "Find Screen01, LED03, Rcv<font color = #FFFFFF >05</font>",
+        "髮現 屏幕01, 網口LED03, 接收卡<font color = #FFFFFF >05</font>",
+    };
+    for (u8 language = 0; language < 5; ++language) {
+        useLanguage(language);
+        g_rcv_recovery = new rcv_recovery(nullptr);
+        for (const Texts& text : texts)
+            EXPECT_EQ(textOf(g_rcv_recovery, text.object), QString::fromUtf8(text.text[language]))
+                << text.object << " in language " << int(language);
+        g_rcv_recovery->result().result_list = QStringList{"01/03/05/12"};
+        g_rcv_recovery->result().result_count = 1;
+        g_rcv_recovery->rcv_self_recovery_file_list();
+        EXPECT_EQ(textOf(g_rcv_recovery, "label_row0"), QString::fromUtf8(rows[language]))
+            << "language " << int(language);
+        delete g_rcv_recovery;
+    }
+}
+
+TEST_F(CardToolScreens, TheRecoveryScreenIsSavedAsAPictureInTwoLanguages) {
+    openWindows();
+    startCards({});
+    for (u8 language : {0, 1}) {
+        const QString lang = language == 0 ? "zh" : "en";
+        useLanguage(language);
+        g_rcv_recovery = new rcv_recovery(nullptr);
+        g_rcv_recovery->show();
+        shot(g_rcv_recovery, "rcv_recovery-" + lang);
+        g_rcv_recovery->result().result_list = QStringList{"01/03/05/12"};
+        g_rcv_recovery->result().result_count = 1;
+        g_rcv_recovery->rcv_self_recovery_file_list();
+        shot(g_rcv_recovery, "rcv_recovery-found-" + lang);
+        g_rcv_recovery->result().result_list = QStringList{"01/03/15/12"};
+        g_rcv_recovery->rcv_self_recovery_file_list();
+        shot(g_rcv_recovery, "rcv_recovery-red-" + lang);
+        delete g_rcv_recovery;
     }
 }
 
