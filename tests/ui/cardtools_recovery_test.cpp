@@ -94,6 +94,10 @@ TEST_F(Recovery, QueryListsTheCardAndRecoveryRestoresIt) {
             EXPECT_EQ(shown(), kNoCard);
             EXPECT_EQ(g_rcv_recovery->ui_select(), 0);
         })
+        .key('S')  // Left from Query wraps to Recovery, Right from Recovery to Query
+        .run([] { EXPECT_EQ(g_rcv_recovery->ui_select(), 1); })
+        .key('R')
+        .run([] { EXPECT_EQ(g_rcv_recovery->ui_select(), 0); })
         .keys({'R', 'Q'})  // Recovery with nothing found: the focus goes to Query
         .run([] {
             EXPECT_EQ(g_rcv_recovery->ui_select(), 0);
