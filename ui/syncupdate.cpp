@@ -270,7 +270,7 @@ KeyLedReport SyncUpdate::keyLedReport() const {
         report[0] = static_cast<u8>(1u << window);
     if (window < para::window_count) {
         short isCrop = 0;
-        char cropIndex = 0;
+        u8 cropIndex = 0;
         const int input =
             store->KrxGetImageSource(store->ram_para.data(), window, &isCrop, &cropIndex, 0);
         if (input >= 0 && input < 4)

@@ -332,7 +332,7 @@ void c331_manage::apply_windows(const RamParaImage& now) {
                 c331_SetWinAttr(w, value);
                 break;
             case para::win_output:
-                c331_SetWinOutput(c331_fd, static_cast<char>(w), value);
+                c331_SetWinOutput(c331_fd, static_cast<u8>(w), value);
                 break;
             case para::win_dbd_mode:
                 c331_SetWinDbdMode(c331_fd, w, value);

@@ -310,7 +310,7 @@ public:
 
     // ---- window model, channels and the output pass (empty until the window code is built)
     void krxApi_initEnvC331();
-    void krxApi_MultiWinChAlloc(char init);
+    void krxApi_MultiWinChAlloc(u8 init);
     void krxApi_MultiWinChInit();
     void set_ichsel(int dev, int slot);
     void set_output(int dev);
@@ -323,7 +323,7 @@ public:
     void c331_SetColorTemp(u32 value);
     int c331_SetPattern(int value);
     void c331_SetWinAttr(int w, int value);
-    void c331_SetWinOutput(int fd, char w, int value);
+    void c331_SetWinOutput(int fd, u8 w, int value);
     void c331_SetWinDbdMode(int fd, int w, int value);
     void c331_SetWinPriority(int w, int value);
     void c331_SetWinPriority1(int fd);

@@ -18,7 +18,7 @@ int c331_manage::c331_SetPattern(int) {
 
 void c331_manage::c331_SetWinAttr(int, int) {}
 
-void c331_manage::c331_SetWinOutput(int, char, int) {}
+void c331_manage::c331_SetWinOutput(int, u8, int) {}
 
 void c331_manage::c331_SetWinDbdMode(int, int, int) {}
 
