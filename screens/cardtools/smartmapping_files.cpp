@@ -250,7 +250,7 @@ void SmartMapping::listScanFiles() {
     total_count_ = static_cast<u8>(file_paths_.size());
     list_page_ = 0;
     // The last page holds the last one to three files; without files there is page 0 only.
-    last_page_ = total_count_ == 0 ? 0 : static_cast<u8>((total_count_ - 1) / kFileRows);
+    last_page_ = static_cast<u8>(total_count_ == 0 ? 0 : (total_count_ - 1) / kFileRows);
 }
 
 void SmartMapping::on_Button_next_5_clicked() {
@@ -269,7 +269,7 @@ void SmartMapping::on_Button_front_6_clicked() {
 }
 
 int SmartMapping::rowsOnPage() const {
-    return row_labels_.size();
+    return static_cast<int>(row_labels_.size());
 }
 
 bool SmartMapping::rowIsLocal(int row) const {
