@@ -10,6 +10,10 @@
 #include "core/krxrampara.h"
 #include "screens/cardtools/rcv_recovery.h"
 #include "screens/cardtools/smartmapping.h"
+#include "screens/maintenance/factory.h"
+#include "screens/maintenance/factoryage.h"
+#include "screens/maintenance/othersetup.h"
+#include "screens/maintenance/test_chart.h"
 #include "screens/settings/advancedoption.h"
 #include "screens/settings/imagequality.h"
 #include "screens/settings/ledset.h"
@@ -73,6 +77,14 @@ const PageScreen kPages[] = {
      [](int reason) { g_smartmapping->syncUpdate(reason); }},
     {page::rcv_recovery, [] { return static_cast<QWidget*>(g_rcv_recovery); },
      [](int reason) { g_rcv_recovery->syncUpdate(reason); }},
+    {page::test_chart, [] { return static_cast<QWidget*>(g_test_chart); },
+     [](int) { g_test_chart->syncUpdate(); }},
+    {page::othersetup, [] { return static_cast<QWidget*>(g_othersetup); },
+     [](int) { g_othersetup->syncUpdate(); }},
+    {page::factory, [] { return static_cast<QWidget*>(g_factory); },
+     [](int) { g_factory->syncUpdate(); }},
+    {page::factoryage, [] { return static_cast<QWidget*>(g_factoryage); },
+     [](int) { g_factoryage->syncUpdate(); }},
 };
 
 const PageScreen* pageScreen(u8 page) {

@@ -7,6 +7,10 @@
 #include "fpga/fpga_manage.h"
 #include "screens/cardtools/rcv_recovery.h"
 #include "screens/cardtools/rcv_recovery_file.h"
+#include "screens/maintenance/factory.h"
+#include "screens/maintenance/factoryage.h"
+#include "screens/maintenance/lcdshow.h"
+#include "screens/maintenance/othersetup.h"
 #include "ui/language.h"
 #include "ui/option.h"
 #include "ui/pages.h"
@@ -35,8 +39,6 @@ AdvancedOption::AdvancedOption(QWidget* parent) : MenuScreen("AdvancedOption", p
     const std::vector<QWidget*> items = {Button_LCDshow_, Button_other_, Button_rcv_recovery_,
                                          Button_factory_, Button_age_};
     focus.setItems(items);
-    for (QWidget* waiting : {Button_LCDshow_, Button_other_, Button_factory_, Button_age_})
-        focus.setAvailable(waiting, false);
     language_changed();
 }
 
@@ -86,16 +88,25 @@ void AdvancedOption::slot_Button_back_clicked() {
         page::option);
 }
 
-// The screens behind these entries come with the maintenance issue.
-void AdvancedOption::on_Button_LCDshow_clicked() {}
+void AdvancedOption::on_Button_LCDshow_clicked() {
+    openScreen(g_lcdshow, page::lcdshow);
+}
 
-void AdvancedOption::on_Button_other_clicked() {}
+void AdvancedOption::on_Button_other_clicked() {
+    openScreen(g_othersetup, page::othersetup);
+}
 
 void AdvancedOption::on_Button_rcv_recovery_clicked() {
     if (recovery_available_)
         openScreen(g_rcv_recovery, page::rcv_recovery);
 }
 
-void AdvancedOption::on_Button_factory_clicked() {}
+void AdvancedOption::on_Button_factory_clicked() {
+    openScreen(g_factory, page::factory);
+}
 
-void AdvancedOption::on_Button_age_clicked() {}
+// The code is asked for every time; the aging log opens once the keypad has closed.
+void AdvancedOption::on_Button_age_clicked() {
+    if (askServiceCode())
+        openScreen(g_factoryage, page::factoryage);
+}

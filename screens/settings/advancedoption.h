@@ -3,8 +3,7 @@
 // aging log, the last behind a service code typed on the keypad.
 //
 // The receiving-card self-recovery is offered while a recovery package lies in
-// "/data/rcvrecovery". The maintenance screens behind the other entries are not built
-// yet: they are shown grey and OK on them does nothing.
+// "/data/rcvrecovery".
 #pragma once
 
 #include "ui/menuscreen.h"
