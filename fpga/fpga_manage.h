@@ -647,6 +647,8 @@ public:
     bool update_muc_file(const upgrade::UpgradePackage& package, u32 offset, u32 length);
     bool update_txc_file(const upgrade::UpgradePackage& package, u8 flash_select, u32 offset,
                          u32 length);
+    bool update_c331_osd_font_file(const upgrade::UpgradePackage& package, u32 offset, u32 length,
+                                   u32 address);
     // The last upgrade's start and end time ("h:m:s    h:m:s"), and whether it failed:
     // set before reason 104 is raised.
     QString usb_upgrade_time() const;
@@ -654,8 +656,7 @@ public:
 
     QStringList usb_file_list;
     int usb_file_count = 0;
-    // What this upgrade wrote: the application, FPGA 0's and FPGA 1's image, a font (none
-    // yet: font children are refused).
+    // What this upgrade wrote: the application, FPGA 0's and FPGA 1's image, a font.
     u8 downing_mcu = 0;
     u8 downing_txc1 = 0;
     u8 downing_txc2 = 0;

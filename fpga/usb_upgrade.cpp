@@ -30,6 +30,7 @@
 #include "fpga/upgrade_package.h"
 #include "screens/settings/app_version.h"
 #include "ui/mainwindow.h"
+#include "video/c331_manage.h"
 
 using upgrade::UPGRADE_CHILD_HEAD;
 using upgrade::UpgradePackage;
@@ -154,11 +155,12 @@ bool reads_back(const std::string& file, const u8* data, u32 length) {
 
 // What the installer does with one child.
 struct Install {
-    enum Kind { Skip, Application, FpgaImage, Refuse } kind = Skip;
+    enum Kind { Skip, Application, FpgaImage, Font, Refuse } kind = Skip;
     u32 offset = 0;
     u32 length = 0;
-    u8 fpga = 0;     // FpgaImage
-    QString reason;  // Refuse
+    u8 fpga = 0;      // FpgaImage
+    u32 address = 0;  // Font: where it goes in the serial flash
+    QString reason;   // Refuse
 };
 
 Install refuse(const QString& reason) {
@@ -227,8 +229,6 @@ Install fpga_child(const fpga_manage& manager, const UpgradePackage& package,
     return install;
 }
 
-// A font child is checked as any other, then refused: this program cannot yet write the
-// video processor's serial flash, and a package is installed whole or not at all.
 Install font_child(const UpgradePackage& package, const UPGRADE_CHILD_HEAD& child) {
     Install install;
     KrxRamPara* store = KrxRamPara::p_krxrampara_config;
@@ -257,7 +257,14 @@ Install font_child(const UpgradePackage& package, const UPGRADE_CHILD_HEAD& chil
         return refuse(QString("font of %1 bytes is longer than its set's %2 bytes")
                           .arg(child.file_len)
                           .arg(region->room));
-    return refuse("OSD fonts cannot be written to the video processor's flash yet");
+    const c331_manage* video = c331_manage::p_c331_manage;
+    if (!video || video->c331_fd < 0)
+        return refuse("font child, but the video processor is not opened");
+    install.kind = Install::Font;
+    install.offset = child.file_offset;
+    install.length = child.file_len;
+    install.address = region->address;
+    return install;
 }
 
 Install plan_child(const fpga_manage& manager, const UpgradePackage& package,
@@ -419,6 +426,11 @@ void fpga_manage::install_package(const QString& path) {
                     (install.fpga == 0 ? downing_txc1 : downing_txc2) = 1;
                 break;
             }
+            case Install::Font:
+                if (update_c331_osd_font_file(package, install.offset, install.length,
+                                              install.address))
+                    downing_osd = 1;
+                break;
             default:
                 break;
         }
@@ -491,6 +503,39 @@ bool fpga_manage::update_txc_file(const UpgradePackage& package, u8 flash_select
     return true;
 }
 
+bool fpga_manage::update_c331_osd_font_file(const UpgradePackage& package, u32 offset, u32 length,
+                                            u32 address) {
+    c331_manage* video = c331_manage::p_c331_manage;
+    const int fd = video->c331_fd;
+    auto fail = [&](const QString& what) {
+        usb_fail(package.path(), QString("font at %1: %2").arg(address, 0, 16).arg(what));
+        return false;
+    };
+    for (u32 at = 0; at < length;) {
+        const u32 sector = (address + at) / kSector;
+        const bool block = sector % kSectorsPerBlock == 0 && at + kBlock <= length;
+        if (video->erase_flash(fd, static_cast<int>(sector), 1, block ? 1 : 0) != 0)
+            return fail(QString("erase at %1 failed").arg(at));
+        at += block ? kBlock : kSector;
+        board::msleep(1);
+    }
+    u8* data = usb_buffer.data();
+    std::vector<u8> back(kFontChunk);
+    for (u32 at = 0; at < length; at += kFontChunk) {
+        const u32 n = std::min(kFontChunk, length - at);
+        const int flashAddress = static_cast<int>(address + at);
+        if (!package.read(u64{offset} + at, data, n))
+            return fail(QString("short read at %1").arg(at));
+        board::msleep(1);
+        if (video->write_flash(fd, flashAddress, static_cast<int>(n), data) != 0)
+            return fail(QString("write at %1 failed").arg(at));
+        if (video->read_flash(fd, flashAddress, static_cast<int>(n), back.data()) != 0 ||
+            std::memcmp(back.data(), data, n) != 0)
+            return fail(QString("flash does not read back at %1").arg(at));
+    }
+    return true;
+}
+
 bool fpga_manage::install_application() {
     if (Utils::system_mutex("chmod 777 -R /data/app") != 0) {
         usb_fail(kNewApplication, "chmod failed");
@@ -536,5 +581,12 @@ void fpga_manage::reload_written_parts() {
         board::msleep((kResetTicks + 1) * 10);
         set_gpio(fpga_rst_gpio[1], kGpioHigh);
         reset_pending[1] = 0;
+    }
+    // The font headers are read again, which updates the presence bits, and the four sets
+    // are loaded into the chip.
+    c331_manage* video = c331_manage::p_c331_manage;
+    if (downing_osd && video) {
+        video->read_c331_font(video->c331_fd);
+        video->update_font(video->c331_fd);
     }
 }

@@ -11,9 +11,12 @@
 #include <vector>
 
 #include "board/board.h"
+#include "board/sim/c331_flash_controller.h"
+#include "board/sim/c331_model.h"
 #include "board/sim/sim.h"
 #include "tests/fpga/fpga_fixture.h"
 #include "tests/fpga/usb_package_writer.h"
+#include "video/c331_manage.h"
 
 namespace fpgatest {
 namespace {
@@ -46,6 +49,8 @@ protected:
         padsAtStart = resetStores().size();
     }
     void TearDown() override {
+        c331_manage::p_c331_manage = nullptr;
+        video.reset();
         g_usb_grade_path = QString();
         FpgaTest::TearDown();
     }
@@ -106,6 +111,36 @@ protected:
         return std::vector<PadStore>(stores.begin() + static_cast<long>(padsAtStart), stores.end());
     }
 
+    // The video processor opened as the program has it, with its OSD memory map, so that
+    // fonts can be written to its serial flash and loaded.
+    void openVideo() {
+        video = std::make_unique<c331_manage>();
+        video->open_device();
+        ASSERT_GE(video->c331_fd, 0);
+        video->load_system_param();
+        video->load_char();
+        c331_manage::p_c331_manage = video.get();
+    }
+    template <class Fn>
+    void c331Flash(Fn fn) {
+        ASSERT_TRUE(sim::get<sim::C331Model>("c331")->with<sim::C331FlashController>(fn));
+    }
+    using C331Op = sim::C331FlashController::Op;
+    std::vector<std::pair<uint32_t, uint32_t>> c331Operations(C331Op op) {
+        std::vector<std::pair<uint32_t, uint32_t>> out;
+        c331Flash([&](sim::C331FlashController& c) {
+            for (const auto& o : c.operations(op))
+                out.push_back({o.address, o.length});
+        });
+        return out;
+    }
+    Bytes c331Contents(uint32_t address, uint32_t count) {
+        Bytes out;
+        c331Flash([&](sim::C331FlashController& c) { out = c.flash().read(address, count); });
+        return out;
+    }
+
+    std::unique_ptr<c331_manage> video;
     std::vector<int> reasons;
     std::vector<uint16_t> fpga1Pad;
     size_t padsAtStart = 0;
@@ -276,8 +311,6 @@ TEST_F(UsbUpgrade, EveryRefusedPackageLeavesTheDeviceAsItWas) {
          usbpkg::build({0, 0x8D52, {{13, usbpkg::font(1, 32, 0x10001), {}}}})},
         {"a font shorter than its head",
          usbpkg::build({0, 0x8D52, {{13, usbpkg::font(1, 32, 40), {}, 34}}})},
-        {"a good application with a well-formed font, which cannot be written yet",
-         usbpkg::build({0, 0x8D52, {{10, app, {}}, {13, usbpkg::font(1, 64, 4000), {}}}})},
         {"a good application, then a bad image",
          usbpkg::build({0, 0x8D52, {{10, app, {}}, {7, usbpkg::fpgaImage(Bytes{}), {}}}})},
     };
@@ -367,7 +400,83 @@ TEST_F(UsbUpgrade, AnInstalledApplicationStaysInstalledWhenALaterPackageSkipsIts
     EXPECT_EQ(g_app_reset_flag.load(), 1);
 }
 
+TEST_F(UsbUpgrade, AFontIsWrittenAtItsSetsAddressThenFoundAndLoaded) {
+    // A 64-pixel English set of 40000 bytes goes to 0x410000: erased as the 32 KiB block
+    // there and the 4 KiB sectors 0x418 and 0x419, written in 16 KiB chunks.
+    openVideo();
+    c331Flash([](sim::C331FlashController& c) {
+        c.flash().load(0x40FFFF, {0x11});
+        c.flash().load(0x41A000, {0x22});
+        c.clearLog();
+    });
+    const Bytes font = usbpkg::font(1, 64, 40000, 26);
+    // Fonts are taken whatever the controller type.
+    onStick("FONT.KRX", usbpkg::build({0, 0x1234, {{13, font, {}}}}));
+    upgrade();
+
+    EXPECT_FALSE(manager->usb_upgrade_failed());
+    EXPECT_EQ(c331Contents(0x410000, 40000), font);
+    EXPECT_EQ(c331Contents(0x410000 + 40000, 960), Bytes(960, 0xFF)) << "the rest of 0x419";
+    EXPECT_EQ(c331Contents(0x40FFFF, 1), Bytes{0x11}) << "before: untouched";
+    EXPECT_EQ(c331Contents(0x41A000, 1), Bytes{0x22}) << "after: untouched";
+    EXPECT_EQ(c331Operations(C331Op::Erase),
+              (std::vector<std::pair<uint32_t, uint32_t>>{
+                  {0x410000, 32768}, {0x418000, 4096}, {0x419000, 4096}}));
+    uint32_t programmed = 0;
+    for (const auto& op : c331Operations(C331Op::Program))
+        programmed += op.second;
+    EXPECT_EQ(programmed, 40000u);
+    // Found again: font_status bit 3 is the 64-pixel English set, register 43 bits 2
+    // and 4; then the sets are moved into chip memory.
+    EXPECT_EQ(video->font_status.load(), 0x8u);
+    EXPECT_EQ(store->reg_para[43], 0x14);
+    EXPECT_FALSE(c331Operations(C331Op::Dma).empty());
+    EXPECT_EQ(g_app_reset_flag.load(), 0);
+    EXPECT_EQ(reasons, std::vector<int>{104});
+    EXPECT_TRUE(sim::get<sim::C331Model>("c331")->protocolErrors().empty());
+}
+
+TEST_F(UsbUpgrade, AChineseFontGoesToItsSetAndAnotherEncodingIsRefused) {
+    openVideo();
+    const Bytes font = usbpkg::font(0, 32, 5000, 27);
+    onStick("FONT.KRX", usbpkg::build({0, 0x8D52, {{13, font, {}}}}));
+    upgrade();
+    EXPECT_EQ(c331Contents(0x010000, 5000), font);
+    EXPECT_EQ(video->font_status.load(), 0x1u) << "bit 0: the 32-pixel Chinese set";
+
+    c331Flash([](sim::C331FlashController& c) { c.clearLog(); });
+    onStick("FONT.KRX", usbpkg::build({0, 0x8D52, {{13, usbpkg::font(2, 32, 5000), {}}}}));
+    upgrade();
+    EXPECT_TRUE(manager->usb_upgrade_failed());
+    EXPECT_TRUE(c331Operations(C331Op::Erase).empty());
+    EXPECT_TRUE(c331Operations(C331Op::Program).empty());
+}
+
+TEST_F(UsbUpgrade, AFontWhoseEraseFailsFailsTheUpgradeAndTheApplicationDoesNotMove) {
+    openVideo();
+    // The flash never finishes its erase.
+    c331Flash([](sim::C331FlashController& c) {
+        c.stick(sim::C331FlashController::Stuck::EraseBusy, true);
+    });
+    onStick(
+        "T5.KRX",
+        usbpkg::build({0,
+                       0x8D52,
+                       {{10, usbpkg::pattern(600, 28), {}}, {13, usbpkg::font(1, 32, 3000), {}}}}));
+    upgrade();
+    EXPECT_TRUE(manager->usb_upgrade_failed());
+    EXPECT_EQ(readFile("/data/app/krxT47N"), oldApp);
+    EXPECT_FALSE(exists("/data/app/krxT47N2"));
+    EXPECT_FALSE(ran("mv /data/app/krxT47N2  /data/app/krxT47N"));
+    EXPECT_EQ(g_app_reset_flag.load(), 0);
+    c331Flash([](sim::C331FlashController& c) {
+        c.stick(sim::C331FlashController::Stuck::EraseBusy, false);
+        c.clearProtocolErrors();
+    });
+}
+
 TEST_F(UsbUpgrade, AFontChildIsNotConsideredWhileEveryFontSetIsPresent) {
+    openVideo();
     store->reg_para[43] = 0x3F;
     const Bytes app = usbpkg::pattern(800, 25);
     onStick("T5.KRX",
