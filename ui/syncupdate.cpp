@@ -12,6 +12,7 @@
 #include "screens/cardtools/smartmapping.h"
 #include "screens/maintenance/factory.h"
 #include "screens/maintenance/factoryage.h"
+#include "screens/maintenance/firmware_usbgrade.h"
 #include "screens/maintenance/othersetup.h"
 #include "screens/maintenance/test_chart.h"
 #include "screens/settings/advancedoption.h"
@@ -73,6 +74,8 @@ const PageScreen kPages[] = {
      [](int) { g_temperature->syncUpdate(); }},
     {page::linkwlan, [] { return static_cast<QWidget*>(g_linkwlan); },
      [](int) { g_linkwlan->syncUpdate(); }},
+    {page::firmware_usbgrade, [] { return static_cast<QWidget*>(g_firmware_usbgrade); },
+     [](int reason) { g_firmware_usbgrade->syncUpdate(reason); }},
     {page::smartmapping, [] { return static_cast<QWidget*>(g_smartmapping); },
      [](int reason) { g_smartmapping->syncUpdate(reason); }},
     {page::rcv_recovery, [] { return static_cast<QWidget*>(g_rcv_recovery); },
