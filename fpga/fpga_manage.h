@@ -26,7 +26,8 @@
 // fpga_manage_thread.cpp (thread, pass, power-up, output start, link watch),
 // fpga_controller.cpp (controller registers, command area, parameter RAM, records),
 // fpga_brightness.cpp, the receiving-card side (fpga_card_packets.cpp, fpga_card_transmit.cpp,
-// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp,
+// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp and
+// fpga_rcv_operate.cpp (scan-file load and recovery),
 // fpga_passthrough.cpp and usb_upgrade.cpp.
 #pragma once
 
@@ -45,6 +46,7 @@
 
 class fpga_drv;
 class rcvRecovery;
+struct RCV_OPERATE_PARA;
 
 // The 32-bit command word of the FPGA link, sent least significant byte first:
 // bit 0 read, bits 1..4 command, bits 8..15 RAM block, bits 16..27 RAM address or
@@ -429,10 +431,23 @@ public:
     void SmartMapping_deal();
     void save_para_deal();
     void mapping_enable_deal();
+    // One step of the scan-file load (job 2) or of the recovery query or run (jobs 5, 6).
     void rcv_recovery_check_deal(RCV_CHECK_OR_RECOVERY mode);
+    // One step of the operation record the reader holds, to the card of g_send_para byte
+    // 26 (all: to every card) of the reader's current net; data_offset is where the block
+    // holding the record starts in the file. kOperateRunning, kOperateDone, or
+    // kOperateFailed when it cannot be carried out (its data do not lie in the file or do
+    // not fit a packet, a net this device does not drive).
+    static constexpr int kOperateRunning = 0;
+    static constexpr int kOperateDone = 1;
+    static constexpr int kOperateFailed = 2;
+    int load_rcv_xy_operate(QString file, unsigned int data_offset, bool all);
 
-    // A PC frame for the receiving cards, with passby_mutex held by the caller. 0: not
-    // carried out (the pass-through is not built yet).
+    // A PC frame for the receiving cards (unescaped, check byte last; its port bits and check
+    // byte are set in place), with passby_mutex held by the caller. 1 when it went out on a
+    // port; 0 when nothing was sent (shorter than a card header or 1024 bytes and more, a
+    // routing byte or port that leads nowhere, a port that did not take it, a broadcast
+    // without a live port with cards).
     int Dealwith1_PC_to_eth(unsigned int len, unsigned char* frame);
 
     // Opens the FPGA 0 link and the flash of FPGA 0; FPGA 1's are not fitted.
@@ -588,6 +603,21 @@ public:
     std::atomic<u32> multi_answer_mask{0};
     std::atomic<u8> multi_sent{0};
     std::atomic<u32> multi_sent_time{0};
+    std::atomic<u8> multi_search{0};  // the broadcast went to the search address 0x0FFE
+    // The ports the broadcast went out on, as multi_answer_mask counts them.
+    std::atomic<u32> multi_expected{0};
+    // A card answer was queued for a transport.
+    std::atomic<u8> passby_reply_ready{0};
+    // Byte 5 of the pending request, which the cards echo: an answer with another one
+    // belongs to an earlier request.
+    std::atomic<u8> passby_tag{0};
+
+    // What the last recovery query found, for the recovery run: the screen, the net (its
+    // port, and its entry in the screen) and the card.
+    u8 recovery_screen = 0;
+    u8 recovery_net = 0;
+    u8 recovery_net_entry = 0;
+    u8 recovery_card = 0;
 
     rcvRecovery* p_rcvRecovery = nullptr;
 
@@ -645,6 +675,15 @@ private:
     // While the PC talks to the cards the jobs stand still; true when they may go on.
     bool job_pc_pause();
     void set_image_u16(u8 fpga, unsigned offset, u16 value);
+    // Steps of load_rcv_xy_operate: the operation's packet count and first load step, and
+    // the wait for the card's answer with its retries.
+    int start_operation(RCV_OPERATE_PARA& op);
+    void operation_wait(const RCV_OPERATE_PARA& op, bool all);
+    // A PC broadcast onto every live port with cards: 1 when it went to one at least.
+    int pc_broadcast(unsigned char* frame, unsigned short n);
+    // An answer to a PC broadcast: true when it completes the set of ports, and it is then
+    // made the one answer of the broadcast.
+    bool complete_broadcast(unsigned char* frame, unsigned int last);
 
     std::atomic<bool> thread_started{false};
     std::atomic<bool> thread_stop{false};

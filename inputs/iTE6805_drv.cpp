@@ -159,9 +159,9 @@ void ite6805_drv::iTE6805_Init_CAOF(u8 dev) {
     set(0x2C, 0x04, 0x00);
     bank(4);
     set(0x3C, 0x10, 0x10);
-    for (u8 frontEnd : {3, 7}) {
+    for (u8 frontEnd : {u8{3}, u8{7}}) {
         bank(frontEnd);
-        for (u8 reg : {0x3A, 0xA0, 0xA1, 0xA2})
+        for (u8 reg : {u8{0x3A}, u8{0xA0}, u8{0xA1}, u8{0xA2}})
             set(reg, 0x80, 0x00);
     }
     bank(0);
@@ -173,7 +173,7 @@ void ite6805_drv::calibrate_port(u8 port) {
     const CaofPort& p = kCaofPorts[port];
     bank(p.frontEndBank);
     set(0x3A, 0x80, 0x00);
-    for (u8 reg : {0xA0, 0xA1, 0xA2})
+    for (u8 reg : {u8{0xA0}, u8{0xA1}, u8{0xA2}})
         set(reg, 0x80, 0x80);
     set(0xA4, 0x08, 0x08);
     set(0x3B, 0xC0, 0x00);

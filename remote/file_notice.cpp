@@ -2,6 +2,7 @@
 
 #include "core/global.h"
 #include "fpga/fpga_manage.h"
+#include "screens/cardtools/rcv_recovery_file.h"
 #include "ui/guithread.h"
 #include "ui/option.h"
 #include "ui/pages.h"
@@ -13,9 +14,21 @@ std::function<void(FileNotice)>& listener() {
     return f;
 }
 
+// Files deleted by the PC are gone from the reader's list of their folder too.
+void forget_deleted_files(FileNotice notice) {
+    fpga_manage* m = fpga_manage::p_fpga_manage;
+    if (!m || !m->p_rcvRecovery)
+        return;
+    if (notice == FileNotice::RecoveryDeleted)
+        m->p_rcvRecovery->clear_recovery_files();
+    else if (notice == FileNotice::ScanDeleted)
+        m->p_rcvRecovery->clear_scan_files();
+}
+
 }  // namespace
 
 void post_file_notice(FileNotice notice) {
+    forget_deleted_files(notice);
     onGuiThread([notice] { deliver_file_notice(notice); });
 }
 

@@ -334,7 +334,7 @@ public:
     void reset_window_state();
 
     // ---- output channels and overlay
-    void krxApi_MultiWinChAlloc(char init);
+    void krxApi_MultiWinChAlloc(u8 init);
     void krxApi_MultiWinChOverlay();
     void krxApi_MultiWinChInit();
     void get_och(int slot, int* och);
@@ -387,7 +387,7 @@ public:
     void c331_SetColorTemp(u32 value);
     int c331_SetPattern(int value);
     void c331_SetWinAttr(int w, int value);
-    void c331_SetWinOutput(int fd, char w, int value);
+    void c331_SetWinOutput(int fd, u8 w, int value);
     void c331_SetWinDbdMode(int fd, int w, int value);
     void c331_SetWinPriority(int w, int value);
     void c331_SetWinPriority1(int fd);

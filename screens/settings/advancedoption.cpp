@@ -4,6 +4,10 @@
 #include <QLabel>
 
 #include "core/krxrampara.h"
+#include "screens/maintenance/factory.h"
+#include "screens/maintenance/factoryage.h"
+#include "screens/maintenance/lcdshow.h"
+#include "screens/maintenance/othersetup.h"
 #include "ui/language.h"
 #include "ui/option.h"
 #include "ui/pages.h"
@@ -32,8 +36,7 @@ AdvancedOption::AdvancedOption(QWidget* parent) : MenuScreen("AdvancedOption", p
     const std::vector<QWidget*> items = {Button_LCDshow_, Button_other_, Button_rcv_recovery_,
                                          Button_factory_, Button_age_};
     focus.setItems(items);
-    for (QWidget* waiting : items)
-        focus.setAvailable(waiting, false);
+    focus.setAvailable(Button_rcv_recovery_, false);
     language_changed();
 }
 
@@ -72,13 +75,23 @@ void AdvancedOption::slot_Button_back_clicked() {
         page::option);
 }
 
-// The screens behind these entries come with the maintenance and receiving-card issues.
-void AdvancedOption::on_Button_LCDshow_clicked() {}
+void AdvancedOption::on_Button_LCDshow_clicked() {
+    openScreen(g_lcdshow, page::lcdshow);
+}
 
-void AdvancedOption::on_Button_other_clicked() {}
+void AdvancedOption::on_Button_other_clicked() {
+    openScreen(g_othersetup, page::othersetup);
+}
 
+// The receiving-card recovery screen comes with the receiving-card issue.
 void AdvancedOption::on_Button_rcv_recovery_clicked() {}
 
-void AdvancedOption::on_Button_factory_clicked() {}
+void AdvancedOption::on_Button_factory_clicked() {
+    openScreen(g_factory, page::factory);
+}
 
-void AdvancedOption::on_Button_age_clicked() {}
+// The code is asked for every time; the aging log opens once the keypad has closed.
+void AdvancedOption::on_Button_age_clicked() {
+    if (askServiceCode())
+        openScreen(g_factoryage, page::factoryage);
+}

@@ -2,8 +2,8 @@
 // display time-outs, other settings, receiving-card self-recovery, factory setup and the
 // aging log, the last behind a service code typed on the keypad.
 //
-// Its entries open the maintenance and receiving-card screens, which are not built yet:
-// they are shown grey and OK on them does nothing.
+// The receiving-card recovery screen is not built yet: its entry is shown grey and OK on
+// it does nothing.
 #pragma once
 
 #include "ui/menuscreen.h"
