@@ -8,6 +8,8 @@
 #include "board/board.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "screens/cardtools/rcv_recovery.h"
+#include "screens/cardtools/smartmapping.h"
 #include "screens/maintenance/factory.h"
 #include "screens/maintenance/factoryage.h"
 #include "screens/maintenance/othersetup.h"
@@ -71,6 +73,10 @@ const PageScreen kPages[] = {
      [](int) { g_temperature->syncUpdate(); }},
     {page::linkwlan, [] { return static_cast<QWidget*>(g_linkwlan); },
      [](int) { g_linkwlan->syncUpdate(); }},
+    {page::smartmapping, [] { return static_cast<QWidget*>(g_smartmapping); },
+     [](int reason) { g_smartmapping->syncUpdate(reason); }},
+    {page::rcv_recovery, [] { return static_cast<QWidget*>(g_rcv_recovery); },
+     [](int reason) { g_rcv_recovery->syncUpdate(reason); }},
     {page::test_chart, [] { return static_cast<QWidget*>(g_test_chart); },
      [](int) { g_test_chart->syncUpdate(); }},
     {page::othersetup, [] { return static_cast<QWidget*>(g_othersetup); },

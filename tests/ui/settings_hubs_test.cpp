@@ -208,7 +208,8 @@ TEST_F(Hubs, ModeFromAHubOpensTheUserModesAndClosesTheMenus) {
     }
 }
 
-TEST_F(Hubs, AdvancedSettingsShowsItsUnbuiltEntryGrey) {
+// Without the FPGA manager there is no reader of recovery packages: the entry stays grey.
+TEST_F(Hubs, AdvancedSettingsShowsTheRecoveryEntryGreyWithoutAnFpgaManager) {
     openWindows();
     g_page_focus = 1;
     PanelScript script = fromSettingMenu(2);
