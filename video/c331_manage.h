@@ -24,6 +24,8 @@
 
 #include <atomic>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "core/ramparaimage.h"
 #include "core/types.h"
@@ -31,6 +33,11 @@
 #include "video/c331_osd.h"
 
 class c331_drv;
+namespace c331plan {
+struct PanelGrid;
+struct IchTables;
+struct PortNeeds;
+}  // namespace c331plan
 
 // Set when the OSD is to be reloaded from its file at the end of the next apply.
 extern std::atomic<u8> g_osd_update;
@@ -310,12 +317,69 @@ public:
     int krxApi_CropGetOffset(int port, ST_RECT rect, int side);
     int krxApi_OchGetWinOffset1(const ST_WIN_INFO* win, int side);
 
-    // ---- window model, channels and the output pass (empty until the window code is built)
+    // ---- window model, environment and window geometry
+    //
+    // The enabled window records, in image order, become window slots 0..wincnt-1; every
+    // per-window table below is indexed by slot. slot_of() maps an image window to its
+    // slot (-1 when the window is not shown).
+    int krxApi_IsPatternGen() const { return pattern_gen; }
     void krxApi_initEnvC331();
+    void krxApi_initEnvC331Default();
+    void krxApi_MultiWinGet(ST_MWIN* out);
+    void krxApi_PreviewCh() {}
+    void calc_iwin2(int slot);
+    void calc_owin2(int slot);
+    void set_input_bkg2(int dev, int slot, int onoff);
+    int slot_of(int imageWindow) const;
+    // Input channels free, no previous pass, frame buffers in their first order, and
+    // nothing known of what the chip holds (every bring-up).
+    void reset_window_state();
+
+    // ---- output channels and overlay
     void krxApi_MultiWinChAlloc(u8 init);
+    void krxApi_MultiWinChOverlay();
     void krxApi_MultiWinChInit();
+    void get_och(int slot, int* och);
+    void update_overlay_info();
+    void set_overlay(int dev);
+
+    // ---- input channels
+    int check_ich_all(int slot);
+    int check_ich(int lowOnly, int pair);
+    int adjust_ich(int lowOnly, int pair, int slot);
+    // 0 allocated directly, 1 after moving another slot, 2 not allocated.
+    int set_input(int slot, int port);
+    void reset_ich(int slot);
     void set_ichsel(int dev, int slot);
+    void set_idual(int dev, int ich, int on, int port);
+    void set_display_window_ich_dbd(int dev, int slot, int dbdMode);
+
+    // ---- the output pass
     void set_output(int dev);
+    u32 output_passes{};  // how many passes ran (for the console and tests)
+    int check_stitching_win(int* slot, int* partner);
+    void check_stitching_chg();
+    void set_display_window_ich(int dev, _ImageWindowDef_st iwin, _ImageWindowDef_st owin,
+                                int slot);
+    void set_display_window_och(int dev, _ImageWindowDef_st iwin, _ImageWindowDef_st owin,
+                                int slot);
+    void set_oscwct(int dev, int och);
+    void set_lut_vzoom_4sym(int dev, int on, int och);
+
+    // ---- freeze, fades and layer blend
+    void set_freeze(int dev, int on);
+    void reset_act(int dev, int mode);
+    void reset_layer_coef(int dev, int mode);
+    void set_layer_coef(int dev, int slot, int steps, int dir);
+    void win_freeze_sel(int fd, int slot, int output);
+
+    // ---- input processing and channel linking (empty until the input-processing code is
+    // built: the chip keeps its built-in scaler kernels and filters)
+    void set_ip(int fd, int ip);
+    void set_mct(int fd, int slot, int force);
+    void set_iscwct(int fd, int slot);
+    void set_lut_hshrnk(int fd, int ratio, int path, int both);
+    void set_lut_vshrnk_4sym(int fd, int ratio, int path, int both);
 
     // ---- picture, test patterns and window attributes (empty until the picture code is built)
     void c331_SetBrightness(int value);
@@ -451,6 +515,41 @@ public:
     // Panel and window model.
     ST_PANEL pnl{};
     ST_WIN_INFO gWininfo[kWindows]{};
+    ST_RECT gMwin_rect[kWindows]{};
+    ST_MWIN gMwin{0, gMwin_rect};
+    int slot_window[kWindows]{-1, -1, -1, -1, -1, -1};  // slot -> image window
+    int window_slot[kWindows]{-1, -1, -1, -1, -1, -1};  // image window -> slot
+    int win_switch_effect[kWindows]{};  // 1: a source change of the slot alone fades
+    int win_hmirror[kWindows]{};
+    int win_vmirror[kWindows]{};
+    // Change flags besides g_chg_win (R) and g_chg_input (I): window new (N), attribute
+    // (A), stitching (S, and the one raised when the stitching parameters load), and the
+    // manager's stitching-changed flag.
+    int g_chg_new[kWindows]{};
+    int g_chg_attr[kWindows]{};
+    int g_chg_stitch[kWindows]{};
+    int g_chg_stitch_load[kWindows]{};
+    int g_chg_stitching{};
+    int och_error{};  // an output-channel list named a channel past 7
+
+    // Input channels: owner slot of each (-1 free), and the previous pass's tables.
+    int ich_owner[kInputChannels]{-1, -1, -1, -1, -1, -1, -1, -1};
+    int prev_win_num[kOutputChannels]{6, 6, 6, 6, 6, 6, 6, 6};
+    int prev_ich_list[kWindows][kInputChannels]{};
+
+    // Frame-buffer record of each slot (five buffer indexes r0..r4) and its freeze mark.
+    int fb_rec[kWindows][5]{};
+    int freeze_mark[kWindows]{};
+    int no_vzoom[kWindows]{};
+    int mem_mode{};       // the manager's memory mode (2: tall windows narrowed)
+    int PS_MEM_WMODE{1};  // memory write mode of a slot's picture
+    int PM_MEM_WMODE[kWindows]{};
+
+    // Composition: channels of each slot and, per panel position, the channels composed
+    // there, bottom first.
+    int och_of_win[kWindows][kOutputChannels]{};
+    int g_och_layer[kOutputChannels][kOutputChannels]{};
+    int g_och_layer_cnt[kOutputChannels]{};
 
     std::atomic<u32> font_status{};
     int c331_fd{-1};
@@ -476,6 +575,32 @@ private:
     int wr(u32 desc, u32 value, int bankOffset = 0);
     u32 rd(u32 desc, int bankOffset = 0);
     int wr_mask(u32 desc, u32 value, u32 mask, int bankOffset = 0);
+    // The window code's writes of plain set-up registers: a field the chip already holds
+    // (as this manager last wrote it) is not sent again.
+    int wr_changed(u32 desc, u32 value, int bankOffset = 0);
+    int wr_mask_changed(u32 desc, u32 value, u32 mask, int bankOffset = 0);
+    void note_written(u32 desc, u32 value, int bankOffset);
+    void forget_written(u32 desc, int bankOffset);
+    bool holds(u32 desc, u32 value, int bankOffset) const;
+    bool held(u32 desc, int bankOffset, u32& value) const;
+    void forget_all_written();
+
+    // Window code: the planners' views of the manager's tables.
+    c331plan::PanelGrid panel_grid() const;
+    c331plan::PortNeeds port_needs(int port) const;
+    void ich_tables(c331plan::IchTables& t) const;
+    void take_ich_tables(const c331plan::IchTables& t);
+    void print_log(const std::vector<std::string>& log) const;
+    void set_output_inputs();
+    int fade_count(int& fading);
+    void set_output_windows(int dev);
+    bool window_shown(int slot) const;
+    int first_ich(int slot) const;
+    int output_channel_of(int slot) const;
+    void release_dbd_memory();
+    void clear_change_flags();
+    void write_layer_step(int slot, int own, int below);
+    void apply_window_fields(int w, size_t field, u16 before, u16 value, const RamParaImage& now);
 
     void identity_pass();
     void wire_presets();
@@ -485,7 +610,7 @@ private:
     void apply_picture(const RamParaImage& now);
     void apply_layers(const RamParaImage& now);
     void apply_windows(const RamParaImage& now);
-    void apply_source(int w, u16 oldValue, u16 newValue, const RamParaImage& now);
+    void apply_source(int w, int slot, u16 oldValue, u16 newValue, const RamParaImage& now);
     void apply_fades(const RamParaImage& now);
     void apply_edid(const RamParaImage& now, int& input);
     void mark_applied(const RamParaImage& now, int edidInput);
@@ -544,6 +669,8 @@ private:
 
     // The image as the last apply left the chip, compared with the live image.
     RamParaImage applied{};
+    // What the manager last wrote into each register (bit 8: known).
+    std::atomic<u16>* written_regs{};
     std::atomic<bool> thread_running{false};
     std::atomic<bool> stop_requested{false};
 };

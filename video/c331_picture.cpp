@@ -1,5 +1,5 @@
-// Picture quality, test patterns and window attributes. Come with the picture code; until
-// then the chip keeps the picture of the bring-up.
+// Picture quality and test patterns. Come with the picture code; until then the chip keeps
+// the picture of the bring-up. (The window attributes are in c331_winattr.cpp.)
 #include "video/c331_manage.h"
 
 void c331_manage::c331_SetBrightness(int) {}
@@ -15,15 +15,3 @@ void c331_manage::c331_SetColorTemp(u32) {}
 int c331_manage::c331_SetPattern(int) {
     return 0;
 }
-
-void c331_manage::c331_SetWinAttr(int, int) {}
-
-void c331_manage::c331_SetWinOutput(int, u8, int) {}
-
-void c331_manage::c331_SetWinDbdMode(int, int, int) {}
-
-void c331_manage::c331_SetWinPriority(int, int) {}
-
-void c331_manage::c331_SetWinPriority1(int) {}
-
-void c331_manage::c331_SetInputsourceCrop(int, int) {}

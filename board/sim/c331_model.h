@@ -46,6 +46,8 @@ public:
 
     uint64_t frame() const;  // frames since power-on
     void setFrameRate(double hz);
+    // Every register as stored.
+    const std::vector<uint8_t>& registers() const { return regs_; }
 
 private:
     std::vector<uint8_t> regs_;
@@ -110,6 +112,20 @@ public:
         for (auto& b : behaviours_) {
             if (T* own = dynamic_cast<T*>(b.get())) {
                 fn(*own);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Runs fn(behaviour, chip) on the chip's behaviour of type T under the model's lock:
+    // what the chip shows, read together with what drives it. False when there is none.
+    template <class T, class Fn>
+    bool inspect(Fn fn) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& b : behaviours_) {
+            if (T* own = dynamic_cast<T*>(b.get())) {
+                fn(*own, static_cast<const C331Chip&>(chip_));
                 return true;
             }
         }

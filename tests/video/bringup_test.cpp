@@ -37,8 +37,10 @@ TEST_F(VideoTest, AChipThatNeverAnswersKeepsTheGateShut) {
 }
 
 TEST_F(VideoTest, BringUpStartsWithTheClockGeneratorAndSleepsForThePlls) {
+    manager->load_system_param();
+    manager->define_param();
     auto before = sim::sleepStats();
-    manager->c331_bringup();
+    manager->write_initial_setting(manager->c331_fd, 1);
     auto w = c331()->writes();
     ASSERT_GE(w.size(), 4u);
     EXPECT_EQ(w[0].address, 0);
