@@ -97,8 +97,9 @@ void makeDeviceId(u16 x, u16 y, u16 z, char* out) {
     out[32] = '\0';
 }
 
+// The window is an array of 16-bit registers at even byte offsets.
 volatile u16* socWord(void* window, size_t offset) {
-    return reinterpret_cast<volatile u16*>(static_cast<char*>(window) + offset);
+    return static_cast<volatile u16*>(window) + offset / sizeof(u16);
 }
 
 QString configsFolder() {

@@ -9,6 +9,7 @@
 
 #include "board/board.h"
 #include "core/global.h"
+#include "core/le.h"
 #include "core/logMsg.h"
 #include "core/utils.h"
 #include "video/c331_manage.h"
@@ -385,9 +386,9 @@ int KrxRamPara::KrxUserModeSaved(int slot) {
     return user_mode[slot].saved() ? 1 : 0;
 }
 
-int KrxRamPara::KrxUserModeIndex(char index, char direction) {
+int KrxRamPara::KrxUserModeIndex(u8 index, u8 direction) {
     const int start = index;
-    if (start < 0 || start > kUserModes)
+    if (start > kUserModes)
         return 256;
     auto saved = [this](int slot) { return slot < kUserModes && user_mode[slot].saved(); };
     // The lowest saved slot among 0..last.
@@ -497,7 +498,7 @@ void KrxRamPara::KrxGetCropPara(int port, int n, CROP_PARA* out, int* index) {
                      ram_para.u16At(at + 6), ram_para.u16At(at + 8)};
 }
 
-int KrxRamPara::KrxSetCropPara(char port, char n, CROP_PARA* in) {
+int KrxRamPara::KrxSetCropPara(u8 port, u8 n, CROP_PARA* in) {
     int i = findCropEntry(port, KrxGetCropID(port, n));
     if (i == para::crop_count || !in)
         return 255;
@@ -533,7 +534,7 @@ int KrxRamPara::KrxAddNewCrop(int port, CROP_PARA* in) {
     return 0;
 }
 
-int KrxRamPara::KrxDeleteCrop(char port, char n) {
+int KrxRamPara::KrxDeleteCrop(u8 port, u8 n) {
     int i = findCropEntry(port, KrxGetCropID(port, n));
     if (i == para::crop_count)
         return 255;
@@ -542,7 +543,7 @@ int KrxRamPara::KrxDeleteCrop(char port, char n) {
     return 0;
 }
 
-int KrxRamPara::KrxGetImageSource(const u8* buf, u8 window, short* is_crop, char* crop_index,
+int KrxRamPara::KrxGetImageSource(const u8* buf, u8 window, short* is_crop, u8* crop_index,
                                   u8 from_mode) {
     if (is_crop)
         *is_crop = 0;
@@ -550,26 +551,24 @@ int KrxRamPara::KrxGetImageSource(const u8* buf, u8 window, short* is_crop, char
         return 0;
     // A user-mode slot's data starts at image offset 896.
     const size_t base = from_mode == 1 ? para::mode_copy_start : 0;
-    auto word = [buf, base](size_t offset) {
-        return static_cast<u16>(buf[offset - base] | (buf[offset - base + 1] << 8));
-    };
+    auto word = [buf, base](size_t offset) { return get_u16(buf + offset - base); };
     u16 source = word(para::window_at(window) + para::win_source);
     if (!(source & 0x8000))
         return source & 0xFF;
     if (is_crop)
         *is_crop = 1;
-    u8 index = source & 0xFF;
+    const u8 index = static_cast<u8>(source);
     if (crop_index)
-        *crop_index = static_cast<char>(index);
+        *crop_index = index;
     if (index >= para::crop_count)
         return 0;
     return cropPort(word(para::crop_at(index)));
 }
 
-int KrxRamPara::KrxSetImageSource(int n, char port, char window) {
-    if (window < 0 || window >= para::window_count || !numberablePort(port) || n < 0)
+int KrxRamPara::KrxSetImageSource(int n, u8 port, u8 window) {
+    if (window >= para::window_count || !numberablePort(port) || n < 0)
         return 255;
-    u8 source = static_cast<u8>(port);
+    u8 source = port;
     u8 kind = 0;
     if (n >= 1) {
         int i = findCropEntry(port, KrxGetCropID(port, n));

@@ -84,7 +84,7 @@ public:
     int mode_file_write(int slot, int op);
     int mode_file_deal(int slot, int op);
     int KrxUserModeSaved(int slot);
-    int KrxUserModeIndex(char index, char direction);
+    int KrxUserModeIndex(u8 index, u8 direction);
 
     // Crop table and window sources. Ports 0..5, crop numbers 1..40.
     void KrxCropSourceInit();
@@ -93,11 +93,11 @@ public:
     int KrxGetSourceNum(int port, int count);
     void KrxGetCropPara(int port, int n, CROP_PARA* out, int* index);
     // The following return 0 when done, 255 when refused or not found (nothing written).
-    int KrxSetCropPara(char port, char n, CROP_PARA* in);  // applied
-    int KrxAddNewCrop(int port, CROP_PARA* in);            // applied
-    int KrxDeleteCrop(char port, char n);                  // applied
-    int KrxGetImageSource(const u8* buf, u8 window, short* is_crop, char* crop_index, u8 from_mode);
-    int KrxSetImageSource(int n, char port, char window);                    // applied
+    int KrxSetCropPara(u8 port, u8 n, CROP_PARA* in);  // applied
+    int KrxAddNewCrop(int port, CROP_PARA* in);        // applied
+    int KrxDeleteCrop(u8 port, u8 n);                  // applied
+    int KrxGetImageSource(const u8* buf, u8 window, short* is_crop, u8* crop_index, u8 from_mode);
+    int KrxSetImageSource(int n, u8 port, u8 window);                        // applied
     void KrxSetImageFreeze();                                                // applied
     void KrxSetImageBlack();                                                 // applied
     int KrxSetEDIDPara(int port, short width, short height, short refresh);  // applied

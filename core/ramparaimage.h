@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "core/le.h"
 #include "core/types.h"
 
 struct RamParaImage {
@@ -18,13 +19,8 @@ struct RamParaImage {
     u8 operator[](size_t offset) const { return bytes[offset]; }
     u8* data() { return bytes; }
     const u8* data() const { return bytes; }
-    u16 u16At(size_t offset) const {
-        return static_cast<u16>(bytes[offset] | (bytes[offset + 1] << 8));
-    }
-    void setU16(size_t offset, u16 value) {
-        bytes[offset] = static_cast<u8>(value);
-        bytes[offset + 1] = static_cast<u8>(value >> 8);
-    }
+    u16 u16At(size_t offset) const { return get_u16(bytes + offset); }
+    void setU16(size_t offset, u16 value) { put_u16(bytes + offset, value); }
     bool sameU16(const RamParaImage& other, size_t offset) const {
         return u16At(offset) == other.u16At(offset);
     }

@@ -184,7 +184,9 @@ void fpga_manage::classify_card_answer(u8* frame, unsigned last, u8 group, u8 fp
 
     const bool broadcast_answer = frame[Cmd::kPortSelector] == kBroadcastSelector ||
                                   (multi_active && destination == Cmd::kPc);
-    if (broadcast_answer && opcode != RCV_CARD_SEARCH) {
+    // A search the PC sends to every port (to 0x0FFE) is answered per port like any other
+    // broadcast: it too must be counted, or its answer would never go back.
+    if (broadcast_answer) {
         if (kind != multi_tag)
             return;
         multi_answer_mask |= 1u << (4 * group + port_bits + kPortsPerFpgaMask * fpga);

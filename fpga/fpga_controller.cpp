@@ -11,6 +11,7 @@
 
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "core/le.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
 #include "fpga/fpga_manage.h"
@@ -75,7 +76,7 @@ u8 bcd(u8 value) {
 }
 
 u16 payload_length(const u8* cmd) {
-    return static_cast<u16>(cmd[6] | cmd[7] << 8);
+    return get_u16(cmd + 6);
 }
 
 bool shadowed_from_fpga(unsigned reg) {
@@ -476,7 +477,7 @@ void fpga_manage::T47_mcu_set_net_para(unsigned char fpga) {
         for (const auto& row : kBackMap)
             if (image_offset >= row.image && image_offset + 2 <= row.image + row.length) {
                 const u8* p = back + row.back + (image_offset - row.image);
-                return static_cast<u16>(p[0] | p[1] << 8);
+                return get_u16(p);
             }
         return 0;
     };
@@ -554,7 +555,8 @@ int fpga_manage::store_para_ram() {
         std::memcpy(record.data() + 1, ram_para_image[0], kRamImageSize);
     }
     const u32 sector = kParaRamMarkAddress / fpga_drv::kFlashSectorSize;
-    return store_record(sector, kParaRamMarkAddress, record.data(), record.size()) ? 1 : 0;
+    const u32 n = static_cast<u32>(record.size());
+    return store_record(sector, kParaRamMarkAddress, record.data(), n) ? 1 : 0;
 }
 
 int fpga_manage::check_fpga_ram_param(unsigned char fpga) {
@@ -572,7 +574,7 @@ int fpga_manage::check_fpga_ram_param(unsigned char fpga) {
         u8 back[2];
         if (!read_fpga_ram(back, offset, 2, 1, fpga))
             return 0;
-        if (static_cast<u16>(back[0] | back[1] << 8) != image_u16(fpga, offset))
+        if (get_u16(back) != image_u16(fpga, offset))
             return 0;
     }
     return 1;

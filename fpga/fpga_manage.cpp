@@ -15,7 +15,7 @@
 #include "core/logMsg.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
-#include "screens/cardtools/rcvrecovery.h"
+#include "screens/cardtools/rcv_recovery_file.h"
 #include "ui/agelog.h"
 
 fpga_manage* fpga_manage::p_fpga_manage = nullptr;
@@ -233,8 +233,9 @@ int fpga_manage::map_gpio_window() {
     map_base = base;
     map_size = msys_req.size;
 
+    // The window is an array of 16-bit registers at even byte offsets.
     auto word = [base](u32 offset) {
-        return reinterpret_cast<volatile u16*>(static_cast<char*>(base) + offset);
+        return static_cast<volatile u16*>(base) + offset / sizeof(u16);
     };
     spi_route0_gpio = word(kSpiRoute0Offset);
     spi_route1_gpio = word(kSpiRoute1Offset);

@@ -26,17 +26,21 @@
 // fpga_manage_thread.cpp (thread, pass, power-up, output start, link watch),
 // fpga_controller.cpp (controller registers, command area, parameter RAM, records),
 // fpga_brightness.cpp, the receiving-card side (fpga_card_packets.cpp, fpga_card_transmit.cpp,
-// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp,
-// fpga_passthrough.cpp and usb_upgrade.cpp.
+// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp and
+// fpga_rcv_operate.cpp (scan-file load and recovery),
+// fpga_passthrough.cpp and usb_upgrade.cpp (the USB upgrade installer, with the package
+// reader upgrade_package.cpp).
 #pragma once
 
 #include <pthread.h>
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <mutex>
+#include <vector>
 
 #include "core/types.h"
 #include "fpga/clock_record_run.h"
@@ -45,6 +49,10 @@
 
 class fpga_drv;
 class rcvRecovery;
+namespace upgrade {
+class UpgradePackage;
+}
+struct RCV_OPERATE_PARA;
 
 // The 32-bit command word of the FPGA link, sent least significant byte first:
 // bit 0 read, bits 1..4 command, bits 8..15 RAM block, bits 16..27 RAM address or
@@ -220,8 +228,8 @@ public:
     // The thread, and one of its passes. Tests call the pass directly.
     static void* fpgamanageThread(void* arg);
     void fpga_manage_deal();
-    // One pass of the USB upgrade; the installer is not built yet, so it only ends the
-    // upgrade mode.
+    // One pass of the USB upgrade, run instead of the normal pass while g_usb_grade is set
+    // (usb_upgrade.cpp).
     void usb_upgrade_manage_deal(void* arg);
     // Stops and joins the thread (the program never does; tests and benchmarks do).
     void stop_thread();
@@ -429,10 +437,23 @@ public:
     void SmartMapping_deal();
     void save_para_deal();
     void mapping_enable_deal();
+    // One step of the scan-file load (job 2) or of the recovery query or run (jobs 5, 6).
     void rcv_recovery_check_deal(RCV_CHECK_OR_RECOVERY mode);
+    // One step of the operation record the reader holds, to the card of g_send_para byte
+    // 26 (all: to every card) of the reader's current net; data_offset is where the block
+    // holding the record starts in the file. kOperateRunning, kOperateDone, or
+    // kOperateFailed when it cannot be carried out (its data do not lie in the file or do
+    // not fit a packet, a net this device does not drive).
+    static constexpr int kOperateRunning = 0;
+    static constexpr int kOperateDone = 1;
+    static constexpr int kOperateFailed = 2;
+    int load_rcv_xy_operate(QString file, unsigned int data_offset, bool all);
 
-    // A PC frame for the receiving cards, with passby_mutex held by the caller. 0: not
-    // carried out (the pass-through is not built yet).
+    // A PC frame for the receiving cards (unescaped, check byte last; its port bits and check
+    // byte are set in place), with passby_mutex held by the caller. 1 when it went out on a
+    // port; 0 when nothing was sent (shorter than a card header or 1024 bytes and more, a
+    // routing byte or port that leads nowhere, a port that did not take it, a broadcast
+    // without a live port with cards).
     int Dealwith1_PC_to_eth(unsigned int len, unsigned char* frame);
 
     // Opens the FPGA 0 link and the flash of FPGA 0; FPGA 1's are not fitted.
@@ -588,8 +609,58 @@ public:
     std::atomic<u32> multi_answer_mask{0};
     std::atomic<u8> multi_sent{0};
     std::atomic<u32> multi_sent_time{0};
+    std::atomic<u8> multi_search{0};  // the broadcast went to the search address 0x0FFE
+    // The ports the broadcast went out on, as multi_answer_mask counts them.
+    std::atomic<u32> multi_expected{0};
+    // A card answer was queued for a transport.
+    std::atomic<u8> passby_reply_ready{0};
+    // Byte 5 of the pending request, which the cards echo: an answer with another one
+    // belongs to an earlier request.
+    std::atomic<u8> passby_tag{0};
+
+    // What the last recovery query found, for the recovery run: the screen, the net (its
+    // port, and its entry in the screen) and the card.
+    u8 recovery_screen = 0;
+    u8 recovery_net = 0;
+    u8 recovery_net_entry = 0;
+    u8 recovery_card = 0;
 
     rcvRecovery* p_rcvRecovery = nullptr;
+
+    // ---- USB upgrade (usb_upgrade.cpp). From the first pass after g_usb_grade turned
+    // nonzero, one step per pass: 0 the "Updating" dialog and the start time, 1 the list of
+    // the stick's packages, 2 every package installed and the installation finished (move
+    // and reboot request, or FPGA and font reloads), 3 the end time, the dialog closed,
+    // reason 104 and g_usb_grade cleared.
+    static constexpr u32 kUsbBufferSize = 5242880;
+    // FPGA images end before the controller's records, which begin at 0x301000.
+    static constexpr u32 kFpgaImageLimit = 0x301000;
+    static constexpr u32 kFpgaChunk = 32768;
+    static constexpr u32 kFontChunk = 16384;
+
+    void usb_upgrade_deal();
+    void get_usb_file_list_path();
+    void usb_upgrade_main_deal();
+    // The writers of one child each; the child's lengths are checked against the package
+    // before. True once it is written and read back whole; a failure is reported and
+    // marks the upgrade failed.
+    bool update_muc_file(const upgrade::UpgradePackage& package, u32 offset, u32 length);
+    bool update_txc_file(const upgrade::UpgradePackage& package, u8 flash_select, u32 offset,
+                         u32 length);
+    bool update_c331_osd_font_file(const upgrade::UpgradePackage& package, u32 offset, u32 length,
+                                   u32 address);
+    // The last upgrade's start and end time ("h:m:s    h:m:s"), and whether it failed:
+    // set before reason 104 is raised.
+    QString usb_upgrade_time() const;
+    bool usb_upgrade_failed() const;
+
+    QStringList usb_file_list;
+    int usb_file_count = 0;
+    // What this upgrade wrote: the application, FPGA 0's and FPGA 1's image, a font.
+    u8 downing_mcu = 0;
+    u8 downing_txc1 = 0;
+    u8 downing_txc2 = 0;
+    u8 downing_osd = 0;
 
 private:
     // One FPGA access: the command word, then n data bytes sent from tx (rx null) or
@@ -645,6 +716,30 @@ private:
     // While the PC talks to the cards the jobs stand still; true when they may go on.
     bool job_pc_pause();
     void set_image_u16(u8 fpga, unsigned offset, u16 value);
+    // Steps of load_rcv_xy_operate: the operation's packet count and first load step, and
+    // the wait for the card's answer with its retries.
+    int start_operation(RCV_OPERATE_PARA& op);
+    void operation_wait(const RCV_OPERATE_PARA& op, bool all);
+    // A PC broadcast onto every live port with cards: 1 when it went to one at least.
+    int pc_broadcast(unsigned char* frame, unsigned short n);
+    // An answer to a PC broadcast: true when it completes the set of ports, and it is then
+    // made the one answer of the broadcast.
+    bool complete_broadcast(unsigned char* frame, unsigned int last);
+
+    // USB upgrade steps.
+    void install_package(const QString& path);
+    bool install_application();
+    void reload_written_parts();
+    void usb_fail(const QString& package, const QString& what);
+    void usb_time_append(bool start);
+
+    std::atomic<bool> usb_active{false};
+    std::atomic<u8> usb_step{0};
+    // The installer's own file buffer, held only while it installs.
+    std::vector<u8> usb_buffer;
+    mutable std::mutex usb_mutex;  // usb_time and usb_failed, read by the panel
+    QString usb_time;
+    bool usb_failed = false;
 
     std::atomic<bool> thread_started{false};
     std::atomic<bool> thread_stop{false};

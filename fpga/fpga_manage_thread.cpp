@@ -11,6 +11,7 @@
 #include "board/board.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "core/le.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
 #include "fpga/fpga_manage.h"
@@ -465,10 +466,9 @@ void fpga_manage::output_start_measure(u8 fpga) {
         std::lock_guard<std::mutex> lock(area_mutex);
         std::copy(measured, measured + sizeof measured, ram_para_image[fpga] + 116);
     }
-    const u32 width = measured[0] | measured[1] << 8;
-    const u32 height = measured[2] | measured[3] << 8;
-    const u32 period =
-        measured[4] | measured[5] << 8 | measured[6] << 16 | static_cast<u32>(measured[7]) << 24;
+    const u32 width = get_u16(measured);
+    const u32 height = get_u16(measured + 2);
+    const u32 period = get_u32(measured + 4);
     u32 led_width = 0, led_height = 0;
     if (KrxRamPara* store = KrxRamPara::p_krxrampara_config) {
         led_width = store->ram_para.u16At(para::led_width);

@@ -283,7 +283,7 @@ void velmo_it6602::program_3d_frame(int ch) {
     u16 vactive = static_cast<u16>((t[1] & 0xF0) * 16 + t[2]);
     u16 vsync = t[3] & 0x1F;
     u16 blank = vtotal > vactive ? static_cast<u16>(vtotal - vactive) : 0;
-    u16 eye = vactive > blank ? static_cast<u16>((vactive - blank) / 2) : 0;
+    u16 eye = static_cast<u16>(vactive > blank ? (vactive - blank) / 2 : 0);
     const u16 fields[8] = {vtotal,
                            blank,
                            vtotal,

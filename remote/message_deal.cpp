@@ -114,7 +114,7 @@ unsigned message_deal::message_group_deal(u8* frame, unsigned length, u8* reply)
 
     u16 destination = get_u16(frame + PhyData_Type::kDestination);
     if (PhyData_Type::is_card_address(destination) &&
-        card_passby(static_cast<u8>(transport_), frame, length))
+        card_passby(static_cast<u8>(transport_), passby_peer_, frame, length))
         return 0;
     Reply r(frame, reply);
     if (PhyData_Type::is_processor(destination))

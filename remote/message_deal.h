@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/types.h"
+#include "remote/card_passby.h"
 #include "remote/krx_file_deal.h"
 #include "remote/protocol_phy.h"
 
@@ -69,6 +70,10 @@ public:
     // Returns 0 when done, 1 when refused.
     int delete_file_name(unsigned char* request);
 
+    // The peer of the frames handed to message_group_deal from now on: a frame for the
+    // receiving cards records it, and the cards' answer goes back there.
+    void set_passby_peer(const PassbyPeer& peer) { passby_peer_ = peer; }
+
     RemoteTransport transport() const { return transport_; }
     // Frames dropped for a bad check byte or a length below the minimum.
     unsigned long rejected() const { return rejected_; }
@@ -96,6 +101,7 @@ private:
     FileBufferUser buffer_user() const { return static_cast<FileBufferUser>(transport_); }
 
     RemoteTransport transport_;
+    PassbyPeer passby_peer_;
     bool network_changed_ = false;
     unsigned long rejected_ = 0;
 };

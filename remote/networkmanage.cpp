@@ -24,6 +24,7 @@ networkManage::networkManage(int port) : fixed_port_(port), deal_(RemoteTranspor
 
 networkManage::~networkManage() {
     stop();
+    card_passby_forget(this);
     drop_client();
 }
 
@@ -73,8 +74,9 @@ void networkManage::serve_step(int timeout_ms) {
         drop_client();
         listen();
     }
-    pollfd fds[2] = {{server_.fd(), POLLIN, 0}, {client_.load(), POLLIN, 0}};
-    int n = ::poll(fds, 2, timeout_ms);
+    pollfd fds[3] = {
+        {server_.fd(), POLLIN, 0}, {client_.load(), POLLIN, 0}, {replies_.wake_fd(), POLLIN, 0}};
+    int n = ::poll(fds, 3, timeout_ms);
     if (n > 0 && (fds[0].revents & POLLIN)) {
         int fd = server_.accept_client();
         if (fd >= 0) {
@@ -101,6 +103,7 @@ void networkManage::read_client() {
 }
 
 void networkManage::answer(u8* frame, unsigned length) {
+    deal_.set_passby_peer(PassbyPeer::of_tcp(this, client_.load()));
     unsigned n = deal_.message_group_deal(frame, length, reply_);
     if (n == 0)
         return;
@@ -128,9 +131,9 @@ bool networkManage::send_all(const u8* data, unsigned length) {
     return true;
 }
 
-void networkManage::queue_passby_reply(const u8* frame, unsigned length) {
+void networkManage::queue_passby_reply(const u8* frame, unsigned length, const PassbyPeer& to) {
     Tcp_Rec_Send_Data record;
-    record.fd = client_.load();
+    record.fd = to.fd;
     if (escape_into(phy, record, frame, length))
         replies_.replace(record);
 }
@@ -140,5 +143,6 @@ void networkManage::send_passby_replies() {
     for (const Tcp_Rec_Send_Data& r : replies_.take()) {
         if (r.fd == client_.load())
             send_all(r.data, r.length);
+        card_passby_sent();
     }
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "remote/card_passby.h"
 #include "remote/message_deal.h"
 #include "remote/protocol_phy.h"
 #include "remote/reply_list.h"
@@ -35,8 +36,9 @@ public:
     // up to timeout_ms), then sends the card answers that wait.
     void serve_step(int timeout_ms);
 
-    // The forward step of the card pass-through hands a card answer to this transport.
-    void queue_passby_reply(const u8* frame, unsigned length);
+    // The forward step of the card pass-through hands a card answer for the client that
+    // sent the request to this transport.
+    void queue_passby_reply(const u8* frame, unsigned length, const PassbyPeer& to);
 
     int client_socket() const { return client_.load(); }
     u16 port() const { return server_.port(); }

@@ -1,9 +1,15 @@
 // Card answers waiting to be sent on a transport. The FPGA manager's forward step puts
 // them in (on its own thread, or on a transport thread under its pass-through lock); the
 // transport thread takes them out and sends them. Both sides go through the list's lock.
+// The transport's thread waits for its input and for the list's wake-up descriptor
+// together, so that an answer goes out as soon as it is queued.
 #pragma once
 
 #include <netinet/in.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 #include <list>
 #include <mutex>
@@ -27,7 +33,8 @@ struct Tcp_Rec_Send_Data {
 };
 
 struct Udp_Rec_Send_Data {
-    sockaddr_in peer;  // the last peer of the UDP transport
+    sockaddr_in peer;  // the sender of the request
+    bool broadcast;    // the request went to a broadcast address
     u32 length;
     u8 data[kPassbyReplyMax];
 };
@@ -35,26 +42,51 @@ struct Udp_Rec_Send_Data {
 template <class Record>
 class ReplyList {
 public:
+    ReplyList() : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    ~ReplyList() {
+        if (wake_ >= 0)
+            ::close(wake_);
+    }
+    ReplyList(const ReplyList&) = delete;
+    ReplyList& operator=(const ReplyList&) = delete;
+
+    // Readable while an answer waits (-1 when none could be made: the transport then finds
+    // the answer at its next turn).
+    int wake_fd() const { return wake_; }
+
     // Only the newest answer is kept: an older one that was not sent yet is dropped.
     void replace(const Record& record) {
         std::lock_guard<std::mutex> lock(mutex_);
         list_.clear();
         list_.push_back(record);
+        if (wake_ >= 0) {
+            const uint64_t one = 1;
+            [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
+        }
     }
     std::list<Record> take() {
         std::lock_guard<std::mutex> lock(mutex_);
         std::list<Record> out;
         out.swap(list_);
+        drain();
         return out;
     }
     void clear() {
         std::lock_guard<std::mutex> lock(mutex_);
         list_.clear();
+        drain();
     }
 
 private:
+    void drain() {
+        uint64_t count;
+        if (wake_ >= 0) [[maybe_unused]]
+            ssize_t n = ::read(wake_, &count, sizeof count);
+    }
+
     std::mutex mutex_;
     std::list<Record> list_;
+    int wake_;
 };
 
 // Fills a record's data with the escaped frame; false (record untouched) for a frame longer

@@ -32,16 +32,17 @@ bool speed_code(int bps, speed_t* code) {
     return false;
 }
 
-// Waits until fd is ready for events, at most timeout_ms. 1 ready, 0 time-out, -1 error.
-int wait_ready(int fd, short events, int timeout_ms) {
-    pollfd p = {fd, events, 0};
+// Waits until fd is ready for events, at most timeout_ms, or until wake_fd (when not -1)
+// is readable. 1 ready, 0 time-out or woken, -1 error.
+int wait_ready(int fd, short events, int timeout_ms, int wake_fd = -1) {
+    pollfd p[2] = {{fd, events, 0}, {wake_fd, POLLIN, 0}};
     int n;
     do {
-        n = ::poll(&p, 1, timeout_ms);
+        n = ::poll(p, 2, timeout_ms);
     } while (n < 0 && errno == EINTR);
-    if (n > 0 && (p.revents & (POLLERR | POLLNVAL)))
+    if (n > 0 && (p[0].revents & (POLLERR | POLLNVAL)))
         return -1;
-    return n;
+    return n > 0 && p[0].revents ? 1 : 0;
 }
 
 }  // namespace
@@ -124,10 +125,10 @@ size_t serial_modules::usart_send(const u8* data, size_t len) {
     return sent;
 }
 
-int serial_modules::usart_recv(u8* buf, size_t n, int timeout_ms) {
+int serial_modules::usart_recv(u8* buf, size_t n, int timeout_ms, int wake_fd) {
     if (fd_ < 0)
         return -1;
-    int ready = wait_ready(fd_, POLLIN, timeout_ms);
+    int ready = wait_ready(fd_, POLLIN, timeout_ms, wake_fd);
     if (ready <= 0)
         return ready;
     ssize_t got = board::read(fd_, buf, n);

@@ -26,7 +26,7 @@ public:
     size_t usart_send(const u8* data, size_t len);
     // Waits up to timeout_ms for bytes, then reads at most n. Returns the count, 0 when
     // nothing came, -1 when the port is closed or failed.
-    int usart_recv(u8* buf, size_t n, int timeout_ms);
+    int usart_recv(u8* buf, size_t n, int timeout_ms, int wake_fd = -1);
 
 private:
     void set_rts(bool on);

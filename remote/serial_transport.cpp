@@ -20,6 +20,7 @@ serial_transport::serial_transport(RemoteTransport transport) : deal_(transport)
 
 serial_transport::~serial_transport() {
     stop();
+    card_passby_forget(this);
 }
 
 int serial_transport::usart1_init(int port, int bps, int flags) {
@@ -44,7 +45,7 @@ void serial_transport::stop() {
 
 void serial_transport::receive_step(int timeout_ms) {
     rx_.resize(read_size());
-    int n = port_.usart_recv(rx_.data(), rx_.size(), timeout_ms);
+    int n = port_.usart_recv(rx_.data(), rx_.size(), timeout_ms, replies_.wake_fd());
     if (n < 0) {
         board::msleep(static_cast<unsigned>(timeout_ms));
     } else if (n > 0) {
@@ -55,6 +56,7 @@ void serial_transport::receive_step(int timeout_ms) {
 }
 
 void serial_transport::answer(u8* frame, unsigned length) {
+    deal_.set_passby_peer(PassbyPeer::of_serial(this, fd_));
     unsigned n = deal_.message_group_deal(frame, length, reply_);
     if (n == 0)
         return;
@@ -63,14 +65,18 @@ void serial_transport::answer(u8* frame, unsigned length) {
     deal_.after_reply();
 }
 
-void serial_transport::queue_passby_reply(const u8* frame, unsigned length) {
+void serial_transport::queue_passby_reply(const u8* frame, unsigned length, const PassbyPeer& to) {
     Uart_Rec_Send_Data record;
-    record.fd = fd_;
+    record.fd = to.fd;
     if (escape_into(phy, record, frame, length))
         replies_.replace(record);
 }
 
 void serial_transport::send_passby_replies() {
-    for (const Uart_Rec_Send_Data& r : replies_.take())
-        port_.usart_send(r.data, r.length);
+    for (const Uart_Rec_Send_Data& r : replies_.take()) {
+        // The port may have been opened again since the request came.
+        if (r.fd == fd_.load())
+            port_.usart_send(r.data, r.length);
+        card_passby_sent();
+    }
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <vector>
 
+#include "remote/card_passby.h"
 #include "remote/message_deal.h"
 #include "remote/protocol_phy.h"
 #include "remote/reply_list.h"
@@ -34,8 +35,9 @@ public:
     void receive_step(int timeout_ms);
 
     // The forward step of the card pass-through hands a card answer (unescaped, check byte
-    // last) to this transport: it is escaped and replaces any answer not yet sent.
-    void queue_passby_reply(const u8* frame, unsigned length);
+    // last) for the peer of its request to this transport: it is escaped and replaces any
+    // answer not yet sent.
+    void queue_passby_reply(const u8* frame, unsigned length, const PassbyPeer& to);
 
     int fd() const { return fd_.load(); }
     protocol_phy phy;

@@ -31,6 +31,7 @@ udpnetManage::udpnetManage(u16 control_port, u16 wifi_port)
 
 udpnetManage::~udpnetManage() {
     stop();
+    card_passby_forget(this);
 }
 
 int udpnetManage::initialize() {
@@ -54,7 +55,8 @@ void udpnetManage::stop() {
 
 void udpnetManage::receive_step(int timeout_ms) {
     udpserver::Datagram d;
-    if (control_.receive(rx_.data(), rx_.size(), timeout_ms, &d) && d.length <= rx_.size()) {
+    if (control_.receive(rx_.data(), rx_.size(), timeout_ms, &d, replies_.wake_fd()) &&
+        d.length <= rx_.size()) {
         {
             std::lock_guard<std::mutex> lock(peer_mutex_);
             last_peer_ = d.peer;
@@ -68,6 +70,7 @@ void udpnetManage::receive_step(int timeout_ms) {
 }
 
 void udpnetManage::answer(const udpserver::Datagram& request, u8* frame, unsigned length) {
+    deal_.set_passby_peer(PassbyPeer::of_udp(this, request.peer, request.broadcast));
     unsigned n = deal_.message_group_deal(frame, length, reply_);
     if (n == 0)
         return;
@@ -90,14 +93,17 @@ sockaddr_in udpnetManage::last_peer() const {
     return last_peer_;
 }
 
-void udpnetManage::queue_passby_reply(const u8* frame, unsigned length) {
+void udpnetManage::queue_passby_reply(const u8* frame, unsigned length, const PassbyPeer& to) {
     Udp_Rec_Send_Data record;
-    record.peer = last_peer();
+    record.peer = to.address;
+    record.broadcast = to.broadcast;
     if (escape_into(phy, record, frame, length))
         replies_.replace(record);
 }
 
 void udpnetManage::send_passby_replies() {
-    for (const Udp_Rec_Send_Data& r : replies_.take())
-        control_.send_to(r.peer, r.data, r.length);
+    for (const Udp_Rec_Send_Data& r : replies_.take()) {
+        control_.answer({r.length, r.peer, r.broadcast}, r.data, r.length);
+        card_passby_sent();
+    }
 }

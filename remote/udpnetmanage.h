@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "remote/card_passby.h"
 #include "remote/message_deal.h"
 #include "remote/protocol_phy.h"
 #include "remote/reply_list.h"
@@ -43,8 +44,8 @@ public:
     void wifi_step(int timeout_ms);
 
     // The forward step of the card pass-through hands a card answer to this transport; it
-    // goes to the last peer.
-    void queue_passby_reply(const u8* frame, unsigned length);
+    // goes to the sender of the request, as the request's own reply would.
+    void queue_passby_reply(const u8* frame, unsigned length, const PassbyPeer& to);
 
     sockaddr_in last_peer() const;
     u16 control_port() const { return control_.port(); }

@@ -48,9 +48,9 @@ void udpserver::close() {
     port_ = 0;
 }
 
-bool udpserver::receive(u8* buf, size_t n, int timeout_ms, Datagram* d) {
-    pollfd p = {fd_, POLLIN, 0};
-    if (fd_ < 0 || ::poll(&p, 1, timeout_ms) <= 0)
+bool udpserver::receive(u8* buf, size_t n, int timeout_ms, Datagram* d, int wake_fd) {
+    pollfd p[2] = {{fd_, POLLIN, 0}, {wake_fd, POLLIN, 0}};
+    if (fd_ < 0 || ::poll(p, 2, timeout_ms) <= 0 || !(p[0].revents & POLLIN))
         return false;
     iovec iov = {buf, n};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];

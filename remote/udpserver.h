@@ -26,8 +26,9 @@ public:
     bool open(u16 port);
     void close();
     // Waits up to timeout_ms for a datagram and reads it into buf (a longer one is cut to
-    // n bytes and marked so through length > n). False when nothing came.
-    bool receive(u8* buf, size_t n, int timeout_ms, Datagram* d);
+    // n bytes and marked so through length > n). False when nothing came, or when wake_fd
+    // (when not -1) became readable first.
+    bool receive(u8* buf, size_t n, int timeout_ms, Datagram* d, int wake_fd = -1);
     bool send_to(const sockaddr_in& peer, const u8* data, size_t n);
     // Answers a datagram: a broadcast request is answered by broadcast to the sender's port
     // (so a PC in another subnet hears it), any other to the sender itself.

@@ -11,11 +11,6 @@ AgeLogSource& source() {
     return s;
 }
 
-std::function<void()>& viewer() {
-    static std::function<void()> v;
-    return v;
-}
-
 int counterField(const QString& line) {
     const QStringList fields = line.split(' ');
     return fields.size() > 2 ? fields[2].toInt() : 0;
@@ -49,14 +44,6 @@ void setAgeLogSource(AgeLogSource s) {
 
 const AgeLogSource& ageLogSource() {
     return source();
-}
-
-void setAgeLogViewer(std::function<void()> refresh) {
-    viewer() = std::move(refresh);
-}
-
-const std::function<void()>& ageLogViewer() {
-    return viewer();
 }
 
 void appendAgeLogLine(const QString& time, const AgeLogRegisters& registers) {

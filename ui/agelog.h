@@ -4,8 +4,8 @@
 // far register 42 advanced between the last two lines.
 //
 // The FPGA side is reached through a source that the FPGA manager installs when it
-// exists; until then the tick adds no line. An open aging screen installs a viewer that
-// the tick refreshes every 180 s.
+// exists; until then the tick adds no line. The tick redraws an open aging screen every
+// 180 s.
 #pragma once
 
 #include <QString>
@@ -31,9 +31,6 @@ constexpr u32 kAgeLogPeriodTicks = 18000;
 
 void setAgeLogSource(AgeLogSource source);
 const AgeLogSource& ageLogSource();
-
-void setAgeLogViewer(std::function<void()> refresh);
-const std::function<void()>& ageLogViewer();
 
 // Appends one line made of time (already formatted "MM-dd hh:mm") and the registers,
 // drops the oldest line past the limit and counts the advance of register 42.

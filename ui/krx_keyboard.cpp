@@ -48,16 +48,16 @@ void krx_keyboard::update_usb_keyEvent(int key) {
             chooseWindow(store, 3);
             break;
         case 'J':
-            store->KrxSetImageSource(0, 0, static_cast<char>(g_image_current.load()));
+            store->KrxSetImageSource(0, 0, g_image_current.load());
             break;
         case 'K':
-            store->KrxSetImageSource(0, 1, static_cast<char>(g_image_current.load()));
+            store->KrxSetImageSource(0, 1, g_image_current.load());
             break;
         case 'L':
-            store->KrxSetImageSource(0, 2, static_cast<char>(g_image_current.load()));
+            store->KrxSetImageSource(0, 2, g_image_current.load());
             break;
         case 'I':
-            store->KrxSetImageSource(0, 3, static_cast<char>(g_image_current.load()));
+            store->KrxSetImageSource(0, 3, g_image_current.load());
             break;
         case 'N':
             store->KrxSetImageFreeze();

@@ -126,7 +126,7 @@ void LockWindow::showWindow() {
         return;
     }
     short isCrop = 0;
-    char cropIndex = 0;
+    u8 cropIndex = 0;
     const int input =
         store->KrxGetImageSource(store->ram_para.data(), window, &isCrop, &cropIndex, 0);
     QString text = pickText("窗口", "Window", "Окно", "Cửa sổ", "窗口") +

@@ -9,6 +9,7 @@
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "core/utils.h"
+#include "screens/maintenance/factoryage.h"
 #include "screens/settings/machinestate.h"
 #include "screens/sources/custommode.h"
 #include "ui/agelog.h"
@@ -204,8 +205,8 @@ void MainWindow::agingTick() {
     const AgeLogSource& source = ageLogSource();
     if (source.ready && source.read && pc_cmd_valid == 0 && source.ready())
         getagelog();
-    if (ageLogViewer())
-        ageLogViewer()();
+    if (g_factoryage)
+        g_factoryage->update_agelog();
     G_factoryage_ticks = G_timeTicks.load();
 }
 

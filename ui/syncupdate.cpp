@@ -8,6 +8,13 @@
 #include "board/board.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "screens/cardtools/rcv_recovery.h"
+#include "screens/cardtools/smartmapping.h"
+#include "screens/maintenance/factory.h"
+#include "screens/maintenance/factoryage.h"
+#include "screens/maintenance/firmware_usbgrade.h"
+#include "screens/maintenance/othersetup.h"
+#include "screens/maintenance/test_chart.h"
 #include "screens/settings/advancedoption.h"
 #include "screens/settings/imagequality.h"
 #include "screens/settings/ledset.h"
@@ -67,6 +74,20 @@ const PageScreen kPages[] = {
      [](int) { g_temperature->syncUpdate(); }},
     {page::linkwlan, [] { return static_cast<QWidget*>(g_linkwlan); },
      [](int) { g_linkwlan->syncUpdate(); }},
+    {page::firmware_usbgrade, [] { return static_cast<QWidget*>(g_firmware_usbgrade); },
+     [](int reason) { g_firmware_usbgrade->syncUpdate(reason); }},
+    {page::smartmapping, [] { return static_cast<QWidget*>(g_smartmapping); },
+     [](int reason) { g_smartmapping->syncUpdate(reason); }},
+    {page::rcv_recovery, [] { return static_cast<QWidget*>(g_rcv_recovery); },
+     [](int reason) { g_rcv_recovery->syncUpdate(reason); }},
+    {page::test_chart, [] { return static_cast<QWidget*>(g_test_chart); },
+     [](int) { g_test_chart->syncUpdate(); }},
+    {page::othersetup, [] { return static_cast<QWidget*>(g_othersetup); },
+     [](int) { g_othersetup->syncUpdate(); }},
+    {page::factory, [] { return static_cast<QWidget*>(g_factory); },
+     [](int) { g_factory->syncUpdate(); }},
+    {page::factoryage, [] { return static_cast<QWidget*>(g_factoryage); },
+     [](int) { g_factoryage->syncUpdate(); }},
 };
 
 const PageScreen* pageScreen(u8 page) {
@@ -264,7 +285,7 @@ KeyLedReport SyncUpdate::keyLedReport() const {
         report[0] = static_cast<u8>(1u << window);
     if (window < para::window_count) {
         short isCrop = 0;
-        char cropIndex = 0;
+        u8 cropIndex = 0;
         const int input =
             store->KrxGetImageSource(store->ram_para.data(), window, &isCrop, &cropIndex, 0);
         if (input >= 0 && input < 4)

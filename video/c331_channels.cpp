@@ -30,7 +30,7 @@ u32 at(u32 desc, int step) {
 
 // ---- output channels
 
-void c331_manage::krxApi_MultiWinChAlloc(char init) {
+void c331_manage::krxApi_MultiWinChAlloc(u8 init) {
     c331_log("[krxApi_MultiWinChAlloc] init:%d\r\n", init);
     std::vector<std::string> log;
     c331plan::allocate_output_channels(gWininfo, wincnt, panel_grid(), &log);

@@ -371,7 +371,7 @@ void c331_manage::apply_window_fields(int w, size_t field, u16 before, u16 value
             c331_SetWinAttr(slot, value);
             break;
         case para::win_output:
-            c331_SetWinOutput(c331_fd, static_cast<char>(slot), value);
+            c331_SetWinOutput(c331_fd, static_cast<u8>(slot), value);
             break;
         case para::win_dbd_mode:
             c331_SetWinDbdMode(c331_fd, slot, value);

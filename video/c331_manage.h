@@ -23,12 +23,14 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "core/ramparaimage.h"
 #include "core/types.h"
 #include "inputs/hdmi_info.h"
+#include "video/c331_osd.h"
 
 class c331_drv;
 namespace c331plan {
@@ -334,7 +336,7 @@ public:
     void reset_window_state();
 
     // ---- output channels and overlay
-    void krxApi_MultiWinChAlloc(char init);
+    void krxApi_MultiWinChAlloc(u8 init);
     void krxApi_MultiWinChOverlay();
     void krxApi_MultiWinChInit();
     void get_och(int slot, int* och);
@@ -412,18 +414,46 @@ public:
     void c331_SetColorTemp(u32 value);
     int c331_SetPattern(int value);
     void c331_SetWinAttr(int w, int value);
-    void c331_SetWinOutput(int fd, char w, int value);
+    void c331_SetWinOutput(int fd, u8 w, int value);
     void c331_SetWinDbdMode(int fd, int w, int value);
     void c331_SetWinPriority(int w, int value);
     void c331_SetWinPriority1(int fd);
     void c331_SetInputsourceCrop(int w, int value);
 
-    // ---- on-screen display and the chip's serial flash (empty until the OSD code is built)
+    // ---- on-screen display (c331_osd.cpp). krxApi_OsdSet and krxApi_OsdSetUnicode only
+    // record the overlay and raise the set or update request; the thread draws.
+    static const u32 osd_char_txt[15];
+    static const u32 osd_bmp_txt[4];
+    // 1 for a known type, 0 (nothing changed) for any other.
     u32 krxApi_OsdSet(int type, int value);
+    // lines[i] holds lengths[i] code points of line i. Returns 0.
+    int krxApi_OsdSetUnicode(int count, const int* lengths,
+                             const u32 (*lines)[OsdState::kLineCodes]);
     void load_char();
+    void load_bmp();
+    // Redraws the overlay and shows it: page 0, then the scroll copy in page 1.
     void update_osd(int fd);
-    void set_osd(int fd, int on);
+    void calc_osd();
+    void set_osd(int fd, int page);
     void set_scroll(int fd);
+    // The drawing steps return 0 when done, 255 when refused or the blitter timed out.
+    int gen_char(int fd);
+    int osd_put_unicode_string(int fd, const u8* line, int x, int y, u8 fg, u8 bg, int cellWidth,
+                               int charSize, u32 base, int is64);
+    int osd_paint(int fd, int x, int w, int y, int h, int fill, u32 base);
+    int osd_copy(int fd, u32 src, u32 dst, int w, int h, int mode);
+    void set_char_color(int fd);
+    OsdArrangement osd_arrangement() const;
+
+    // ---- the chip's serial flash and the OSD fonts (c331_flash.cpp). Safe from any thread:
+    // bank4_mutex covers each whole operation. 0 done, 255 refused or timed out.
+    int write_flash(int fd, int address, int length, const u8* data);
+    int read_flash(int fd, int address, int length, u8* data);
+    // count units from byte sector * 4096: type 0 4 KiB, 1 32 KiB, other 64 KiB.
+    int erase_flash(int fd, int sector, int count, int type);
+    // target 0 chip memory at destination, 1 the character FIFO, 4 the palette from index
+    // destination & 0xFF.
+    int osd_write_dma_sfl(int fd, u32 flashAddress, u32 destination, int target, u32 length);
     void read_c331_font(int fd);
     void update_font(int fd);
 
@@ -491,8 +521,8 @@ public:
     int win_mem_line[kWindows]{};
     _ImageWindowDef_st IWIN[kWindows]{};  // part of the source each window shows
     _ImageWindowDef_st OWIN[kWindows]{};  // where it lands in its output channels
-    int osd_char_64dot{};
-    int osd_scroll_speed{};
+    int osd_char_64dot{};                 // PM_OSD_CHAR_64DOT: 1 64 x 64 characters, 0 32 x 32
+    int osd_scroll_speed{};               // PM_OSD_SCROLL_SPEED
 
     // Input parameters, per chip port.
     PiHdmiInfo PI_HDMI_INFO[kPorts]{};
@@ -555,6 +585,15 @@ public:
     ST_RECT multi_win_rect[kPresets][kWindows]{};
     // Nonzero while the chip's test-pattern generator drives the output.
     int pattern_gen{};
+    OsdState osd{};
+    // One whole flash operation, DMA or blitter sequence at a time on the bank-4 engines: a
+    // remote flash write must not land between the registers of a drawing command.
+    std::recursive_mutex bank4_mutex;
+    // Switches of the serial-flash and OSD messages, besides g_debugSwitch.
+    struct PrnEn {
+        std::atomic<u8> flash{1};
+        std::atomic<u8> osd{1};
+    } prnEn;
 
     // Input processing, per port: filter levels (0 off; NR, comb and diagonal 1..3, motion
     // vector 1..4) and the IP values (three mode flags, two timing values) of the chip
@@ -646,6 +685,17 @@ private:
     void write_initial_memory_map();
     void write_initial_release(int band);
     int take_mem_slots(int w, int mode, int needed, bool downward, int& lowest);
+    // OSD and flash helpers (c331_osd.cpp, c331_flash.cpp).
+    bool osd_debug() const;
+    bool flash_debug() const;
+    void osd_stride(int canvasWidth);
+    bool osd_canvas_fits(int width, int height) const;
+    int blit(u8 command);
+    void flash_pins(bool dma);
+    void flash_direct_setup(bool program);
+    int bank4_wait(u32 desc, u8 mask, bool set, int budgetMs, bool report = false);
+    int flash_page_commit();
+    int flash_write_disable(bool reportFinish);
     // Panel set-up steps.
     void pnl_arrangement(int width, int height);
     void pnl_channel_height(int height);

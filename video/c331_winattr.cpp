@@ -71,7 +71,7 @@ void c331_manage::c331_SetInputsourceCrop(int w, int cropIdx) {
     gWininfo[w].input = static_cast<u8>((*image)[para::crop_at(cropIdx)] & 0x0F);
 }
 
-void c331_manage::c331_SetWinOutput(int fd, char w, int value) {
+void c331_manage::c331_SetWinOutput(int fd, u8 w, int value) {
     const int slot = static_cast<u8>(w);
     if (slot >= kWindows)
         return;

@@ -64,6 +64,10 @@ public:
     virtual bool read(const C331Chip& chip, uint8_t bank, uint8_t address, uint8_t& value);
     // A write of a mapped register, after the register file stored it.
     virtual void written(C331Chip& chip, uint8_t bank, uint8_t address, uint8_t value);
+    // What this part of the chip refused (a command it cannot carry out, a sequence out of
+    // order); listed with the chip's own protocol errors.
+    virtual std::vector<std::string> protocolErrors() const { return {}; }
+    virtual void clearProtocolErrors() {}
 };
 
 using C331BehaviourFactory = std::function<std::unique_ptr<C331Behaviour>()>;

@@ -256,7 +256,7 @@ void FpgaModel::command(const std::vector<uint8_t>& tx) {
     p.op = (word >> 1) & 0x0F;
     p.block = (word >> 8) & 0xFF;
     p.address = p.op == kRegister ? (word >> 16) & 0xFF : (word >> 16) & 0x0FFF;
-    p.mask = p.op == kRegister ? word >> 24 : 0;
+    p.mask = p.op == kRegister ? static_cast<uint8_t>(word >> 24) : 0;
     if (p.op != kRam && p.op != kRegister) {
         error("unknown command " + std::to_string(p.op));
         return;

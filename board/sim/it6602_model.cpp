@@ -415,8 +415,8 @@ void It6602Model::writeStatus(const Link& now) {
 }
 
 void It6602Model::writeTiming(const std::optional<VideoTiming>& source, bool clock) {
-    for (uint8_t index : {0x90, 0x91, 0x92, 0x99, 0x9A})
-        at(0, index) = 0;
+    for (int index : {0x90, 0x91, 0x92, 0x99, 0x9A})
+        at(0, static_cast<uint8_t>(index)) = 0;
     for (unsigned index = 0x9C; index <= 0xA8; ++index)
         at(0, static_cast<uint8_t>(index)) = 0;
     pixelClockKHz_ = 0;

@@ -540,8 +540,8 @@ uint8_t It6805Model::readLocked(unsigned bank, unsigned index) const {
     if (!row)
         return stored;
     uint8_t value = stored & static_cast<uint8_t>(~(row->readOnly | row->clearOnWrite));
-    value |= statusLocked(bank, index) & row->readOnly;
-    value |= latches_[index] & row->clearOnWrite;
+    value |= static_cast<uint8_t>(statusLocked(bank, index) & row->readOnly);
+    value |= static_cast<uint8_t>(latches_[index] & row->clearOnWrite);
     return value;
 }
 

@@ -30,8 +30,10 @@ std::shared_ptr<SocWindow> liveWindow() {
 
 SocWindow::SocWindow() : words_(kSize / 2, 0) {
     QJsonArray id = scene().value("chipId").toArray();
-    setChipId(id.size() > 0 ? id[0].toInt() : 0x1A2B, id.size() > 1 ? id[1].toInt() : 0x3C4D,
-              id.size() > 2 ? id[2].toInt() : 0x5E6F);
+    auto word = [&id](int i, uint16_t fallback) {
+        return i < id.size() ? static_cast<uint16_t>(id[i].toInt()) : fallback;
+    };
+    setChipId(word(0, 0x1A2B), word(1, 0x3C4D), word(2, 0x5E6F));
     setWord(kSdiReset, kSdiResetPowerOn);
 }
 

@@ -217,7 +217,7 @@ TEST_F(Crops, WindowSourceChanges) {
     EXPECT_EQ(store->ram_para.u16At(866), 0) << "the recalled mode no longer applies";
     EXPECT_EQ(c331_manage::para_update, 1);
     short isCrop = 0;
-    char index = 0;
+    u8 index = 0;
     EXPECT_EQ(store->KrxGetImageSource(store->ram_para.data(), 2, &isCrop, &index, 0), 3);
     EXPECT_EQ(isCrop, 1);
     EXPECT_EQ(index, 7);
@@ -234,6 +234,7 @@ TEST_F(Crops, WindowSourceChanges) {
 
     store->ram_para.setU16(win2 + 8, 0x80F0);  // crop index 240 from a remote write
     EXPECT_EQ(store->KrxGetImageSource(store->ram_para.data(), 2, &isCrop, &index, 0), 0);
+    EXPECT_EQ(index, 240) << "a byte past 127 is no negative index";
     EXPECT_EQ(store->KrxSetImageSource(0, 2, 2), 0);
     EXPECT_EQ(store->ram_para.u16At(win2 + 8), 2);
     EXPECT_EQ(store->KrxGetImageSource(store->ram_para.data(), 2, &isCrop, &index, 0), 2);

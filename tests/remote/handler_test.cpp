@@ -101,7 +101,7 @@ TEST_F(Handler, FramesThatCannotBeTrustedGetNoReplyOthersAnErrorStatus) {
 
     EXPECT_EQ(status(frame(kProcessor, 0x42)), 1);         // unknown command
     EXPECT_EQ(status(frame(0xF000, 0x61, mem(0, 2))), 1);  // nobody there
-    // No way to the receiving cards in this build: the PC hears so at once.
+    // No FPGA manager, no way to the receiving cards: the PC hears so at once.
     EXPECT_EQ(status(frame(0x1005, 0x60, mem(0x180, 1, {1}))), 1);
     EXPECT_EQ(pc_cmd_valid, 1);
 }

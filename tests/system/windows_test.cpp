@@ -151,11 +151,12 @@ TEST_F(Windows, AWindowWrittenByThePcAcrossTheSplitOfTwoChannels) {
             record(true, kHdmi1, 320, 0, 1920, 1080)},
            {0, 1, 2, 3, 4, 5});
     const sim::C331Picture p = until([](const sim::C331Picture& p) {
-        return shows(p, 0, 320, 0, kHdmi1, 0, 0) && shows(p, 1, 0, 0, kHdmi1, 1600, 0);
+        // The pass writes a channel's area a register at a time: both corners of each.
+        return shows(p, 0, 320, 0, kHdmi1, 0, 0) && shows(p, 1, 0, 0, kHdmi1, 1600, 0) &&
+               shows(p, 0, 1919, 1079, kHdmi1, 1599, 1079) &&
+               shows(p, 1, 319, 1079, kHdmi1, 1919, 1079);
     });
     EXPECT_TRUE(blank(p, 0, 319, 500)) << p.describe();
-    EXPECT_TRUE(shows(p, 0, 1919, 1079, kHdmi1, 1599, 1079)) << p.describe();
-    EXPECT_TRUE(shows(p, 1, 319, 1079, kHdmi1, 1919, 1079)) << p.describe();
     EXPECT_TRUE(blank(p, 1, 320, 0)) << p.describe();
     auto chip = c331();
     // Output channel 0: from 56 + 320 to 56 + 1920; channel 1, continuing channel 0 (0x11 |
@@ -200,10 +201,13 @@ TEST_F(Windows, MovingAWindowChangesOnlyWhatMustChange) {
         const bool area = (bank == 0x08 || bank == 0x18) && (address == 0x40 || address == 0x41 ||
                                                              address == 0x32 || address == 0x33);
         const bool read = bank == 0x26 && address >= 0x08 && address < 0x1C;
+        // The register-update timing and hold (00/22..00/28, 00/29), which the thread sets
+        // around each of its passes and whenever it polls the chip's status.
+        const bool timing = bank == 0x00 && address >= 0x22 && address <= 0x29;
         const bool rotation =
             (bank & 0x0F) == 0x06 && bank >= 0x16 &&
             ((address >= 0x66 && address <= 0x68) || address == 0x6C || address == 0x6D);
-        if (!area && !read && !rotation) {
+        if (!area && !read && !rotation && !timing) {
             char text[48];
             std::snprintf(text, sizeof text, "%02X/%02X %02X -> %02X", bank, address, value,
                           after.at(key));

@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 
+#include "screens/maintenance/firmware_usbgrade.h"
 #include "screens/settings/advancedoption.h"
 #include "screens/settings/imagequality.h"
 #include "screens/settings/linkcom.h"
@@ -43,6 +44,9 @@ protected:
     }
 };
 
+const char kIdle[] =
+    "background-color: rgb(33, 36, 53);border:2px;border-radius:10px;padding:2px "
+    "4px;color:rgb(255,255,255)";
 const char kGrey[] =
     "background-color: gray;border:2px;border-radius:10px;padding:2px 4px;color:rgb(255,255,255)";
 const char kGreyFocused[] =
@@ -74,7 +78,7 @@ TEST_F(Hubs, ImageQualityWalksItsTwoScreens) {
     EXPECT_TRUE(script.play());
 }
 
-TEST_F(Hubs, CommunicationMenuWrapsAndLeavesTheUsbEntryGrey) {
+TEST_F(Hubs, CommunicationMenuWrapsAndOpensItsThreeScreens) {
     openWindows();
     g_page_focus = 1;
     PanelScript script = fromSettingMenu(0);
@@ -85,11 +89,15 @@ TEST_F(Hubs, CommunicationMenuWrapsAndLeavesTheUsbEntryGrey) {
             EXPECT_EQ(g_linkoption->ui_select(), 2) << "Left on the first is USB UPDATE";
             auto* usb = test::child<QAbstractButton>(g_linkoption, "Button_usb");
             EXPECT_EQ(usb->styleSheet(),
-                      "color:rgb(255,255,255);background-color: gray; border:2px "
+                      "color:rgb(255,255,255);background-color: rgb(33, 36, 53); border:2px "
                       "solid rgb(255,171,84);border-radius:10px;padding:2px 4px");
         })
         .key('Q')
-        .run([] { EXPECT_EQ(g_page_focus, 10) << "the USB screen is not built"; })
+        .waitPage(26)
+        .run([] { EXPECT_NE(g_firmware_usbgrade, nullptr); })
+        .key('O')
+        .waitPage(10)
+        .run([] { EXPECT_EQ(g_firmware_usbgrade, nullptr); })
         .key('R')
         .run([] { EXPECT_EQ(g_linkoption->ui_select(), 0); })
         .key('Q')
@@ -205,31 +213,32 @@ TEST_F(Hubs, ModeFromAHubOpensTheUserModesAndClosesTheMenus) {
     }
 }
 
-TEST_F(Hubs, AdvancedSettingsShowsItsUnbuiltEntriesGrey) {
+// Without the FPGA manager there is no reader of recovery packages: the entry stays grey.
+TEST_F(Hubs, AdvancedSettingsShowsTheRecoveryEntryGreyWithoutAnFpgaManager) {
     openWindows();
     g_page_focus = 1;
     PanelScript script = fromSettingMenu(2);
     script.key('Q')
         .waitPage(12)
         .run([] {
-            auto* lcd = test::child<QAbstractButton>(g_advancedoption, "Button_LCDshow");
             auto* other = test::child<QAbstractButton>(g_advancedoption, "Button_other");
-            EXPECT_EQ(lcd->styleSheet(), kGreyFocused);
-            EXPECT_EQ(other->styleSheet(), kGrey);
+            auto* recovery = test::child<QAbstractButton>(g_advancedoption, "Button_rcv_recovery");
+            EXPECT_EQ(other->styleSheet(), kIdle);
+            EXPECT_EQ(recovery->styleSheet(), kGrey);
             EXPECT_TRUE(test::child<QLabel>(g_advancedoption, "label_note_OK"));
         })
-        .key('R')
+        .keys({'R', 'R'})
         .run([] {
-            auto* lcd = test::child<QAbstractButton>(g_advancedoption, "Button_LCDshow");
             auto* other = test::child<QAbstractButton>(g_advancedoption, "Button_other");
-            EXPECT_EQ(lcd->styleSheet(), kGrey);
-            EXPECT_EQ(other->styleSheet(), kGreyFocused);
+            auto* recovery = test::child<QAbstractButton>(g_advancedoption, "Button_rcv_recovery");
+            EXPECT_EQ(other->styleSheet(), kIdle);
+            EXPECT_EQ(recovery->styleSheet(), kGreyFocused);
         })
-        .keys({'S', 'S'})
-        .run([] { EXPECT_EQ(g_advancedoption->ui_select(), 4); });
-    for (int item = 0; item < 5; ++item)
-        script.key('Q').key('R').run([] { EXPECT_EQ(g_page_focus, 12); });
-    script.key('O').waitPage(5).run([] { EXPECT_EQ(g_advancedoption, nullptr); });
+        .key('Q')
+        .run([] { EXPECT_EQ(g_page_focus, 12); })
+        .key('O')
+        .waitPage(5)
+        .run([] { EXPECT_EQ(g_advancedoption, nullptr); });
     EXPECT_TRUE(script.play());
 }
 

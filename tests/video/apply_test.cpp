@@ -232,6 +232,7 @@ TEST_F(VideoTest, UnlockedPartFollowsReprogrammedPorts) {
     manager->PI_UPDATE[1] = 1;  // port 1 feeds window 2 in the built-in set
     manager->g_chg_hdmi[3] = 1;
     manager->g_chg_osd_set = 1;
+    manager->g_chg_osd_update = 1;
     const u32 passes = manager->output_passes;
     cycle();
     EXPECT_EQ(manager->g_chg_osd_set, 1) << "an OSD update request goes first";

@@ -1,0 +1,430 @@
+// Frames of the PC for the receiving cards: the port they go to, what is refused, and the
+// cards' answers coming back over the transport and to the peer that sent the request,
+// over UDP, TCP and the serial port; a broadcast answered once for all its ports.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "board/sim/serial_port.h"
+#include "remote/networkmanage.h"
+#include "remote/uart_inout.h"
+#include "remote/udpnetmanage.h"
+#include "tests/fpga/card_fixture.h"
+#include "tests/remote/remote_test.h"
+
+namespace fpgatest {
+namespace {
+
+using remotetest::escape;
+using remotetest::unescapeAll;
+
+u8 xorOf(const Bytes& b, size_t n) {
+    u8 x = 0;
+    for (size_t i = 0; i < n; ++i)
+        x ^= b[i];
+    return x;
+}
+
+// A PC frame for a card: source 0xF010, the check byte closing it.
+Bytes pcFrame(u16 destination, u8 routing, u8 selector, u8 opcode, const Bytes& payload,
+              u8 kind = 0x67) {
+    Bytes f = {static_cast<u8>(destination),
+               static_cast<u8>(destination >> 8),
+               0x10,
+               0xF0,
+               0x10,
+               kind,
+               routing,
+               selector,
+               0x00,
+               opcode};
+    f.insert(f.end(), payload.begin(), payload.end());
+    f.push_back(xorOf(f, f.size()));
+    return f;
+}
+
+// Card RAM at 0x180: write four bytes, read four bytes.
+const Bytes kWrite4 = {0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x11, 0x22, 0x33, 0x44};
+const Bytes kRead4 = {0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00};
+
+// The answer of card 0 of port 1 to the read, as the PC gets it: to 0xF010, source with its
+// port bits cleared, port selector 2 (port 1), status 0, the bytes.
+Bytes readAnswer() {
+    Bytes a = {0x10, 0xF0, 0x00, 0x00, 0x10, 0x67, 0x01, 0x02,
+               0x00, 0x61, 0x00, 0x11, 0x22, 0x33, 0x44};
+    a.push_back(xorOf(a, a.size()));
+    return a;
+}
+
+sockaddr_in loopback(u16 port) {
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+int udpClient() {
+    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in me = loopback(0);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&me), sizeof me);
+    return fd;
+}
+
+// Whatever is waiting on fd, without waiting.
+Bytes drain(int fd) {
+    Bytes got;
+    for (;;) {
+        pollfd p = {fd, POLLIN, 0};
+        if (::poll(&p, 1, 0) <= 0)
+            return got;
+        u8 buf[4096];
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0)
+            return got;
+        got.insert(got.end(), buf, buf + n);
+    }
+}
+
+class CardPassby : public CardTest {
+protected:
+    void SetUp() override {
+        CardTest::SetUp();
+        g_udpnetmode = 1;
+        g_networkMode = 1;
+        g_passby_trans_port = 0xFF;
+    }
+    void TearDown() override {
+        for (int fd : fds)
+            ::close(fd);
+        CardTest::TearDown();
+    }
+    int track(int fd) {
+        fds.push_back(fd);
+        return fd;
+    }
+    int hand(Bytes& f) {
+        pthread_mutex_lock(&manager->passby_mutex);
+        int r = manager->Dealwith1_PC_to_eth(static_cast<unsigned>(f.size()), f.data());
+        pthread_mutex_unlock(&manager->passby_mutex);
+        return r;
+    }
+    size_t sentCount() { return ports()->sent().size(); }
+    // Frames of the PC (source 0xF010) a port carried; the device's own searches aside.
+    std::vector<Bytes> pcFramesOn(int port) {
+        std::vector<Bytes> out;
+        for (const auto& s : sentOn(port))
+            if (s.frame[2] == 0x10 && s.frame[3] == 0xF0)
+                out.push_back(s.frame);
+        return out;
+    }
+    // Runs passes (the transport threads run meanwhile) until `fd` has a whole reply, or
+    // 3 s have passed; the replies, unescaped.
+    std::vector<Bytes> replies(int fd) {
+        Bytes got;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (std::chrono::steady_clock::now() < end) {
+            run();
+            Bytes more = drain(fd);
+            got.insert(got.end(), more.begin(), more.end());
+            if (!got.empty() && got.back() == 0x5A)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return unescapeAll(got);
+    }
+    // Waits (without passes) until the ports carried n frames in all.
+    bool waitSent(size_t n) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+        while (sentCount() < n && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return sentCount() >= n;
+    }
+
+    std::vector<int> fds;
+};
+
+TEST_F(CardPassby, RoutingByteAndPortSelectorChooseThePortAndItsAddressBits) {
+    plug({{0, 6}, {1, 6}, {2, 6}});
+    bringUpAndSearch();
+    forgetSent();
+    // Routing byte 0, selector 3: port 2, the destination's port bits made 2.
+    Bytes f = {0x05, 0x00, 0x10, 0xF0, 0x10, 0x67, 0x00, 0x03, 0x00, 0x61,
+               0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x75};
+    EXPECT_EQ(hand(f), 1);
+    auto sent = sentOn(2);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].frame, (Bytes{0x05, 0x20, 0x10, 0xF0, 0x10, 0x67, 0x00, 0x03, 0x00, 0x61,
+                                    0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x55}));
+    // Routing byte 1, selector 0, destination 0x2005: port 2, the frame as it is.
+    forgetSent();
+    Bytes g = {0x05, 0x20, 0x10, 0xF0, 0x10, 0x67, 0x01, 0x00, 0x00, 0x61,
+               0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x57};
+    const Bytes before = g;
+    EXPECT_EQ(hand(g), 1);
+    sent = sentOn(2);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].frame, before);
+    // Routing byte 0 and selector 0: port 0, unchanged.
+    forgetSent();
+    Bytes h = pcFrame(0x2005, 0x00, 0x00, 0x61, kRead4);
+    EXPECT_EQ(hand(h), 1);
+    ASSERT_EQ(sentOn(0).size(), 1u);
+    EXPECT_EQ(sentOn(0)[0].frame, pcFrame(0x2005, 0x00, 0x00, 0x61, kRead4));
+    run(4);  // the answers
+    EXPECT_EQ(boardErrors(), "");
+}
+
+TEST_F(CardPassby, FramesThatCannotGoAnywhereAreRefusedUntouched) {
+    plug({{0, 2}});
+    bringUpAndSearch();
+    forgetSent();
+    Bytes shortFrame = pcFrame(0x0000, 0x01, 0x00, 0x61, {});
+    shortFrame.pop_back();  // 10 bytes
+    Bytes copy = shortFrame;
+    EXPECT_EQ(hand(shortFrame), 0);
+    EXPECT_EQ(shortFrame, copy);
+    Bytes longFrame = pcFrame(0x0000, 0x01, 0x01, 0x60, Bytes(1013, 0x3C));  // 1024 bytes
+    ASSERT_EQ(longFrame.size(), 1024u);
+    copy = longFrame;
+    EXPECT_EQ(hand(longFrame), 0);
+    EXPECT_EQ(longFrame, copy);
+    Bytes routing2 = pcFrame(0x0000, 0x02, 0x01, 0x61, kRead4);
+    EXPECT_EQ(hand(routing2), 0);
+    Bytes port16 = pcFrame(0x0000, 0x01, 17, 0x61, kRead4);
+    EXPECT_EQ(hand(port16), 0);
+    Bytes noCards = pcFrame(0x0000, 0x01, 0x04, 0x61, kRead4);  // port 3: no link
+    EXPECT_EQ(hand(noCards), 1) << "sent, even if nobody listens";
+    EXPECT_EQ(sentCount(), 1u);
+    EXPECT_EQ(boardErrors(), "");
+}
+
+TEST_F(CardPassby, UdpAnswerGoesToThePeerOfTheRequestNotToTheLastOne) {
+    plug({{1, 2}});
+    bringUpAndSearch();
+    udpnetManage udp(0, 0);
+    ASSERT_EQ(udp.initialize(), 0);
+    int a = track(udpClient()), b = track(udpClient());
+    const sockaddr_in to = loopback(udp.control_port());
+    auto sendTo = [&](int fd, const Bytes& frame) {
+        Bytes e = escape(frame);
+        ::sendto(fd, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    };
+
+    sendTo(a, pcFrame(0x1000, 0x01, 0x00, 0x60, kWrite4));
+    auto got = replies(a);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0][10], 0) << "status";
+    EXPECT_EQ(card(1, 0).ram(0x180, 4), (Bytes{0x11, 0x22, 0x33, 0x44}));
+
+    // A asks, B's request comes before the card's answer is served: the answer is A's.
+    forgetSent();
+    sendTo(a, pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4));
+    ASSERT_TRUE(waitSent(1));
+    Bytes processorRead = remotetest::frame(0xF100, 0x61, remotetest::mem(0, 2));
+    sendTo(b, processorRead);
+    std::vector<Bytes> toB;
+    for (int i = 0; i < 300 && toB.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        toB = unescapeAll(drain(b));
+    }
+    ASSERT_EQ(toB.size(), 1u);
+    EXPECT_EQ(remotetest::replyStatus(processorRead, toB[0]), 0);
+    got = replies(a);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], readAnswer());
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(drain(b).empty()) << "B hears only its own reply";
+    EXPECT_EQ(g_passby_trans_port, 0xFF);
+    EXPECT_EQ(boardErrors(), "");
+}
+
+TEST_F(CardPassby, ANewerRequestTakesOverAndTheOlderAnswerIsNotItsAnswer) {
+    plug({{1, 2}});
+    bringUpAndSearch();
+    udpnetManage udp(0, 0);
+    ASSERT_EQ(udp.initialize(), 0);
+    int a = track(udpClient()), b = track(udpClient());
+    const sockaddr_in to = loopback(udp.control_port());
+    auto sendTo = [&](int fd, const Bytes& frame) {
+        Bytes e = escape(frame);
+        ::sendto(fd, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    };
+    forgetSent();
+    sendTo(a, pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4, 0x67));
+    ASSERT_TRUE(waitSent(1));
+    sendTo(b, pcFrame(0x1001, 0x01, 0x00, 0x61, kRead4, 0x55));
+    ASSERT_TRUE(waitSent(2));
+    // Both cards answer; A's answer comes first and is not B's.
+    auto got = replies(b);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0][5], 0x55);
+    EXPECT_EQ(got[0][2], 0x01) << "card 1 answered";
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(drain(a).empty());
+    EXPECT_EQ(boardErrors(), "");
+}
+
+TEST_F(CardPassby, TcpAnswerGoesBackOnTheConnection) {
+    plug({{1, 2}});
+    bringUpAndSearch();
+    networkManage tcp(0);
+    ASSERT_EQ(tcp.initialize(), 0);
+    int pc = track(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in to = loopback(tcp.port());
+    ASSERT_EQ(::connect(pc, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    for (const Bytes& payload : {kWrite4, kRead4}) {
+        const u8 op = payload.size() > 8 ? 0x60 : 0x61;
+        Bytes e = escape(pcFrame(0x1000, 0x01, 0x00, op, payload));
+        ASSERT_EQ(::send(pc, e.data(), e.size(), 0), static_cast<ssize_t>(e.size()));
+        auto got = replies(pc);
+        ASSERT_EQ(got.size(), 1u);
+        if (op == 0x61) {
+            EXPECT_EQ(got[0], readAnswer());
+        }
+    }
+    EXPECT_EQ(boardErrors(), "");
+}
+
+TEST_F(CardPassby, SerialAnswerGoesBackOnThePort) {
+    plug({{1, 2}});
+    bringUpAndSearch();
+    Yq_uart_inout serial;
+    ASSERT_GE(serial.usart1_init(2, 115200, serial_transport::kOpenFlags), 0);
+    ASSERT_EQ(serial.start(), 0);
+    auto port = sim::get<sim::SerialPort>("/dev/ttyS2");
+    int tool = track(::open(port->pcPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+    ASSERT_GE(tool, 0);
+    termios tio;
+    tcgetattr(tool, &tio);
+    cfmakeraw(&tio);
+    tcsetattr(tool, TCSANOW, &tio);
+    for (const Bytes& payload : {kWrite4, kRead4}) {
+        const u8 op = payload.size() > 8 ? 0x60 : 0x61;
+        Bytes e = escape(pcFrame(0x1000, 0x01, 0x00, op, payload));
+        ASSERT_EQ(::write(tool, e.data(), e.size()), static_cast<ssize_t>(e.size()));
+        auto got = replies(tool);
+        ASSERT_EQ(got.size(), 1u);
+        if (op == 0x61) {
+            EXPECT_EQ(got[0], readAnswer());
+        }
+    }
+    serial.stop();
+    EXPECT_EQ(boardErrors(), "");
+}
+
+TEST_F(CardPassby, ABroadcastIsAnsweredOnceWhenEveryPortHasAnswered) {
+    plug({{0, 2}, {2, 3}});
+    bringUpAndSearch();
+    udpnetManage udp(0, 0);
+    ASSERT_EQ(udp.initialize(), 0);
+    int pc = track(udpClient());
+    const sockaddr_in to = loopback(udp.control_port());
+    struct Case {
+        u16 destination;
+        u8 opcode;
+        u8 kind;
+        Bytes payload;
+        Bytes source;
+    };
+    const Case cases[] = {
+        {0x0FFF, 0x81, 0x67, {0xFF, 0x00}, {0xFF, 0x0F}},  // every card saves
+        {0x0FFE, 0x10, 0xAA, Bytes(20, 0), {0xFE, 0x0F}},  // the PC's own search
+    };
+    for (const Case& c : cases) {
+        forgetSent();
+        Bytes e = escape(pcFrame(c.destination, 0x01, 0xFF, c.opcode, c.payload, c.kind));
+        ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        auto got = replies(pc);
+        EXPECT_EQ(pcFramesOn(0).size(), 1u);
+        EXPECT_EQ(pcFramesOn(2).size(), 1u);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 4),
+                  (Bytes{0x10, 0xF0, c.source[0], c.source[1]}));
+        EXPECT_EQ(got[0][7], 0xFF);
+        EXPECT_EQ(got[0][9], c.opcode);
+        EXPECT_EQ(got[0].back(), xorOf(got[0], got[0].size() - 1));
+        // Nothing more: the second port's answer was the one forwarded, the first dropped.
+        for (int i = 0; i < 100; ++i)
+            run();
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        EXPECT_TRUE(drain(pc).empty());
+    }
+    EXPECT_TRUE(card(0, 1).saved() && card(2, 2).saved());
+    EXPECT_EQ(boardErrors(), "");
+}
+
+TEST_F(CardPassby, ALateBroadcastAnswerIsNoAnswerToTheNextRequest) {
+    plug({{0, 2}, {2, 3}});
+    bringUpAndSearch();
+    Bytes broadcast = pcFrame(0x0FFF, 0x01, 0xFF, 0x81, {0xFF, 0x00}, 0x31);
+    ASSERT_EQ(hand(broadcast), 1);
+    run(6);  // both ports answer; nobody asked through a transport
+
+    // The next request goes to a card that keeps silent; answers shaped like the
+    // broadcast's come from both ports meanwhile.
+    sim::CardFaults silent;
+    silent.silent = true;
+    ports()->setFaults(0, 0, silent);
+    udpnetManage udp(0, 0);
+    ASSERT_EQ(udp.initialize(), 0);
+    int pc = track(udpClient());
+    const sockaddr_in to = loopback(udp.control_port());
+    forgetSent();
+    Bytes e = escape(pcFrame(0x0000, 0x01, 0x00, 0x61, kRead4, 0x31));
+    ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    ASSERT_TRUE(waitSent(1));
+    ports()->answer(
+        0, sealed({0x10, 0xF0, 0x01, 0x00, 0x10, 0x31, 0x01, 0xFF, 0x00, 0x81, 0x00, 0x00}), 0,
+        sim::nowMs());
+    ports()->answer(
+        2, sealed({0x10, 0xF0, 0x02, 0x20, 0x10, 0x31, 0x01, 0xFF, 0x00, 0x81, 0x00, 0x00}), 0,
+        sim::nowMs());
+    run(8);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(drain(pc).empty());
+    EXPECT_EQ(g_passby_trans_port, 3) << "the request still waits for its answer";
+    EXPECT_EQ(boardErrors(), "");
+}
+
+TEST_F(CardPassby, AnswersWithoutAPendingRequestOrWhoseTransportWentAreDropped) {
+    plug({{1, 2}});
+    bringUpAndSearch();
+    int pc = track(udpClient());
+    {
+        udpnetManage udp(0, 0);
+        ASSERT_EQ(udp.initialize(), 0);
+        const sockaddr_in to = loopback(udp.control_port());
+        Bytes e = escape(pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4));
+        forgetSent();
+        ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        ASSERT_TRUE(waitSent(1));
+    }
+    EXPECT_EQ(g_passby_trans_port, 3) << "the request is pending";
+    run(4);  // the answer comes: its transport has gone
+    EXPECT_EQ(g_passby_trans_port, 0xFF);
+    EXPECT_EQ(manager->passby_reply_ready, 0);
+
+    // A card answer for the PC with nothing asked: nobody gets it.
+    udpnetManage udp(0, 0);
+    ASSERT_EQ(udp.initialize(), 0);
+    ports()->answer(
+        1, sealed({0x10, 0xF0, 0x00, 0x10, 0x10, 0x42, 0x01, 0x02, 0x00, 0x61, 0x00, 0x00}), 0,
+        sim::nowMs());
+    run(4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_TRUE(drain(pc).empty());
+    EXPECT_EQ(manager->passby_reply_ready, 0);
+    EXPECT_EQ(boardErrors(), "");
+}
+
+}  // namespace
+}  // namespace fpgatest
