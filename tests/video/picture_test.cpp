@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "board/sim/c331_picture.h"
 #include "board/sim/hdmi_sources.h"
 #include "board/sim/sim.h"
 #include "core/global.h"
@@ -388,6 +389,22 @@ TEST_F(PictureTest, BlackAndFreezeInOneChange) {
     EXPECT_EQ(manager->pm.PM_WIN_DBD_MODE[0], 0);
     apply([](RamParaImage& p) { p.setU16(win(0, 18), 0x107); });
     EXPECT_EQ(manager->pm.PM_WIN_DBD_MODE[0], 1) << "single-input dot-by-dot";
+}
+
+// A layer value past the six layers is taken modulo 6: 7 is layer 1, above layer 2.
+TEST_F(PictureTest, ALayerPastTheSixLayersIsTakenModuloSix) {
+    start();
+    plug(kHdmi2, 16);
+    apply([](RamParaImage& p) { place(p, 1, kHdmi2, 480, 270, 960, 540); });
+    apply([](RamParaImage& p) {
+        p.setU16(2208, 2);      // window 0 layer 2
+        p.setU16(2208 + 2, 7);  // window 1 layer 7
+    });
+    const sim::C331Picture picture = sim::C331Picture::of(*c331());
+    const std::optional<sim::PixelSource> s = picture.visible(0, 960, 540);
+    ASSERT_TRUE(s) << picture.describe();
+    EXPECT_EQ(s->input, kHdmi2) << "window 1 on top";
+    EXPECT_EQ(manager->pm.PM_WIN_PRIORITY[1], 4);
 }
 
 // ---- input processing
