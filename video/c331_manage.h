@@ -373,15 +373,40 @@ public:
     void set_layer_coef(int dev, int slot, int steps, int dir);
     void win_freeze_sel(int fd, int slot, int output);
 
-    // ---- input processing and channel linking (empty until the input-processing code is
-    // built: the chip keeps its built-in scaler kernels and filters)
+    // ---- input processing and channel linking. An input processor (ip 0..3, the input
+    // channel of the same number) de-interlaces and filters the port of the slot that owns
+    // the channel; p is that port (anything but 0..5 is no input).
     void set_ip(int fd, int ip);
+    void set_nr(int fd, int ip, int p);
+    void set_nr_block(int fd, int ip, int p);
+    void set_nr_b_480i(int fd, int ip, int p);
+    void set_nr_b_480p(int fd, int ip, int p);
+    void set_nr_b_1080i(int fd, int ip, int p);
+    void set_nr_b_720p(int fd, int ip, int p);
+    void set_nr_b_1080p(int fd, int ip, int p);
+    void set_nr_tpx(int fd, int ip, int p);
+    void set_nr_hvpx(int fd, int ip, int p);
+    void set_nr_mosq(int fd, int ip, int p);
+    void set_diag(int fd, int ip, int p);
+    void set_comb(int fd, int ip, int p);
+    void set_mvflt(int fd, int ip, int p);
+    void set_ipregs(int fd, int ip, int p);
     void set_mct(int fd, int slot, int force);
     void set_iscwct(int fd, int slot);
+    // Scaler kernels for a ratio of output / input x 65536.
+    static int shrink_class(int ratio);
+    static int shrink_class_4sym(int ratio);
     void set_lut_hshrnk(int fd, int ratio, int path, int both);
     void set_lut_vshrnk_4sym(int fd, int ratio, int path, int both);
 
-    // ---- picture, test patterns and window attributes (empty until the picture code is built)
+    // ---- picture, test patterns and window attributes
+    // A register field the picture code writes: the whole field, or only the bits of mask.
+    struct HeldWrite {
+        u32 desc;
+        u32 value;
+        int bankOffset;
+        u32 mask;  // 0: the whole field
+    };
     void c331_SetBrightness(int value);
     void c331_SetContrast(int value);
     void c331_SetSharpness(int value);
@@ -570,6 +595,30 @@ public:
         std::atomic<u8> osd{1};
     } prnEn;
 
+    // Input processing, per port: filter levels (0 off; NR, comb and diagonal 1..3, motion
+    // vector 1..4) and the IP values (three mode flags, two timing values) of the chip
+    // parameter block; all off until a parameter set gives them.
+    int PM_HNR[kPorts]{};
+    int PM_VNR[kPorts]{};
+    int PM_TNR[kPorts]{};
+    int PM_BNR[kPorts]{};
+    int PM_MNR[kPorts]{};
+    int PM_COMB[kPorts]{};
+    int PM_DIAG[kPorts]{};
+    int PM_MVFLT[kPorts]{};
+    int PM_IP_FLAG[kPorts][3]{};
+    int PM_IP_VALUE[kPorts][2]{};
+    // Per input processor: field offset, write-mode word and the buffer pairs of the
+    // interlaced (I0, I1) and progressive (P0, P1) pictures.
+    int PS_IP_FIELD_OFFSET[4]{};
+    int PS_IP_WMODE[4]{};
+    u32 PS_IP_BUF[4][4]{};
+    // The NR state last written per group (1 NR, 3 block NR, 0 off; -1 not yet).
+    u32 nren_old[4]{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    // Vertical 4-tap shrink kernels by ratio class (row 0 unused), bytes as the chip takes
+    // them; an all-zero row is a class whose kernel the chip keeps built in.
+    static const u8 lut[10][24];
+
 private:
     // Register access on the chip's descriptor.
     int wr(u32 desc, u32 value, int bankOffset = 0);
@@ -600,6 +649,17 @@ private:
     void release_dbd_memory();
     void clear_change_flags();
     void write_layer_step(int slot, int own, int below);
+    // Writes the fields the chip does not already hold inside the register-update hold;
+    // when it holds them all, nothing is sent, not even the hold. The fields written.
+    int write_held(int fd, const std::vector<HeldWrite>& writes);
+    bool holds_masked(const HeldWrite& w) const;
+    void sharpen_window(int fd, int slot, int level);
+    int ip_port(int ip) const;
+    bool ip_signal(int p) const;
+    bool ip_interlaced(int p) const;
+    void set_nr_b(int fd, int ip, int p, int member);
+    void set_ip_measure(int fd, int ip, int p);
+    void set_ip_buffers(int fd, int ip, int p);
     void apply_window_fields(int w, size_t field, u16 before, u16 value, const RamParaImage& now);
 
     void identity_pass();

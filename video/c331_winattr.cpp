@@ -88,7 +88,9 @@ void c331_manage::c331_SetWinOutput(int fd, u8 w, int value) {
     if ((now ^ old) & 2) {
         win.output = static_cast<u8>(win.output & ~2);
         const int port = pm.PM_INPUT[slot];
-        const bool noSignal = port < 0 || port >= kPorts || PI_PORT_INFO[port].NOSIG == 1;
+        // A port that never had a signal has no no-signal flag raised, but nothing to freeze.
+        const bool noSignal = port < 0 || port >= kPorts || PI_PORT_INFO[port].NOSIG == 1 ||
+                              PI_PORT_INFO[port].STATE == 0;
         if (noSignal) {
             c331_log("\t change win_%d no signal, disable freeze\n", slot);
         } else {

@@ -23,7 +23,7 @@ TEST_F(VideoTest, FiveGoodIdentityReadsBringTheChipUpAndOpenTheGate) {
     manager->manage_pass();
     EXPECT_EQ(manager->manage_state, c331_manage::kStateRun);
     EXPECT_EQ(g_fpga_c331_start, 1u);
-    EXPECT_EQ(chip(0x00, 0x79), 46u);  // the programme ran before the gate opened
+    EXPECT_EQ(chip(0x00, 0x61), 0x18u);  // the programme ran before the gate opened
 }
 
 TEST_F(VideoTest, AChipThatNeverAnswersKeepsTheGateShut) {
