@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <atomic>
+#include <cstdio>
 #include <vector>
 
 #include "core/types.h"
@@ -82,4 +83,10 @@ extern LockWindow* g_lockwindow;
 // Console diagnostics are written only while g_debugSwitch is 254.
 inline bool debugOn() {
     return g_debugSwitch == 254;
+}
+
+template <class... Args>
+void debugLog(const char* format, Args... args) {
+    if (debugOn())
+        std::printf(format, args...);
 }

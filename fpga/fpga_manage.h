@@ -28,16 +28,19 @@
 // fpga_brightness.cpp, the receiving-card side (fpga_card_packets.cpp, fpga_card_transmit.cpp,
 // fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp and
 // fpga_rcv_operate.cpp (scan-file load and recovery),
-// fpga_passthrough.cpp and usb_upgrade.cpp.
+// fpga_passthrough.cpp and usb_upgrade.cpp (the USB upgrade installer, with the package
+// reader upgrade_package.cpp).
 #pragma once
 
 #include <pthread.h>
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <mutex>
+#include <vector>
 
 #include "core/types.h"
 #include "core/wakeup.h"
@@ -47,6 +50,9 @@
 
 class fpga_drv;
 class rcvRecovery;
+namespace upgrade {
+class UpgradePackage;
+}
 struct RCV_OPERATE_PARA;
 
 // The 32-bit command word of the FPGA link, sent least significant byte first:
@@ -238,8 +244,8 @@ public:
     // until FPGA 0's output runs, else kRestPassUs.
     unsigned pass_period_us() const;
     void fpga_manage_deal();
-    // One pass of the USB upgrade; the installer is not built yet, so it only ends the
-    // upgrade mode.
+    // One pass of the USB upgrade, run instead of the normal pass while g_usb_grade is set
+    // (usb_upgrade.cpp).
     void usb_upgrade_manage_deal(void* arg);
     // Stops and joins the thread (the program never does; tests and benchmarks do).
     void stop_thread();
@@ -637,6 +643,41 @@ public:
 
     rcvRecovery* p_rcvRecovery = nullptr;
 
+    // ---- USB upgrade (usb_upgrade.cpp). From the first pass after g_usb_grade turned
+    // nonzero, one step per pass: 0 the "Updating" dialog and the start time, 1 the list of
+    // the stick's packages, 2 every package installed and the installation finished (move
+    // and reboot request, or FPGA and font reloads), 3 the end time, the dialog closed,
+    // reason 104 and g_usb_grade cleared.
+    static constexpr u32 kUsbBufferSize = 5242880;
+    // FPGA images end before the controller's records, which begin at 0x301000.
+    static constexpr u32 kFpgaImageLimit = 0x301000;
+    static constexpr u32 kFpgaChunk = 32768;
+    static constexpr u32 kFontChunk = 16384;
+
+    void usb_upgrade_deal();
+    void get_usb_file_list_path();
+    void usb_upgrade_main_deal();
+    // The writers of one child each; the child's lengths are checked against the package
+    // before. True once it is written and read back whole; a failure is reported and
+    // marks the upgrade failed.
+    bool update_muc_file(const upgrade::UpgradePackage& package, u32 offset, u32 length);
+    bool update_txc_file(const upgrade::UpgradePackage& package, u8 flash_select, u32 offset,
+                         u32 length);
+    bool update_c331_osd_font_file(const upgrade::UpgradePackage& package, u32 offset, u32 length,
+                                   u32 address);
+    // The last upgrade's start and end time ("h:m:s    h:m:s"), and whether it failed:
+    // set before reason 104 is raised.
+    QString usb_upgrade_time() const;
+    bool usb_upgrade_failed() const;
+
+    QStringList usb_file_list;
+    int usb_file_count = 0;
+    // What this upgrade wrote: the application, FPGA 0's and FPGA 1's image, a font.
+    u8 downing_mcu = 0;
+    u8 downing_txc1 = 0;
+    u8 downing_txc2 = 0;
+    u8 downing_osd = 0;
+
 private:
     // One FPGA access: the command word, then n data bytes sent from tx (rx null) or
     // exchanged into rx.
@@ -700,6 +741,21 @@ private:
     // An answer to a PC broadcast: true when it completes the set of ports, and it is then
     // made the one answer of the broadcast.
     bool complete_broadcast(unsigned char* frame, unsigned int last);
+
+    // USB upgrade steps.
+    void install_package(const QString& path);
+    bool install_application();
+    void reload_written_parts();
+    void usb_fail(const QString& package, const QString& what);
+    void usb_time_append(bool start);
+
+    std::atomic<bool> usb_active{false};
+    std::atomic<u8> usb_step{0};
+    // The installer's own file buffer, held only while it installs.
+    std::vector<u8> usb_buffer;
+    mutable std::mutex usb_mutex;  // usb_time and usb_failed, read by the panel
+    QString usb_time;
+    bool usb_failed = false;
 
     std::atomic<bool> thread_started{false};
     std::atomic<bool> thread_stop{false};

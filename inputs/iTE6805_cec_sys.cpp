@@ -14,12 +14,6 @@ using namespace ite6805;
 
 namespace {
 
-template <class... Args>
-void log(const char* format, Args... args) {
-    if (debugOn())
-        std::printf(format, args...);
-}
-
 struct MsgRule {
     u8 opcode;
     u8 rule;
@@ -156,7 +150,7 @@ bool ite6805_cec_sys::move_frames() {
         if (!(status[1] & 0x0F))
             return true;
     }
-    log("iTE6805 CEC receive FIFO error %02X\n", status[0]);
+    debugLog("iTE6805 CEC receive FIFO error %02X\n", status[0]);
     drv.iTE6805_CEC_Reset_RX_FIFO(0);
     return true;
 }

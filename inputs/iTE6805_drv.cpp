@@ -11,12 +11,6 @@ using namespace ite6805;
 
 namespace {
 
-template <class... Args>
-void log(const char* format, Args... args) {
-    if (debugOn())
-        std::printf(format, args...);
-}
-
 constexpr unsigned kCaofPolls = 5;
 constexpr unsigned kCaofRetries = 6;
 constexpr unsigned kOtpReadyWaitMs = 5000;
@@ -118,7 +112,7 @@ void ite6805_drv::iTE6805_Init_fsm(u8 dev) {
     if (dev != 0)
         return;
     data_.ChipID = rd(REG_CHIP_ID);
-    log("iTE6805_DATA.ChipID = %X !!!\n", data_.ChipID);
+    debugLog("iTE6805_DATA.ChipID = %X !!!\n", data_.ChipID);
     data_.VidState = STATEV_Unplug;
     data_.AudState = STATEA_AudioOff;
     data_.EQState = STATEEQ_Off;
@@ -141,7 +135,7 @@ void ite6805_drv::iTE6805_Init_fsm(u8 dev) {
     sys_.cec->iTE6805_CEC_INIT(0);
     // Port 0 is the only port of this board: selecting it is a message only.
     data_.CurrentPort = 0;
-    log("\n\nCustomer Setting Current Port = %d ! \n\n", data_.CurrentPort);
+    debugLog("\n\nCustomer Setting Current Port = %d ! \n\n", data_.CurrentPort);
     data_.HDCP_Status = 0;
     sys_.iTE6805_INT_5VPWR_Chg(0, 0);
 }
@@ -192,14 +186,14 @@ void ite6805_drv::calibrate_port(u8 port) {
             sys_.delay1ms(10);
             done = rd(p.doneReg) & 0x10;
             if (!done)
-                log("Wait for PORT%d CAOF Done!!!!!!\n", port);
+                debugLog("Wait for PORT%d CAOF Done!!!!!!\n", port);
         }
         if (done)
             break;
-        log("CAOF Fail to Finish!! ");
+        debugLog("CAOF Fail to Finish!! ");
         pulse(p.pulseReg, 0x40, 10);
         if (retry + 1 >= kCaofRetries) {
-            log("CAOF Fail !! ");
+            debugLog("CAOF Fail !! ");
             bank(p.frontEndBank);
             set(0x3A, 0x80, 0x00);
             bank(0);
@@ -211,7 +205,7 @@ void ite6805_drv::calibrate_port(u8 port) {
     u8 interrupt = rd(0x5A);
     u8 status = rd(0x59);
     bank(0);
-    log("Port %d CAOF Int =%x , CAOF Status=%3x\n", port, interrupt, status);
+    debugLog("Port %d CAOF Int =%x , CAOF Status=%3x\n", port, interrupt, status);
 }
 
 // One 16-bit word of the factory memory through the read port (bank 1 selected).
@@ -272,8 +266,8 @@ u32 ite6805_drv::iTE6805_OCLK_Load(u8 dev) {
     bank(1);
     u32 value = otp_reference_clock();
     if (value < kRclkMinKHz || value > kRclkMaxKHz) {
-        log(" Readback value invalid: 0x%08lX, use typical value instead.\n",
-            static_cast<unsigned long>(value));
+        debugLog(" Readback value invalid: 0x%08lX, use typical value instead.\n",
+                 static_cast<unsigned long>(value));
         value = kRclkTypicalKHz;
     }
     wr(B1_OTP_POWER, 0x00);
@@ -312,7 +306,7 @@ void ite6805_drv::iTE6805_OCLK_Cal(u8 dev) {
 void ite6805_drv::iTE6805_Set_HPD_Ctrl(u8 port, u8 level, u8 dev) {
     if (dev != 0)
         return;
-    log("iTE6805_Set_HPD_Ctrl PORT%d_HPD = %d \r\n", port, level);
+    debugLog("iTE6805_Set_HPD_Ctrl PORT%d_HPD = %d \r\n", port, level);
     if (port != 0) {
         data_.InputType = INPUT_HDMI;
         return;
@@ -385,10 +379,12 @@ u8 ite6805_drv::iTE6805_Check_4K_Resolution(u8 dev) {
     if (dev != 0)
         return 0;
     u32 pclk = iTE6805_Get_PCLK(0);
-    log("PCLK = %ld.%03ldMHz\n", static_cast<long>(pclk / 1000), static_cast<long>(pclk % 1000));
+    debugLog("PCLK = %ld.%03ldMHz\n", static_cast<long>(pclk / 1000),
+             static_cast<long>(pclk % 1000));
     bool uhd = pclk > 320000 ||
                (pclk > 160000 && data_.AVIInfoFrame_Input_ColorFormat == Color_Format_YUV420);
-    log(uhd ? "iTE6805_Check_4K_Resolution = TRUE!!!" : "iTE6805_Check_4K_Resolution = FALSE!!!");
+    debugLog(uhd ? "iTE6805_Check_4K_Resolution = TRUE!!!"
+                 : "iTE6805_Check_4K_Resolution = FALSE!!!");
     return uhd;
 }
 
@@ -501,15 +497,15 @@ void ite6805_drv::iTE6805_Get_AVIInfoFrame_Info(u8 dev) {
 void ite6805_drv::iTE6805_Show_AVIInfoFrame_Info(u8 dev) {
     if (dev != 0)
         return;
-    log("AVI colour format %d, colorimetry %d, extended %d, VIC %d, RGB range %d\n",
-        data_.AVIInfoFrame_Input_ColorFormat, data_.AVIInfoFrame_Colorimetry,
-        data_.AVIInfoFrame_ExtendedColorimetry, data_.AVIInfoFrame_VIC,
-        data_.AVIInfoFrame_RGBQuantization);
+    debugLog("AVI colour format %d, colorimetry %d, extended %d, VIC %d, RGB range %d\n",
+             data_.AVIInfoFrame_Input_ColorFormat, data_.AVIInfoFrame_Colorimetry,
+             data_.AVIInfoFrame_ExtendedColorimetry, data_.AVIInfoFrame_VIC,
+             data_.AVIInfoFrame_RGBQuantization);
 }
 
 void ite6805_drv::iTE6805_Show_AUD_Info(u8 dev) {
     if (dev != 0)
         return;
-    log("Audio channel status %02X, forced sampling code %02X\n", data_.Audio_CH_Status,
-        data_.Force_Sampling_Frequency);
+    debugLog("Audio channel status %02X, forced sampling code %02X\n", data_.Audio_CH_Status,
+             data_.Force_Sampling_Frequency);
 }

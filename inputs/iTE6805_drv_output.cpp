@@ -11,12 +11,6 @@ using namespace ite6805;
 
 namespace {
 
-template <class... Args>
-void log(const char* format, Args... args) {
-    if (debugOn())
-        std::printf(format, args...);
-}
-
 constexpr u8 kDepth10Bit = 0x10;
 constexpr u8 kDepth12Bit = 0x20;
 
@@ -41,11 +35,11 @@ void ite6805_drv::iTE6805_Set_47_By_TMDS(u8 dev) {
     u8 range = rd(REG_TMDS_RANGE);
     unsigned shift = (range & 0x80) ? 3 : (range & 0x40) ? 2 : (range & 0x20) ? 1 : 0;
     u32 refSum = rd(REG_TMDS_COUNT) >> shift;
-    log("RefSUM = %d \n", refSum);
+    debugLog("RefSUM = %d \n", refSum);
     u32 rclkValue = rclk_khz[0] / 1000;
-    log("RCLKVALUE = %d \n", rclkValue);
+    debugLog("RCLKVALUE = %d \n", rclkValue);
     if (!(rd(REG_P0_LINK) & LINK_PLL) && refSum < rclkValue) {
-        log("OverWrite IPLL/OPLL ");
+        debugLog("OverWrite IPLL/OPLL ");
         wr(REG_PLL_47, rd(REG_PLL_47));
     }
 }
@@ -84,7 +78,7 @@ void ite6805_drv::iTE6805_Set_Video_Tristate(u8 on, u8 dev) {
     if (dev != 0)
         return;
     if (on) {
-        log("---------------- iTE6805_Set_Video_Tristate -> VIDEO_OFF = Tristate on\n");
+        debugLog("---------------- iTE6805_Set_Video_Tristate -> VIDEO_OFF = Tristate on\n");
         sys_.color_depth_code = rd(REG_VID_MODE) & 0xF0;
         bank(1);
         wr(B1_TRISTATE0, 0xFF);
@@ -92,7 +86,7 @@ void ite6805_drv::iTE6805_Set_Video_Tristate(u8 on, u8 dev) {
         bank(0);
         return;
     }
-    log("---------------- iTE6805_Set_Video_Tristate -> VIDEO_ON = Tristate off\n");
+    debugLog("---------------- iTE6805_Set_Video_Tristate -> VIDEO_ON = Tristate off\n");
     u8 depth = sys_.color_depth_code;
     bank(1);
     set(B1_TRISTATE0, 0x80, 0x00);
@@ -112,14 +106,14 @@ void ite6805_drv::iTE6805_Set_AVMute(u8 on, u8 dev) {
     if (dev != 0)
         return;
     if (on) {
-        log("+++++++++++ iTE6805_Set_AVMute -> On\n");
+        debugLog("+++++++++++ iTE6805_Set_AVMute -> On\n");
         set(REG_AVMUTE_CTRL, 0xA0, 0xA0);
         bank(1);
         set(B1_TRISTATE0, 0x80, 0x80);
         bank(0);
         return;
     }
-    log("+++++++++++  iTE6805_Set_AVMute -> Off\n");
+    debugLog("+++++++++++  iTE6805_Set_AVMute -> Off\n");
     if (data_.VidState != STATEV_VidStable)
         return;
     if (iTE6805_Check_AVMute(0)) {

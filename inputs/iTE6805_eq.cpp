@@ -12,12 +12,6 @@ using namespace ite6805;
 
 namespace {
 
-template <class... Args>
-void log(const char* format, Args... args) {
-    if (debugOn())
-        std::printf(format, args...);
-}
-
 // Bank 0.
 constexpr u8 REG_P0_EQ_INT = 0x07;  // 4 done, 5 SAR done, 6 timeout, 7 fail; bit 3 is not ours
 constexpr u8 REG_P1_EQ_INT = 0x0C;
@@ -132,7 +126,7 @@ void ite6805_eq::iTE6805_EQ_chg(u32 state, u8 dev) {
     if (dev != 0 || data_.EQState == STATEEQ_KeepEQStateUntil5VOff)
         return;
     data_.EQState = state;
-    log("EQState change to %u\n", state);
+    debugLog("EQState change to %u\n", state);
     switch (state) {
         case STATEEQ_Off:
             reset();
@@ -249,7 +243,7 @@ void ite6805_eq::check_result() {
     flag_eq_done = 0;
     if (skew_pending) {
         skew_pending = 0;
-        log("iTE6805 skew EQ done\n");
+        debugLog("iTE6805 skew EQ done\n");
         go(STATEEQ_CheckBitErr);
         return;
     }
@@ -454,7 +448,7 @@ void ite6805_eq::read_values() {
     bank(0);
     for (int c = 0; c < kChannels; ++c)
         chosen[c] = values[c] & 0x7F;
-    log("EQ CH0=%02X CH1=%02X CH2=%02X\n", chosen[0], chosen[1], chosen[2]);
+    debugLog("EQ CH0=%02X CH1=%02X CH2=%02X\n", chosen[0], chosen[1], chosen[2]);
 }
 
 // A channel whose SAR result reads all ones found nothing: its DFE is not used.
@@ -516,7 +510,7 @@ void ite6805_eq::choose() {
             }
         }
         chosen[c] = best < 0 ? 0 : eq_table[best];
-        log("EQ choice CH%d = %02X\n", c, chosen[c]);
+        debugLog("EQ choice CH%d = %02X\n", c, chosen[c]);
     }
 }
 
@@ -549,8 +543,9 @@ void ite6805_eq::measure() {
         bit_err[slot][c][1] = rd(B3_ERR_HIGH);
     }
     bank(0);
-    log("BitErr CH0=%02X%02X CH1=%02X%02X CH2=%02X%02X\n", bit_err[slot][0][1], bit_err[slot][0][0],
-        bit_err[slot][1][1], bit_err[slot][1][0], bit_err[slot][2][1], bit_err[slot][2][0]);
+    debugLog("BitErr CH0=%02X%02X CH1=%02X%02X CH2=%02X%02X\n", bit_err[slot][0][1],
+             bit_err[slot][0][0], bit_err[slot][1][1], bit_err[slot][1][0], bit_err[slot][2][1],
+             bit_err[slot][2][0]);
 }
 
 bool ite6805_eq::channel_passes(int channel, u8 limit) const {

@@ -20,12 +20,6 @@ using namespace ite6805;
 
 namespace {
 
-template <class... Args>
-void log(const char* format, Args... args) {
-    if (debugOn())
-        std::printf(format, args...);
-}
-
 // Device 0 is input 3: its HDMI_INFO record and its input_size entry.
 constexpr int kInput = 3;
 constexpr int kChipPresentReg = 0x25;
@@ -207,10 +201,10 @@ void ite6805_sys::vbo_output_guard() {
     u8 output = rd(B5_VBO_OUTPUT);
     if (data.Flag_VidStable_Done && (output & 0x01)) {
         wr(B5_VBO_OUTPUT, VBO_OUTPUT_ON);
-        log("Video Stable Done but VB1 output off, need to turn on! \r");
+        debugLog("Video Stable Done but VB1 output off, need to turn on! \r");
     } else if (data.VidState != STATEV_VidStable && !(output & 0x01)) {
         wr(B5_VBO_OUTPUT, VBO_OUTPUT_OFF);
-        log("Video is not stable, need to turn of VB1 otuput! \r");
+        debugLog("Video is not stable, need to turn of VB1 otuput! \r");
     }
     bank(0);
 }
@@ -238,7 +232,7 @@ void ite6805_sys::video_fsm() {
             video_stable_pass();
             return;
         default:
-            log("Video State Error !!!\n");
+            debugLog("Video State Error !!!\n");
             return;
     }
 }
@@ -303,7 +297,7 @@ bool ite6805_sys::check_color_change() {
                    saved_yuv_quantization != data.AVIInfoFrame_YUVQuantization;
     if (!changed)
         return false;
-    log("AVI colour changed\n");
+    debugLog("AVI colour changed\n");
     saved_color_format = data.AVIInfoFrame_Input_ColorFormat;
     saved_colorimetry = data.AVIInfoFrame_Colorimetry;
     saved_ext_colorimetry = data.AVIInfoFrame_ExtendedColorimetry;
@@ -318,26 +312,26 @@ void ite6805_sys::iTE6805_vid_chg(u32 state, u8 dev) {
     data.VidState = state;
     switch (state) {
         case STATEV_Unplug:
-            log("VidState change to STATEV_Unplug state\n");
+            debugLog("VidState change to STATEV_Unplug state\n");
             enter_unplug();
             return;
         case STATEV_WaitSync:
-            log("VidState change to STATEV_WaitSync state\n");
+            debugLog("VidState change to STATEV_WaitSync state\n");
             data.Flag_VidStable_Done = 0;
             data.DeskewErr_Count = 0;
             data.Clock_Stable_Count = 0;
             drv->iTE6805_Set_Video_Tristate(1, 0);
             return;
         case STATEV_CheckSync:
-            log("VidState change to STATEV_CheckSync state\n");
+            debugLog("VidState change to STATEV_CheckSync state\n");
             data.Current_SCDTCheck_Count = kSCDTChecks;
             return;
         case STATEV_VidStable:
-            log("VidState change to STATEV_VidStable state\n");
+            debugLog("VidState change to STATEV_VidStable state\n");
             enter_video_stable();
             return;
         default:
-            log("Video State Error !!!\n");
+            debugLog("Video State Error !!!\n");
             return;
     }
 }
@@ -375,7 +369,7 @@ void ite6805_sys::enter_video_stable() {
     drv->iTE6805_Set_Video_Tristate(0, 0);
     data.Flag_VidStable_Done = 1;
     if (data.EQState == STATEEQ_KeepEQStateUntil5VOff) {
-        log("Release state STATEEQ_KeepEQStateUntil5VOff to normal state(STATEEQ_EQDone)!!!");
+        debugLog("Release state STATEEQ_KeepEQStateUntil5VOff to normal state(STATEEQ_EQDone)!!!");
         data.EQState = STATEEQ_EQDone;
         eq->iTE6805_EQ_chg(STATEEQ_EQDone, 0);
     }
@@ -397,7 +391,7 @@ void ite6805_sys::audio_fsm() {
             audio_on_pass();
             return;
         default:
-            log("Audio State Error !!!\n");
+            debugLog("Audio State Error !!!\n");
             return;
     }
 }
@@ -413,7 +407,7 @@ void ite6805_sys::audio_ready_pass() {
     bool ready = drv->iTE6805_Check_SCDT(0) && drv->iTE6805_Check_AUDT(0);
     if (!ready && data.Current_AudioCheck_TryCount < kAudioTries) {
         ++data.Current_AudioCheck_TryCount;
-        log("Current_AudioCheck_TryCount = %d !!!\n", data.Current_AudioCheck_TryCount);
+        debugLog("Current_AudioCheck_TryCount = %d !!!\n", data.Current_AudioCheck_TryCount);
         data.Audio_Wait_Count = kAudioWaitPasses;
         return;
     }
@@ -445,13 +439,13 @@ void ite6805_sys::iTE6805_aud_chg(u32 state, u8 dev) {
     switch (state) {
         case STATEA_AudioOff:
         case STATEA_RequestAudio:
-            log("AudState change to STATEA_RequestAudio state !!!\n");
+            debugLog("AudState change to STATEA_RequestAudio state !!!\n");
             data.Current_AudioSamplingFreq_ErrorCount = 0;
             set(REG_AUDIO_FORCE, AUDIO_FORCED, 0x00);
             iTE6805_Set_Audio_Tristate(1, 0);
             return;
         case STATEA_WaitForReady:
-            log("AudState change to STATEA_WaitForReady state !!!\n");
+            debugLog("AudState change to STATEA_WaitForReady state !!!\n");
             set(REG_AUDIO_PULSE, 0x10, 0x10);
             set(REG_AUDIO_PULSE, 0x10, 0x00);
             data.Audio_Wait_Count = kAudioWaitPasses;
@@ -459,7 +453,7 @@ void ite6805_sys::iTE6805_aud_chg(u32 state, u8 dev) {
             return;
         case STATEA_AudioOn:
             drv->iTE6805_Show_AUD_Info(0);
-            log("AudState change to STATEA_AudioOn state !!!\n");
+            debugLog("AudState change to STATEA_AudioOn state !!!\n");
             data.Audio_Recheck_Count = 0;
             iTE6805_Enable_Audio_Output(0);
             iTE6805_Set_Audio_Tristate(0, 0);
@@ -467,7 +461,7 @@ void ite6805_sys::iTE6805_aud_chg(u32 state, u8 dev) {
             iTE6805_Show_VID_Info(0);
             return;
         default:
-            log("ERROR: AudState change to Unknown state !!!\n");
+            debugLog("ERROR: AudState change to Unknown state !!!\n");
             return;
     }
 }
@@ -507,17 +501,17 @@ void ite6805_sys::iTE6805_Show_VID_Info(u8 dev) {
     if (dev != 0)
         return;
     u16 width = static_cast<u16>(timing.HActive * (data.Flag_IS_YUV420 ? 2 : 1));
-    log("\n\n dev_id:%d -------Video Timing-------\n", dev);
-    log("HActive = %d\n", width);
-    log("VActive = %d\n", timing.VActive);
-    log("VTotal = %d\n", timing.VTotal);
-    log("HFrontPorch = %d\n", timing.HFrontPorch);
-    log("HSyncWidth = %d\n", timing.HSyncWidth);
-    log("HBackPorch = %d\n", timing.HBackPorch);
-    log("VSyncWidth = %d\n", timing.VSyncWidth);
-    log("VBackPorch = %d\n", timing.VBackPorch);
-    log("%s, HSync %s, VSync %s\n", timing.ScanMode ? "Interlaced" : "Progressive",
-        timing.HSyncPol ? "positive" : "negative", timing.VSyncPol ? "positive" : "negative");
+    debugLog("\n\n dev_id:%d -------Video Timing-------\n", dev);
+    debugLog("HActive = %d\n", width);
+    debugLog("VActive = %d\n", timing.VActive);
+    debugLog("VTotal = %d\n", timing.VTotal);
+    debugLog("HFrontPorch = %d\n", timing.HFrontPorch);
+    debugLog("HSyncWidth = %d\n", timing.HSyncWidth);
+    debugLog("HBackPorch = %d\n", timing.HBackPorch);
+    debugLog("VSyncWidth = %d\n", timing.VSyncWidth);
+    debugLog("VBackPorch = %d\n", timing.VBackPorch);
+    debugLog("%s, HSync %s, VSync %s\n", timing.ScanMode ? "Interlaced" : "Progressive",
+             timing.HSyncPol ? "positive" : "negative", timing.VSyncPol ? "positive" : "negative");
     if (KrxRamPara* p = store()) {
         InfoLock lock(p);
         p->ram_para[para::it6805_timing] = static_cast<u8>(width);
@@ -526,14 +520,14 @@ void ite6805_sys::iTE6805_Show_VID_Info(u8 dev) {
     }
     u8 status = rd(REG_VIDEO_STATUS);
     if (!(status & VS_OUTPUT_STABLE)) {
-        log("Video Output Detect Non-Stable   LVPCLK_HS=%d\n", (rd(0x36) >> 2) & 0x03);
+        debugLog("Video Output Detect Non-Stable   LVPCLK_HS=%d\n", (rd(0x36) >> 2) & 0x03);
         iTE6805_Set_HPD_Ctrl(0, 0, 0);
         delay1ms(100);
         iTE6805_Set_HPD_Ctrl(0, 1, 0);
         delay1ms(100);
         return;
     }
-    log("Video Output Detect Stable   LVPCLK_HS=%d\n", (rd(0x36) >> 2) & 0x03);
+    debugLog("Video Output Detect Stable   LVPCLK_HS=%d\n", (rd(0x36) >> 2) & 0x03);
     u16 refresh = timing.FrameRate < kRefreshShownAs60 ? static_cast<u16>(timing.FrameRate) : 60;
     publish_size(width, timing.VActive, refresh);
 }

@@ -14,12 +14,6 @@ using namespace ite6805;
 
 namespace {
 
-template <class... Args>
-void log(const char* format, Args... args) {
-    if (debugOn())
-        std::printf(format, args...);
-}
-
 constexpr u8 kEccCountBeforeEscalation = 6;
 constexpr u8 kEccTimeoutCount = 11;
 constexpr u8 kEccTimeoutsBeforeReset = 3;
@@ -81,12 +75,12 @@ void ite6805_sys::handle_port0_int(u8 status, u8 portStatus, u8 linkStatus) {
     if ((status & 0x10) && (portStatus & P0_CLK_VALID))
         iTE6805_INT_HDMI_DVI_Mode_Chg(0);
     if (status & 0x20) {
-        log("# Port 0 ECC Error # ");
+        debugLog("# Port 0 ECC Error # ");
         iTE6805_INT_ECC_ERROR(0);
     }
     if (status & 0x40) {
         countUp(data.DeskewErr_Count);
-        log("# Port 0 Deskew Error #  deskewerrcnt=%d\n", data.DeskewErr_Count);
+        debugLog("# Port 0 Deskew Error #  deskewerrcnt=%d\n", data.DeskewErr_Count);
         if (data.DeskewErr_Count > kDeskewErrorsBeforeRestart && !(linkStatus & LINK_HDMI2)) {
             data.DeskewErr_Count = 0;
             eq->iTE6805_EQ_chg(STATEEQ_WaitClock, 0);
@@ -99,7 +93,7 @@ void ite6805_sys::handle_port0_int(u8 status, u8 portStatus, u8 linkStatus) {
     if (status & 0x04) {
         std::fill(std::begin(data.SymbolLockRst_Count), std::end(data.SymbolLockRst_Count), 0);
         if (!(portStatus & P0_CLK_STABLE)) {
-            log("# Clock NOT Stable\t#");
+            debugLog("# Clock NOT Stable\t#");
             data.HDCP_Status = 0;
             eq_restart();
         }
@@ -107,7 +101,7 @@ void ite6805_sys::handle_port0_int(u8 status, u8 portStatus, u8 linkStatus) {
     if (status & 0x02)
         data.ECCErr_Count = 0;
     if (status & 0x01) {
-        log("# Port 0 5V state change INT #");
+        debugLog("# Port 0 5V state change INT #");
         iTE6805_INT_5VPWR_Chg(0, 0);
     }
 }
@@ -122,7 +116,7 @@ void ite6805_sys::handle_symbol_lock(u8 status, u8 portInt, u8 portStatus, u8 li
     if (status & 0x10)
         countUp(counts[0]);
     if ((status & 0x70) == 0x70 && (portInt & 0x04)) {
-        log("# Symbol lock call STATEV_WaitSync #");
+        debugLog("# Symbol lock call STATEV_WaitSync #");
         iTE6805_vid_chg(STATEV_WaitSync, 0);
     }
     bool manyResets = counts[0] >= kSymbolLockResetsForRatio &&
@@ -132,7 +126,7 @@ void ite6805_sys::handle_symbol_lock(u8 status, u8 portInt, u8 portStatus, u8 li
         bank(3);
         set(B3_SCDC_RATIO, 0x1C, 0x1C);
         bank(0);
-        log("# Force set SCDC to 1/40#");
+        debugLog("# Force set SCDC to 1/40#");
     }
     if ((status & 0x01) && (linkStatus & LINK_LOCKED) && data.EQState == STATEEQ_Off)
         eq_restart();
@@ -164,10 +158,10 @@ void ite6805_sys::iTE6805_hdmirx_common_irq(u8 dev) {
     if (hdcp & 0x04) {
         if (rd(REG_HDCP_STATUS) & 0x20) {
             data.HDCP_Status = (rd(0xD6) & 0xC0) ? 256 : 1;
-            log("HDCP Encryption ON! ");
+            debugLog("HDCP Encryption ON! ");
         } else {
             data.HDCP_Status = 0;
-            log("HDCP Encryption OFF !");
+            debugLog("HDCP Encryption OFF !");
         }
     }
     bool scdtChange = sys & 0x02;
@@ -175,18 +169,18 @@ void ite6805_sys::iTE6805_hdmirx_common_irq(u8 dev) {
         bank(5);
         wr(B5_VBO_OUTPUT, VBO_OUTPUT_OFF);
         bank(0);
-        log("SCDT change INT happened, trun off VB1 output \r");
+        debugLog("SCDT change INT happened, trun off VB1 output \r");
     }
     if ((sys & 0x80) && data.VidState == STATEV_VidStable) {
         drv->iTE6805_Reset_Audio_Logic(0);
         iTE6805_Enable_Audio_Output(0);
     }
     if ((sys & 0x20) && data.Flag_VidStable_Done) {
-        log("# PKT Left Mute #");
+        debugLog("# PKT Left Mute #");
         drv->iTE6805_Set_AVMute(0, 0);
     }
     if ((sys & 0x10) && data.Flag_VidStable_Done) {
-        log("# Set Mute PKT Received #");
+        debugLog("# Set Mute PKT Received #");
         drv->iTE6805_Set_AVMute(1, 0);
     }
     if (packets & 0x80)
@@ -195,7 +189,7 @@ void ite6805_sys::iTE6805_hdmirx_common_irq(u8 dev) {
         u8 db1 = read_avi_db1();
         if (!data.Flag_VidStable_Done) {
             data.prevAVIDB1 = db1;
-            log("Flag_VidStable_Done!=TRUE, Save AVI Infoframe to variable. ");
+            debugLog("Flag_VidStable_Done!=TRUE, Save AVI Infoframe to variable. ");
         } else {
             // A change of colorimetry or range alone (data byte 1 the same) needs the
             // output path set up again as much as a change of colour format does.
@@ -222,13 +216,13 @@ void ite6805_sys::iTE6805_INT_HDMI_DVI_Mode_Chg(u8 dev) {
         return;
     bool stable = data.VidState == STATEV_VidStable;
     if (drv->iTE6805_Check_HDMI_OR_DVI_Mode(0) == INPUT_DVI) {
-        log("# HDMI/DVI Mode : DVI #");
+        debugLog("# HDMI/DVI Mode : DVI #");
         iTE6805_aud_chg(STATEA_AudioOff, 0);
         if (stable)
             iTE6805_Enable_Video_Output(0);
         return;
     }
-    log("# HDMI/DVI Mode : HDMI #");
+    debugLog("# HDMI/DVI Mode : HDMI #");
     if (stable) {
         iTE6805_Enable_Video_Output(0);
         iTE6805_aud_chg(STATEA_RequestAudio, 0);
@@ -254,13 +248,14 @@ void ite6805_sys::iTE6805_INT_ECC_ERROR(u8 dev) {
     count = 0;
     if (++data.ECCTimeout_Count >= kEccTimeoutsBeforeReset) {
         data.ECCTimeout_Count = 0;
-        log("++++++++++++++ECC ERROR TIMEOUT ++++++++++++++ Force EQ STATEEQ_Off ");
+        debugLog("++++++++++++++ECC ERROR TIMEOUT ++++++++++++++ Force EQ STATEEQ_Off ");
         data.EQState = STATEEQ_Off;
         eq->iTE6805_EQ_chg(STATEEQ_Off, 0);
         iTE6805_Reset_ALL_Logic(0, 0);
         return;
     }
-    log("++++++++++++++ECC ERROR TIMEOUT ++++++++++++++ Force EQ STATEEQ_KeepEQStateUntil5VOff ");
+    debugLog(
+        "++++++++++++++ECC ERROR TIMEOUT ++++++++++++++ Force EQ STATEEQ_KeepEQStateUntil5VOff ");
     data.EQState = STATEEQ_KeepEQStateUntil5VOff;
     iTE6805_Set_HPD_Ctrl(0, 0, 0);
     delay1ms(100);
@@ -278,7 +273,7 @@ void ite6805_sys::iTE6805_INT_ECC_ERROR(u8 dev) {
 void ite6805_sys::iTE6805_Reset_ALL_Logic(u8 port, u8 dev) {
     if (dev != 0 || port != 0)
         return;
-    log("******* iTE6805_Reset_ALL_Logic *******");
+    debugLog("******* iTE6805_Reset_ALL_Logic *******");
     iTE6805_Set_HPD_Ctrl(0, 0, 0);
     delay1ms(100);
     wr(REG_P0_SCDC, 0x04);
@@ -293,7 +288,7 @@ void ite6805_sys::iTE6805_INT_5VPWR_Chg(u8 port, u8 dev) {
     if (dev != 0 || port != 0)
         return;
     if (!drv->iTE6805_Check_5V_State(0)) {
-        log("# Power 5V OFF #");
+        debugLog("# Power 5V OFF #");
         iTE6805_Set_HPD_Ctrl(0, 0, 0);
         delay1ms(100);
         iTE6805_Set_HPD_Ctrl(0, 0, 0);
@@ -303,7 +298,7 @@ void ite6805_sys::iTE6805_INT_5VPWR_Chg(u8 port, u8 dev) {
         eq->iTE6805_EQ_chg(STATEEQ_Off, 0);
         return;
     }
-    log("# Power 5V ON #");
+    debugLog("# Power 5V ON #");
     iTE6805_vid_chg(STATEV_WaitSync, 0);
     iTE6805_Set_HPD_Ctrl(0, 1, 0);
     delay1ms(100);
@@ -328,7 +323,7 @@ void ite6805_sys::iTE6805_INT_SCDT_Chg(u8 dev) {
             bank(5);
             if (rd(B5_VBO_OUTPUT) == VBO_OUTPUT_OFF) {
                 wr(B5_VBO_OUTPUT, VBO_OUTPUT_ON);
-                log("# SCDT ON - should keep VB1 output #");
+                debugLog("# SCDT ON - should keep VB1 output #");
             }
             bank(0);
         }
@@ -338,11 +333,11 @@ void ite6805_sys::iTE6805_INT_SCDT_Chg(u8 dev) {
     if (scdt) {
         if (it6805_late_revision(data.ChipID))
             acknowledge();
-        log("# SCDT ON #");
+        debugLog("# SCDT ON #");
         iTE6805_vid_chg(STATEV_CheckSync, 0);
         return;
     }
-    log("# SCDT OFF #");
+    debugLog("# SCDT OFF #");
     iTE6805_vid_chg(STATEV_WaitSync, 0);
     iTE6805_aud_chg(STATEA_AudioOff, 0);
     publish_no_signal();

@@ -11,12 +11,6 @@ using namespace ite6805;
 
 namespace {
 
-template <class... Args>
-void log(const char* format, Args... args) {
-    if (debugOn())
-        std::printf(format, args...);
-}
-
 constexpr u16 kTwoSectionWidth = 2176;
 constexpr u32 kOneLaneMaxKHz = 80000;
 constexpr u32 kTwoLaneMaxKHz = 160000;
@@ -68,7 +62,7 @@ void ite6805_sys::iTE6807_Video_Output_Setting(u8 dev) {
     bank(1);
     set(0xBD, 0x30, lanes > 0 ? 0x10 : 0x00);
     data.VBO_ByteMode = 1;
-    log("Force ByteMode = 4B (variable iTE6805_DATA.VBO_ByteMode = 1)\n");
+    debugLog("Force ByteMode = 4B (variable iTE6805_DATA.VBO_ByteMode = 1)\n");
     bank(5);
     set(B5_LANES, 0xF0, static_cast<u8>(((data.VBO_ByteMode << 2) + lanes) << 4));
     start_vbo_clock();
@@ -80,7 +74,7 @@ void ite6805_sys::iTE6807_Video_Output_Setting(u8 dev) {
     bool firstSetUp = prev_lane_count == 7;
     prev_lane_count = lanes;
     if (firstSetUp || wasMultiLane != (lanes > 0)) {
-        log("Lane Count Changed, need reset video logic \r");
+        debugLog("Lane Count Changed, need reset video logic \r");
         bank(0);
         drv->iTE6805_Reset_Video_Logic(0);
         delay1ms(1);
@@ -93,8 +87,8 @@ void ite6805_sys::iTE6807_Video_Output_Setting(u8 dev) {
 // Wide or fast pictures are sent in two sections (ends in bank 0).
 void ite6805_sys::set_two_section_mode() {
     bool twoSection = timing.HActive > kTwoSectionWidth || timing.PCLK >= kTwoLaneMaxKHz;
-    log(twoSection ? "!! Enable _iTE6807_EnableTwoSectionMode_ !!\n"
-                   : "!! _iTE6807_EnableTwoSectionMode_ Disabled !!\n");
+    debugLog(twoSection ? "!! Enable _iTE6807_EnableTwoSectionMode_ !!\n"
+                        : "!! _iTE6807_EnableTwoSectionMode_ Disabled !!\n");
     bank(5);
     set(0xCB, 0x01, twoSection ? 0x01 : 0x00);
     bank(0);
@@ -118,7 +112,8 @@ u8 ite6805_sys::vbo_lane_count() {
     if (lanes == 2 && (t.HTotal % 4 || t.HActive % 4 || t.HBackPorch % 4 || t.HFrontPorch % 4 ||
                        t.HSyncWidth % 4)) {
         lanes = 1;
-        log("!!!!!! Set VBO_LaneCount = 2 Lan because of H parameter need devided by 4!!!!!!\n");
+        debugLog(
+            "!!!!!! Set VBO_LaneCount = 2 Lan because of H parameter need devided by 4!!!!!!\n");
     }
     return lanes;
 }
@@ -132,7 +127,7 @@ void ite6805_sys::start_vbo_clock() {
         set(0xD2, 0x10, 0x00);
         set(0xD2, 0x10, 0x10);
         delay1ms(10);
-        log("Wait VBOTX Clock Stable! i = %d\n", i);
+        debugLog("Wait VBOTX Clock Stable! i = %d\n", i);
     }
 }
 
@@ -140,7 +135,7 @@ void ite6805_sys::iTE6805_Enable_Video_Output(u8 dev) {
     if (dev != 0)
         return;
     if (drv->iTE6805_Check_HDMI_OR_DVI_Mode(0) == INPUT_DVI) {
-        log("---- CSC DVI mode ----\n");
+        debugLog("---- CSC DVI mode ----\n");
         data.InputType = INPUT_DVI;
         // A DVI source sends RGB and no InfoFrame.
         data.AVIInfoFrame_Input_ColorFormat = Color_Format_RGB;
@@ -148,7 +143,7 @@ void ite6805_sys::iTE6805_Enable_Video_Output(u8 dev) {
         set(REG_CSC_IN, 0x31, 0x11);
         data.AVIInfoFrame_Colorimetry = rd(REG_TMDS_COUNT) < 52 ? 2 : 1;
     } else {
-        log("---- CSC HDMI mode ----\n");
+        debugLog("---- CSC HDMI mode ----\n");
         drv->iTE6805_Get_AVIInfoFrame_Info(0);
         drv->iTE6805_GET_InputType(0);
         set(REG_CSC_IN, 0x31, static_cast<u8>(data.AVIInfoFrame_Input_ColorFormat << 4));
@@ -158,7 +153,7 @@ void ite6805_sys::iTE6805_Enable_Video_Output(u8 dev) {
     wr(0x86, 0x00);
     bank(0);
     if (data.AVIInfoFrame_Input_ColorFormat != Color_Format_RGB) {
-        log("---- input YUV to output RGB ----\n");
+        debugLog("---- input YUV to output RGB ----\n");
         set(REG_CSC_CTRL, 0x03, 0x03);
         const u8* table = kCscBt601;
         int number = 5;
@@ -174,9 +169,9 @@ void ite6805_sys::iTE6805_Enable_Video_Output(u8 dev) {
         bank(1);
         i2c->hdmirxbwr(B1_CSC_TABLE, sizeof kCscBt601, table, 0);
         bank(0);
-        log("--- Using CSC_TABLE = %d --- \n", number);
+        debugLog("--- Using CSC_TABLE = %d --- \n", number);
     } else {
-        log("---- YUV to YUV or RGB to RGB ----\n");
+        debugLog("---- YUV to YUV or RGB to RGB ----\n");
         set(REG_CSC_CTRL, 0x03, 0x00);
         bank(1);
         wr(B1_CSC_LAST, 0x00);
@@ -209,19 +204,19 @@ void ite6805_sys::iTE6805_Enable_Audio_Output(u8 dev) {
     u32 n = (static_cast<u32>(acr[0]) << 12) + (static_cast<u32>(acr[1]) << 4) + (acr[2] & 0x0F);
     u32 cts = (static_cast<u32>(acr[3]) << 12) + (static_cast<u32>(acr[4]) << 4) + (acr[2] >> 4);
     u32 tmds = drv->iTE6805_Get_TMDS(10, 0);
-    log("N = %ld \n", static_cast<long>(n));
-    log("CTS = %ld \n", static_cast<long>(cts));
-    log("TMDSCLK = %ld \n", static_cast<long>(tmds));
+    debugLog("N = %ld \n", static_cast<long>(n));
+    debugLog("CTS = %ld \n", static_cast<long>(cts));
+    debugLog("TMDSCLK = %ld \n", static_cast<long>(tmds));
     if (cts == 0)
         return;
     u16 fs = static_cast<u16>(static_cast<u64>(tmds) * n / (static_cast<u64>(cts) * 128));
-    log("SW caulate SW_Sampling_Frequency = %d \r\n", fs);
+    debugLog("SW caulate SW_Sampling_Frequency = %d \r\n", fs);
     for (const FsRow& row : kSamplingCodes)
         if (fs >= row.low && fs <= row.high)
             data.Force_Sampling_Frequency = row.code;
     u8 announced = channelStatusCode(rd(REG_AUDIO_CH_STATUS));
     if (announced == data.Force_Sampling_Frequency) {
-        log("Audio_CH_Status == iTE6805_DATA.Force_Sampling_Frequency reset Audio \r\n");
+        debugLog("Audio_CH_Status == iTE6805_DATA.Force_Sampling_Frequency reset Audio \r\n");
         bool forced = rd(REG_AUDIO_FORCE) & AUDIO_FORCED;
         set(REG_AUDIO_FORCE, AUDIO_FORCED, 0x00);
         if (forced)
@@ -230,12 +225,13 @@ void ite6805_sys::iTE6805_Enable_Audio_Output(u8 dev) {
         return;
     }
     ++data.Current_AudioSamplingFreq_ErrorCount;
-    log("Current_AudioSamplingFreq_ErrorCount=%d \r\n", data.Current_AudioSamplingFreq_ErrorCount);
+    debugLog("Current_AudioSamplingFreq_ErrorCount=%d \r\n",
+             data.Current_AudioSamplingFreq_ErrorCount);
     if (data.Current_AudioSamplingFreq_ErrorCount < kForcedAudioErrors)
         return;
     set(REG_AUDIO_FORCE, AUDIO_FORCED, AUDIO_FORCED);
     set(REG_AUDIO_FS, 0x3F, data.Force_Sampling_Frequency);
     data.Current_AudioSamplingFreq_ErrorCount = 0;
     drv->iTE6805_Reset_Audio_Logic(0);
-    log("ForceAudio Mode\r");
+    debugLog("ForceAudio Mode\r");
 }

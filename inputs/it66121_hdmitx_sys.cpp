@@ -6,12 +6,6 @@
 
 namespace {
 
-template <class... Args>
-void log(const char* format, Args... args) {
-    if (debugOn())
-        std::printf(format, args...);
-}
-
 constexpr u8 kEdidHeader[8] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
 constexpr int kExtensionCount = 126;
 constexpr u8 kCeaTag = 0x02;
@@ -103,13 +97,13 @@ void it66121_hdmitx_sys::HDMITX_DevLoopProc() {
     u8 changed = 0;
     CheckHDMITX(present, changed);
     if (changed && present) {
-        log("IT66121: sink connected\n");
+        debugLog("IT66121: sink connected\n");
         drv_.HDMITX_PowerOn();
         ParseEDID();
         change_mode = 1;
         change_audio = 1;
     } else if (changed) {
-        log("IT66121: sink removed\n");
+        debugLog("IT66121: sink removed\n");
         drv_.HDMITX_DisableVideoOutput();
         drv_.HDMITX_PowerDown();
     } else if (present) {
@@ -142,8 +136,8 @@ bool it66121_hdmitx_sys::ParseEDID() {
             break;
     }
     InstanceData.hdmi_mode = sink.hdmi;
-    log("IT66121: sink %s, deep colour 30 %d 36 %d\n", sink.hdmi ? "HDMI" : "DVI",
-        sink.deep_color_30, sink.deep_color_36);
+    debugLog("IT66121: sink %s, deep colour 30 %d 36 %d\n", sink.hdmi ? "HDMI" : "DVI",
+             sink.deep_color_30, sink.deep_color_36);
     return true;
 }
 

@@ -2,7 +2,10 @@
 
 #include "core/global.h"
 #include "fpga/fpga_manage.h"
+#include "screens/cardtools/rcv_recovery.h"
 #include "screens/cardtools/rcv_recovery_file.h"
+#include "screens/cardtools/smartmapping.h"
+#include "screens/settings/advancedoption.h"
 #include "ui/guithread.h"
 #include "ui/option.h"
 #include "ui/pages.h"
@@ -25,6 +28,22 @@ void forget_deleted_files(FileNotice notice) {
         m->p_rcvRecovery->clear_scan_files();
 }
 
+// The screen in front that lists or uses the files: the smart-mapping screen closes after
+// a scan file came or went, the recovery screen after its package went, and the Setting
+// menu and the Advanced Settings hub look again at what they offer.
+void refresh_file_screens(FileNotice notice) {
+    const u8 page = g_page_focus;
+    const bool scan = notice == FileNotice::ScanWritten || notice == FileNotice::ScanDeleted;
+    if (scan && page == page::smartmapping && g_smartmapping)
+        g_smartmapping->Button_back_clicked();
+    else if (notice == FileNotice::ScanDeleted && page == page::option && g_option)
+        g_option->language_changed();
+    else if (notice == FileNotice::RecoveryDeleted && page == page::rcv_recovery && g_rcv_recovery)
+        g_rcv_recovery->menulist_back_page();
+    else if (!scan && page == page::advancedoption && g_advancedoption)
+        g_advancedoption->language_changed();
+}
+
 }  // namespace
 
 void post_file_notice(FileNotice notice) {
@@ -35,9 +54,8 @@ void post_file_notice(FileNotice notice) {
 // The screens that list the files exist only together with the FPGA manager, which owns
 // the reader of those files.
 void deliver_file_notice(FileNotice notice) {
-    if (fpga_manage::p_fpga_manage && notice == FileNotice::ScanDeleted &&
-        g_page_focus == page::option && g_option)
-        g_option->language_changed();
+    if (fpga_manage::p_fpga_manage)
+        refresh_file_screens(notice);
     if (listener())
         listener()(notice);
 }

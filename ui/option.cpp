@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "core/krxrampara.h"
+#include "screens/cardtools/smartmapping.h"
 #include "screens/maintenance/test_chart.h"
 #include "screens/settings/advancedoption.h"
 #include "screens/settings/imagequality.h"
@@ -30,7 +31,6 @@ Option::Option(QWidget* parent) : MenuScreen("Option", parent) {
     connect(smart_mapping_, &QAbstractButton::clicked, this, &Option::on_smart_mapping_clicked);
     focus.setStyle(focus_style::hub);
     focus.setItems({link_set_, image_quality_, AdvanceButton_, test_chart_, smart_mapping_});
-    focus.setAvailable(smart_mapping_, false);
     language_changed();
 }
 
@@ -79,4 +79,6 @@ void Option::on_test_chart_clicked() {
     openScreen(g_test_chart, page::test_chart);
 }
 
-void Option::on_smart_mapping_clicked() {}
+void Option::on_smart_mapping_clicked() {
+    openScreen(g_smartmapping, page::smartmapping);
+}

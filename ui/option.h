@@ -17,7 +17,7 @@ public:
 public slots:
     void slot_Button_back_clicked() override;
     // LinkOption (page 10), ImageQuality (11), AdvancedOption (12), test_chart (16) and
-    // SmartMapping (24); the last waits for its screen.
+    // SmartMapping (24).
     void on_link_set_clicked();
     void on_image_quality_clicked();
     void on_AdvanceButton_clicked();

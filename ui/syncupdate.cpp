@@ -8,8 +8,11 @@
 #include "board/board.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
+#include "screens/cardtools/rcv_recovery.h"
+#include "screens/cardtools/smartmapping.h"
 #include "screens/maintenance/factory.h"
 #include "screens/maintenance/factoryage.h"
+#include "screens/maintenance/firmware_usbgrade.h"
 #include "screens/maintenance/othersetup.h"
 #include "screens/maintenance/test_chart.h"
 #include "screens/settings/advancedoption.h"
@@ -71,6 +74,12 @@ const PageScreen kPages[] = {
      [](int) { g_temperature->syncUpdate(); }},
     {page::linkwlan, [] { return static_cast<QWidget*>(g_linkwlan); },
      [](int) { g_linkwlan->syncUpdate(); }},
+    {page::firmware_usbgrade, [] { return static_cast<QWidget*>(g_firmware_usbgrade); },
+     [](int reason) { g_firmware_usbgrade->syncUpdate(reason); }},
+    {page::smartmapping, [] { return static_cast<QWidget*>(g_smartmapping); },
+     [](int reason) { g_smartmapping->syncUpdate(reason); }},
+    {page::rcv_recovery, [] { return static_cast<QWidget*>(g_rcv_recovery); },
+     [](int reason) { g_rcv_recovery->syncUpdate(reason); }},
     {page::test_chart, [] { return static_cast<QWidget*>(g_test_chart); },
      [](int) { g_test_chart->syncUpdate(); }},
     {page::othersetup, [] { return static_cast<QWidget*>(g_othersetup); },

@@ -486,6 +486,7 @@ void c331_manage::define_param() {
     }
     std::fill(std::begin(mem_slot_owner), std::end(mem_slot_owner), -1);
     std::fill(std::begin(och_owner), std::end(och_owner), -1);
+    reset_window_state();
     osd_char_64dot = 1;
     osd_scroll_speed = 32;
 }

@@ -661,8 +661,10 @@ void c331_manage::krxApi_forceColorDisable(int) {
     for (int c = 0; c < kOutputChannels; ++c)
         wr(c331reg::kBackgroundColour, 0, kBanks * c);
     for (int w = 0; w < std::min(wincnt, kWindows); ++w) {
+        // The background stands in for a window whose port brings no picture, as everywhere
+        // else this register is written.
         const int port = pm.PM_INPUT[w];
-        const u32 e = port >= 0 && port < kPorts && PI_PORT_INFO[port].STATE != kStateNone;
+        const u32 e = port < 0 || port >= kPorts || PI_PORT_INFO[port].STATE == kStateNone;
         const ST_WIN_INFO& win = gWininfo[w];
         const int channels = std::min(win.och_hcnt * win.och_vcnt, kOutputChannels);
         c331_log("\t win_%d, oimgct:%d,och:\t", w, channels);

@@ -60,13 +60,19 @@ u32 colour_temperature(const RamParaImage& image) {
 
 }  // namespace
 
-c331_manage::c331_manage() : p_c331_drv(new c331_drv) {}
+c331_manage::c331_manage()
+    : p_c331_drv(new c331_drv), written_regs(new std::atomic<u16>[256 * 128]()) {
+    // The presets hold the default layout even for a manager made without pInstance.
+    wire_presets();
+    reset_window_state();
+}
 
 c331_manage::~c331_manage() {
     stop_thread();
     if (c331_fd >= 0)
         board::close(c331_fd);
     delete p_c331_drv;
+    delete[] written_regs;
     if (p_c331_manage == this)
         p_c331_manage = nullptr;
 }
@@ -171,7 +177,12 @@ void c331_manage::identity_pass() {
 }
 
 int c331_manage::wr(u32 desc, u32 value, int bankOffset) {
-    return p_c331_drv->write_C331(c331_fd, desc, value, bankOffset);
+    const int sent = p_c331_drv->write_C331(c331_fd, desc, value, bankOffset);
+    if (sent == 1)
+        note_written(desc, value, bankOffset);
+    else
+        forget_written(desc, bankOffset);
+    return sent;
 }
 
 u32 c331_manage::rd(u32 desc, int bankOffset) {
@@ -179,6 +190,7 @@ u32 c331_manage::rd(u32 desc, int bankOffset) {
 }
 
 int c331_manage::wr_mask(u32 desc, u32 value, u32 mask, int bankOffset) {
+    forget_written(desc, bankOffset);
     return p_c331_drv->write_c331_mask(c331_fd, desc, value, mask, bankOffset);
 }
 
@@ -275,6 +287,9 @@ void c331_manage::apply_panel(const RamParaImage& now) {
     krxApi_PnlInit2(now.u16At(para::led_width), now.u16At(para::led_height),
                     now.u16At(para::out1_width), now.u16At(para::out1_height),
                     now.u16At(para::splice_mode));
+    // The panel set-up rewrote every channel's timing and rebuilt the windows' tables: the
+    // windows are programmed into the new channels.
+    set_output(c331_fd);
     {
         QMutexLocker led(&Utils::_led_para_init_mutex);
         g_set_led_para = 2;
@@ -312,7 +327,10 @@ void c331_manage::apply_layers(const RamParaImage& now) {
         u16 value = now.u16At(offset);
         c331_log("DIFF REG CUSTOM_INFO_IMAGE%d_PRIORITY %04x==>%04x\r\n", w + 1,
                  applied.u16At(offset), value);
-        c331_SetWinPriority(w, value);
+        // A window that is not shown takes its layer when it is shown.
+        const int slot = slot_of(w);
+        if (slot >= 0)
+            c331_SetWinPriority(slot, value);
         c331_SetWinPriority1(c331_fd);
     }
 }
@@ -340,25 +358,43 @@ void c331_manage::apply_windows(const RamParaImage& now) {
                 krxApi_MultiWinChInit();
                 set_output(c331_fd);
                 return;
-            case para::win_attr:
-                c331_SetWinAttr(w, value);
-                break;
-            case para::win_output:
-                c331_SetWinOutput(c331_fd, static_cast<u8>(w), value);
-                break;
-            case para::win_dbd_mode:
-                c331_SetWinDbdMode(c331_fd, w, value);
-                break;
-            case para::win_source:
-                apply_source(w, before, value, now);
-                break;
             default:
+                apply_window_fields(w, field, before, value, now);
                 break;
         }
     }
 }
 
-void c331_manage::apply_source(int w, u16 before, u16 value, const RamParaImage& now) {
+// A field of a shown window reaches the slot the window has; a window that is not shown
+// takes its fields from the image when it is.
+void c331_manage::apply_window_fields(int w, size_t field, u16 before, u16 value,
+                                      const RamParaImage& now) {
+    const int slot = slot_of(w);
+    const bool known = field == para::win_attr || field == para::win_output ||
+                       field == para::win_dbd_mode || field == para::win_source;
+    if (!known)
+        return;
+    if (slot < 0 && field != para::win_source) {
+        c331_log("c331: window %d is not shown, its change waits\n", w);
+        return;
+    }
+    switch (field) {
+        case para::win_attr:
+            c331_SetWinAttr(slot, value);
+            break;
+        case para::win_output:
+            c331_SetWinOutput(c331_fd, static_cast<u8>(slot), value);
+            break;
+        case para::win_dbd_mode:
+            c331_SetWinDbdMode(c331_fd, slot, value);
+            break;
+        default:
+            apply_source(w, slot, before, value, now);
+            break;
+    }
+}
+
+void c331_manage::apply_source(int w, int slot, u16 before, u16 value, const RamParaImage& now) {
     if (value & kCropSource) {
         int index = value & kCropIndexMask;
         if (index >= para::crop_count) {
@@ -366,18 +402,21 @@ void c331_manage::apply_source(int w, u16 before, u16 value, const RamParaImage&
                         para::crop_count);
             return;
         }
-        c331_SetInputsourceCrop(w, value);
-        gWininfo[w].crop = static_cast<u8>(index);
-        // The source first: the crop is fitted into the active area of the port it cuts.
-        c331_SetInputsource(w, now.u16At(para::crop_at(index)) & kCropPortMask);
-        c331_SetCrop(w, 1, crop_rect(now, index));
-    } else {
+        if (slot >= 0) {
+            c331_SetInputsourceCrop(slot, index);
+            // The source first: the crop is fitted into the active area of the port it cuts.
+            c331_SetInputsource(slot, now.u16At(para::crop_at(index)) & kCropPortMask);
+            c331_SetCrop(slot, 1, crop_rect(now, index));
+        }
+    } else if (slot >= 0) {
         if (before & kCropSource) {
             int old = before & kCropIndexMask;
-            c331_SetCrop(w, 0, old < para::crop_count ? crop_rect(now, old) : ST_RECT{});
+            c331_SetCrop(slot, 0, old < para::crop_count ? crop_rect(now, old) : ST_RECT{});
         }
-        c331_SetInputsource(w, value);
+        c331_SetInputsource(slot, value);
     }
+    if (slot < 0)
+        c331_log("c331: window %d is not shown, its source waits\n", w);
     if (w == now.u16At(para::current_window))
         c331_peers::raise_source_changed();
 }
@@ -393,10 +432,15 @@ void c331_manage::apply_fades(const RamParaImage& now) {
             c331_log("DIFF REG win[%#x] reg:%x(%04x) %04x==>%04x\r\n", w,
                      static_cast<unsigned>(index), static_cast<unsigned>(para::win_fade),
                      applied.u16At(offset), value);
+            // The fade times of a shown window are its slot's; a window that is not shown
+            // takes them from the image when it is.
+            const int slot = slot_of(w);
+            if (slot < 0)
+                continue;
             if (side == 0)
-                pm.PM_WIN_FADE_IN[w] = value;
+                pm.PM_WIN_FADE_IN[slot] = value;
             else
-                pm.PM_WIN_FADE_OUT[w] = value;
+                pm.PM_WIN_FADE_OUT[slot] = value;
         }
     }
 }

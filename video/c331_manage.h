@@ -23,13 +23,22 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "core/ramparaimage.h"
 #include "core/types.h"
 #include "core/wakeup.h"
 #include "inputs/hdmi_info.h"
+#include "video/c331_osd.h"
 
 class c331_drv;
+namespace c331plan {
+struct PanelGrid;
+struct IchTables;
+struct PortNeeds;
+}  // namespace c331plan
 
 // Set when the OSD is to be reloaded from its file at the end of the next apply.
 extern std::atomic<u8> g_osd_update;
@@ -313,14 +322,96 @@ public:
     int krxApi_CropGetOffset(int port, ST_RECT rect, int side);
     int krxApi_OchGetWinOffset1(const ST_WIN_INFO* win, int side);
 
-    // ---- window model, channels and the output pass (empty until the window code is built)
+    // ---- window model, environment and window geometry
+    //
+    // The enabled window records, in image order, become window slots 0..wincnt-1; every
+    // per-window table below is indexed by slot. slot_of() maps an image window to its
+    // slot (-1 when the window is not shown).
+    int krxApi_IsPatternGen() const { return pattern_gen; }
     void krxApi_initEnvC331();
-    void krxApi_MultiWinChAlloc(u8 init);
-    void krxApi_MultiWinChInit();
-    void set_ichsel(int dev, int slot);
-    void set_output(int dev);
+    void krxApi_initEnvC331Default();
+    void krxApi_MultiWinGet(ST_MWIN* out);
+    void krxApi_PreviewCh() {}
+    void calc_iwin2(int slot);
+    void calc_owin2(int slot);
+    void set_input_bkg2(int dev, int slot, int onoff);
+    int slot_of(int imageWindow) const;
+    // Input channels free, no previous pass, frame buffers in their first order, and
+    // nothing known of what the chip holds (every bring-up).
+    void reset_window_state();
 
-    // ---- picture, test patterns and window attributes (empty until the picture code is built)
+    // ---- output channels and overlay
+    void krxApi_MultiWinChAlloc(u8 init);
+    void krxApi_MultiWinChOverlay();
+    void krxApi_MultiWinChInit();
+    void get_och(int slot, int* och);
+    void update_overlay_info();
+    void set_overlay(int dev);
+
+    // ---- input channels
+    int check_ich_all(int slot);
+    int check_ich(int lowOnly, int pair);
+    int adjust_ich(int lowOnly, int pair, int slot);
+    // 0 allocated directly, 1 after moving another slot, 2 not allocated.
+    int set_input(int slot, int port);
+    void reset_ich(int slot);
+    void set_ichsel(int dev, int slot);
+    void set_idual(int dev, int ich, int on, int port);
+    void set_display_window_ich_dbd(int dev, int slot, int dbdMode);
+
+    // ---- the output pass
+    void set_output(int dev);
+    u32 output_passes{};  // how many passes ran (for the console and tests)
+    int check_stitching_win(int* slot, int* partner);
+    void check_stitching_chg();
+    void set_display_window_ich(int dev, _ImageWindowDef_st iwin, _ImageWindowDef_st owin,
+                                int slot);
+    void set_display_window_och(int dev, _ImageWindowDef_st iwin, _ImageWindowDef_st owin,
+                                int slot);
+    void set_oscwct(int dev, int och);
+    void set_lut_vzoom_4sym(int dev, int on, int och);
+
+    // ---- freeze, fades and layer blend
+    void set_freeze(int dev, int on);
+    void reset_act(int dev, int mode);
+    void reset_layer_coef(int dev, int mode);
+    void set_layer_coef(int dev, int slot, int steps, int dir);
+    void win_freeze_sel(int fd, int slot, int output);
+
+    // ---- input processing and channel linking. An input processor (ip 0..3, the input
+    // channel of the same number) de-interlaces and filters the port of the slot that owns
+    // the channel; p is that port (anything but 0..5 is no input).
+    void set_ip(int fd, int ip);
+    void set_nr(int fd, int ip, int p);
+    void set_nr_block(int fd, int ip, int p);
+    void set_nr_b_480i(int fd, int ip, int p);
+    void set_nr_b_480p(int fd, int ip, int p);
+    void set_nr_b_1080i(int fd, int ip, int p);
+    void set_nr_b_720p(int fd, int ip, int p);
+    void set_nr_b_1080p(int fd, int ip, int p);
+    void set_nr_tpx(int fd, int ip, int p);
+    void set_nr_hvpx(int fd, int ip, int p);
+    void set_nr_mosq(int fd, int ip, int p);
+    void set_diag(int fd, int ip, int p);
+    void set_comb(int fd, int ip, int p);
+    void set_mvflt(int fd, int ip, int p);
+    void set_ipregs(int fd, int ip, int p);
+    void set_mct(int fd, int slot, int force);
+    void set_iscwct(int fd, int slot);
+    // Scaler kernels for a ratio of output / input x 65536.
+    static int shrink_class(int ratio);
+    static int shrink_class_4sym(int ratio);
+    void set_lut_hshrnk(int fd, int ratio, int path, int both);
+    void set_lut_vshrnk_4sym(int fd, int ratio, int path, int both);
+
+    // ---- picture, test patterns and window attributes
+    // A register field the picture code writes: the whole field, or only the bits of mask.
+    struct HeldWrite {
+        u32 desc;
+        u32 value;
+        int bankOffset;
+        u32 mask;  // 0: the whole field
+    };
     void c331_SetBrightness(int value);
     void c331_SetContrast(int value);
     void c331_SetSharpness(int value);
@@ -334,12 +425,40 @@ public:
     void c331_SetWinPriority1(int fd);
     void c331_SetInputsourceCrop(int w, int value);
 
-    // ---- on-screen display and the chip's serial flash (empty until the OSD code is built)
+    // ---- on-screen display (c331_osd.cpp). krxApi_OsdSet and krxApi_OsdSetUnicode only
+    // record the overlay and raise the set or update request; the thread draws.
+    static const u32 osd_char_txt[15];
+    static const u32 osd_bmp_txt[4];
+    // 1 for a known type, 0 (nothing changed) for any other.
     u32 krxApi_OsdSet(int type, int value);
+    // lines[i] holds lengths[i] code points of line i. Returns 0.
+    int krxApi_OsdSetUnicode(int count, const int* lengths,
+                             const u32 (*lines)[OsdState::kLineCodes]);
     void load_char();
+    void load_bmp();
+    // Redraws the overlay and shows it: page 0, then the scroll copy in page 1.
     void update_osd(int fd);
-    void set_osd(int fd, int on);
+    void calc_osd();
+    void set_osd(int fd, int page);
     void set_scroll(int fd);
+    // The drawing steps return 0 when done, 255 when refused or the blitter timed out.
+    int gen_char(int fd);
+    int osd_put_unicode_string(int fd, const u8* line, int x, int y, u8 fg, u8 bg, int cellWidth,
+                               int charSize, u32 base, int is64);
+    int osd_paint(int fd, int x, int w, int y, int h, int fill, u32 base);
+    int osd_copy(int fd, u32 src, u32 dst, int w, int h, int mode);
+    void set_char_color(int fd);
+    OsdArrangement osd_arrangement() const;
+
+    // ---- the chip's serial flash and the OSD fonts (c331_flash.cpp). Safe from any thread:
+    // bank4_mutex covers each whole operation. 0 done, 255 refused or timed out.
+    int write_flash(int fd, int address, int length, const u8* data);
+    int read_flash(int fd, int address, int length, u8* data);
+    // count units from byte sector * 4096: type 0 4 KiB, 1 32 KiB, other 64 KiB.
+    int erase_flash(int fd, int sector, int count, int type);
+    // target 0 chip memory at destination, 1 the character FIFO, 4 the palette from index
+    // destination & 0xFF.
+    int osd_write_dma_sfl(int fd, u32 flashAddress, u32 destination, int target, u32 length);
     void read_c331_font(int fd);
     void update_font(int fd);
 
@@ -407,8 +526,8 @@ public:
     int win_mem_line[kWindows]{};
     _ImageWindowDef_st IWIN[kWindows]{};  // part of the source each window shows
     _ImageWindowDef_st OWIN[kWindows]{};  // where it lands in its output channels
-    int osd_char_64dot{};
-    int osd_scroll_speed{};
+    int osd_char_64dot{};                 // PM_OSD_CHAR_64DOT: 1 64 x 64 characters, 0 32 x 32
+    int osd_scroll_speed{};               // PM_OSD_SCROLL_SPEED
 
     // Input parameters, per chip port.
     PiHdmiInfo PI_HDMI_INFO[kPorts]{};
@@ -426,6 +545,41 @@ public:
     // Panel and window model.
     ST_PANEL pnl{};
     ST_WIN_INFO gWininfo[kWindows]{};
+    ST_RECT gMwin_rect[kWindows]{};
+    ST_MWIN gMwin{0, gMwin_rect};
+    int slot_window[kWindows]{-1, -1, -1, -1, -1, -1};  // slot -> image window
+    int window_slot[kWindows]{-1, -1, -1, -1, -1, -1};  // image window -> slot
+    int win_switch_effect[kWindows]{};  // 1: a source change of the slot alone fades
+    int win_hmirror[kWindows]{};
+    int win_vmirror[kWindows]{};
+    // Change flags besides g_chg_win (R) and g_chg_input (I): window new (N), attribute
+    // (A), stitching (S, and the one raised when the stitching parameters load), and the
+    // manager's stitching-changed flag.
+    int g_chg_new[kWindows]{};
+    int g_chg_attr[kWindows]{};
+    int g_chg_stitch[kWindows]{};
+    int g_chg_stitch_load[kWindows]{};
+    int g_chg_stitching{};
+    int och_error{};  // an output-channel list named a channel past 7
+
+    // Input channels: owner slot of each (-1 free), and the previous pass's tables.
+    int ich_owner[kInputChannels]{-1, -1, -1, -1, -1, -1, -1, -1};
+    int prev_win_num[kOutputChannels]{6, 6, 6, 6, 6, 6, 6, 6};
+    int prev_ich_list[kWindows][kInputChannels]{};
+
+    // Frame-buffer record of each slot (five buffer indexes r0..r4) and its freeze mark.
+    int fb_rec[kWindows][5]{};
+    int freeze_mark[kWindows]{};
+    int no_vzoom[kWindows]{};
+    int mem_mode{};       // the manager's memory mode (2: tall windows narrowed)
+    int PS_MEM_WMODE{1};  // memory write mode of a slot's picture
+    int PM_MEM_WMODE[kWindows]{};
+
+    // Composition: channels of each slot and, per panel position, the channels composed
+    // there, bottom first.
+    int och_of_win[kWindows][kOutputChannels]{};
+    int g_och_layer[kOutputChannels][kOutputChannels]{};
+    int g_och_layer_cnt[kOutputChannels]{};
 
     std::atomic<u32> font_status{};
     int c331_fd{-1};
@@ -436,12 +590,82 @@ public:
     ST_RECT multi_win_rect[kPresets][kWindows]{};
     // Nonzero while the chip's test-pattern generator drives the output.
     int pattern_gen{};
+    OsdState osd{};
+    // One whole flash operation, DMA or blitter sequence at a time on the bank-4 engines: a
+    // remote flash write must not land between the registers of a drawing command.
+    std::recursive_mutex bank4_mutex;
+    // Switches of the serial-flash and OSD messages, besides g_debugSwitch.
+    struct PrnEn {
+        std::atomic<u8> flash{1};
+        std::atomic<u8> osd{1};
+    } prnEn;
+
+    // Input processing, per port: filter levels (0 off; NR, comb and diagonal 1..3, motion
+    // vector 1..4) and the IP values (three mode flags, two timing values) of the chip
+    // parameter block; all off until a parameter set gives them.
+    int PM_HNR[kPorts]{};
+    int PM_VNR[kPorts]{};
+    int PM_TNR[kPorts]{};
+    int PM_BNR[kPorts]{};
+    int PM_MNR[kPorts]{};
+    int PM_COMB[kPorts]{};
+    int PM_DIAG[kPorts]{};
+    int PM_MVFLT[kPorts]{};
+    int PM_IP_FLAG[kPorts][3]{};
+    int PM_IP_VALUE[kPorts][2]{};
+    // Per input processor: field offset, write-mode word and the buffer pairs of the
+    // interlaced (I0, I1) and progressive (P0, P1) pictures.
+    int PS_IP_FIELD_OFFSET[4]{};
+    int PS_IP_WMODE[4]{};
+    u32 PS_IP_BUF[4][4]{};
+    // The NR state last written per group (1 NR, 3 block NR, 0 off; -1 not yet).
+    u32 nren_old[4]{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    // Vertical 4-tap shrink kernels by ratio class (row 0 unused), bytes as the chip takes
+    // them; an all-zero row is a class whose kernel the chip keeps built in.
+    static const u8 lut[10][24];
 
 private:
     // Register access on the chip's descriptor.
     int wr(u32 desc, u32 value, int bankOffset = 0);
     u32 rd(u32 desc, int bankOffset = 0);
     int wr_mask(u32 desc, u32 value, u32 mask, int bankOffset = 0);
+    // The window code's writes of plain set-up registers: a field the chip already holds
+    // (as this manager last wrote it) is not sent again.
+    int wr_changed(u32 desc, u32 value, int bankOffset = 0);
+    int wr_mask_changed(u32 desc, u32 value, u32 mask, int bankOffset = 0);
+    void note_written(u32 desc, u32 value, int bankOffset);
+    void forget_written(u32 desc, int bankOffset);
+    bool holds(u32 desc, u32 value, int bankOffset) const;
+    bool held(u32 desc, int bankOffset, u32& value) const;
+    void forget_all_written();
+
+    // Window code: the planners' views of the manager's tables.
+    c331plan::PanelGrid panel_grid() const;
+    c331plan::PortNeeds port_needs(int port) const;
+    void ich_tables(c331plan::IchTables& t) const;
+    void take_ich_tables(const c331plan::IchTables& t);
+    void print_log(const std::vector<std::string>& log) const;
+    void set_output_inputs();
+    int fade_count(int& fading);
+    void set_output_windows(int dev);
+    bool window_shown(int slot) const;
+    int first_ich(int slot) const;
+    int output_channel_of(int slot) const;
+    void release_dbd_memory();
+    void clear_change_flags();
+    void write_layer_step(int slot, int own, int below);
+    // Writes the fields the chip does not already hold inside the register-update hold;
+    // when it holds them all, nothing is sent, not even the hold. The fields written.
+    int write_held(int fd, const std::vector<HeldWrite>& writes);
+    bool holds_masked(const HeldWrite& w) const;
+    void sharpen_window(int fd, int slot, int level);
+    int ip_port(int ip) const;
+    bool ip_signal(int p) const;
+    bool ip_interlaced(int p) const;
+    void set_nr_b(int fd, int ip, int p, int member);
+    void set_ip_measure(int fd, int ip, int p);
+    void set_ip_buffers(int fd, int ip, int p);
+    void apply_window_fields(int w, size_t field, u16 before, u16 value, const RamParaImage& now);
 
     void identity_pass();
     void wire_presets();
@@ -451,7 +675,7 @@ private:
     void apply_picture(const RamParaImage& now);
     void apply_layers(const RamParaImage& now);
     void apply_windows(const RamParaImage& now);
-    void apply_source(int w, u16 oldValue, u16 newValue, const RamParaImage& now);
+    void apply_source(int w, int slot, u16 oldValue, u16 newValue, const RamParaImage& now);
     void apply_fades(const RamParaImage& now);
     void apply_edid(const RamParaImage& now, int& input);
     void mark_applied(const RamParaImage& now, int edidInput);
@@ -466,6 +690,17 @@ private:
     void write_initial_memory_map();
     void write_initial_release(int band);
     int take_mem_slots(int w, int mode, int needed, bool downward, int& lowest);
+    // OSD and flash helpers (c331_osd.cpp, c331_flash.cpp).
+    bool osd_debug() const;
+    bool flash_debug() const;
+    void osd_stride(int canvasWidth);
+    bool osd_canvas_fits(int width, int height) const;
+    int blit(u8 command);
+    void flash_pins(bool dma);
+    void flash_direct_setup(bool program);
+    int bank4_wait(u32 desc, u8 mask, bool set, int budgetMs, bool report = false);
+    int flash_page_commit();
+    int flash_write_disable(bool reportFinish);
     // Panel set-up steps.
     void pnl_arrangement(int width, int height);
     void pnl_channel_height(int height);
@@ -499,6 +734,8 @@ private:
 
     // The image as the last apply left the chip, compared with the live image.
     RamParaImage applied{};
+    // What the manager last wrote into each register (bit 8: known).
+    std::atomic<u16>* written_regs{};
     std::atomic<bool> thread_running{false};
     std::atomic<bool> stop_requested{false};
 };

@@ -19,6 +19,7 @@
 #include "board/sim/command_runner.h"
 #include "board/sim/sim.h"
 #include "board/sim/soc_window.h"
+#include "board/sim/usb_stick.h"
 
 namespace sim {
 namespace {
@@ -367,6 +368,8 @@ int system(const char* command) {
 }
 
 int ueventSocket() {
+    // Whoever listens to uevents can be handed a stick.
+    sim::watchUsbStick();
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, pair) < 0)
         return -1;

@@ -79,6 +79,10 @@ int C331InputMeasure::transmitterLanes(const VideoTiming& t) {
     return lanes == 4 && !quads ? 2 : lanes;
 }
 
+int C331InputMeasure::inputOfPort(int port) {
+    return port >= 0 && port < kPorts ? kInputOfPort[port] : -1;
+}
+
 std::optional<VideoTiming> C331InputMeasure::arriving(const C331Chip& chip, int port) const {
     const int input = kInputOfPort[port];
     if (input < 0 || dropped_[port] || !sources_)

@@ -65,6 +65,12 @@ public:
 
     // The V-by-One lanes the transmitter of a timing uses.
     static int transmitterLanes(const VideoTiming& timing);
+    // The device input whose receiver feeds a port, -1 for none.
+    static int inputOfPort(int port);
+    // The picture arriving at a port now, if any.
+    std::optional<VideoTiming> picture(const C331Chip& chip, int port) const {
+        return port >= 0 && port < kPorts ? arriving(chip, port) : std::nullopt;
+    }
 
 private:
     enum class Kind : uint8_t { None, HTotal, VTotal, LinePeriod, FramePeriod, ActiveWidth };

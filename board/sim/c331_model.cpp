@@ -179,12 +179,19 @@ void C331Model::clearLog() {
 
 std::vector<std::string> C331Model::protocolErrors() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return errors_;
+    std::vector<std::string> all = errors_;
+    for (const auto& b : behaviours_) {
+        std::vector<std::string> own = b->protocolErrors();
+        all.insert(all.end(), own.begin(), own.end());
+    }
+    return all;
 }
 
 void C331Model::clearProtocolErrors() {
     std::lock_guard<std::mutex> lock(mutex_);
     errors_.clear();
+    for (auto& b : behaviours_)
+        b->clearProtocolErrors();
 }
 
 }  // namespace sim

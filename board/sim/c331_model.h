@@ -46,6 +46,8 @@ public:
 
     uint64_t frame() const;  // frames since power-on
     void setFrameRate(double hz);
+    // Every register as stored.
+    const std::vector<uint8_t>& registers() const { return regs_; }
 
 private:
     std::vector<uint8_t> regs_;
@@ -62,6 +64,10 @@ public:
     virtual bool read(const C331Chip& chip, uint8_t bank, uint8_t address, uint8_t& value);
     // A write of a mapped register, after the register file stored it.
     virtual void written(C331Chip& chip, uint8_t bank, uint8_t address, uint8_t value);
+    // What this part of the chip refused (a command it cannot carry out, a sequence out of
+    // order); listed with the chip's own protocol errors.
+    virtual std::vector<std::string> protocolErrors() const { return {}; }
+    virtual void clearProtocolErrors() {}
 };
 
 using C331BehaviourFactory = std::function<std::unique_ptr<C331Behaviour>()>;
@@ -106,6 +112,20 @@ public:
         for (auto& b : behaviours_) {
             if (T* own = dynamic_cast<T*>(b.get())) {
                 fn(*own);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Runs fn(behaviour, chip) on the chip's behaviour of type T under the model's lock:
+    // what the chip shows, read together with what drives it. False when there is none.
+    template <class T, class Fn>
+    bool inspect(Fn fn) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& b : behaviours_) {
+            if (T* own = dynamic_cast<T*>(b.get())) {
+                fn(*own, static_cast<const C331Chip&>(chip_));
                 return true;
             }
         }

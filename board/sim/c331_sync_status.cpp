@@ -43,11 +43,27 @@ bool C331SyncStatus::read(const C331Chip& chip, uint8_t bank, uint8_t address, u
         return false;
     }
     if (bank == kFieldBank && address >= kFieldFirst && address <= kFieldLast) {
-        uint8_t phase = chip.frame() & 3;
-        value = static_cast<uint8_t>(phase | phase << 2);
+        const int ch = address - kFieldFirst;
+        const uint64_t frame = chip.frame();
+        int skew = 0;
+        if (skewReads_[ch] != 0) {
+            skew = skew_[ch];
+            if (skewReads_[ch] > 0)
+                --skewReads_[ch];
+        }
+        const uint8_t output = frame & 3;
+        const uint8_t input = (frame + static_cast<uint64_t>(skew & 3)) & 3;
+        value = static_cast<uint8_t>(output | input << 2);
         return true;
     }
     return false;
+}
+
+void C331SyncStatus::skewInputField(int ich, int fields, int reads) {
+    if (ich < 0 || ich >= kChannels)
+        return;
+    skew_[ich] = fields;
+    skewReads_[ich] = reads;
 }
 
 void C331SyncStatus::written(C331Chip& chip, uint8_t bank, uint8_t address, uint8_t value) {

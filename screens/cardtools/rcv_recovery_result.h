@@ -1,7 +1,6 @@
 // The result of the last receiving-card recovery query, as the recovery screen keeps and
 // shows it: a list of entries "screen/net/card/cards" (two digits at least each, 1-based
-// numbers) and the number of entries to show. Until the recovery screen is built this
-// holder stands in for its members; the screen will own one and point
+// numbers) and the number of entries to show. The recovery screen owns one and points
 // g_rcv_recovery_result at it while it is open.
 //
 // The FPGA thread never touches the holder: it hands each change to the GUI thread, where

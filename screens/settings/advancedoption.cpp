@@ -4,6 +4,9 @@
 #include <QLabel>
 
 #include "core/krxrampara.h"
+#include "fpga/fpga_manage.h"
+#include "screens/cardtools/rcv_recovery.h"
+#include "screens/cardtools/rcv_recovery_file.h"
 #include "screens/maintenance/factory.h"
 #include "screens/maintenance/factoryage.h"
 #include "screens/maintenance/lcdshow.h"
@@ -36,11 +39,21 @@ AdvancedOption::AdvancedOption(QWidget* parent) : MenuScreen("AdvancedOption", p
     const std::vector<QWidget*> items = {Button_LCDshow_, Button_other_, Button_rcv_recovery_,
                                          Button_factory_, Button_age_};
     focus.setItems(items);
-    focus.setAvailable(Button_rcv_recovery_, false);
     language_changed();
 }
 
+// The recovery entry is offered while a recovery package lies in its folder; a folder that
+// cannot be listed leaves the offer as it was.
+void AdvancedOption::checkRecoveryPackages() {
+    fpga_manage* manager = fpga_manage::p_fpga_manage;
+    if (manager && manager->p_rcvRecovery &&
+        manager->p_rcvRecovery->get_dir_file("/data/rcvrecovery") == 0)
+        recovery_available_ = manager->p_rcvRecovery->recovery_files().isEmpty() ? 0 : 1;
+    focus.setAvailable(Button_rcv_recovery_, recovery_available_ != 0);
+}
+
 void AdvancedOption::language_changed() {
+    checkRecoveryPackages();
     title_->setText(
         pickText("高级设置", "Advanced Settings", "Доп.опции", "Cài đặt nâng cao", "高級設置"));
     Button_LCDshow_->setText(
@@ -83,8 +96,10 @@ void AdvancedOption::on_Button_other_clicked() {
     openScreen(g_othersetup, page::othersetup);
 }
 
-// The receiving-card recovery screen comes with the receiving-card issue.
-void AdvancedOption::on_Button_rcv_recovery_clicked() {}
+void AdvancedOption::on_Button_rcv_recovery_clicked() {
+    if (recovery_available_)
+        openScreen(g_rcv_recovery, page::rcv_recovery);
+}
 
 void AdvancedOption::on_Button_factory_clicked() {
     openScreen(g_factory, page::factory);

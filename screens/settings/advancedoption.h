@@ -2,8 +2,8 @@
 // display time-outs, other settings, receiving-card self-recovery, factory setup and the
 // aging log, the last behind a service code typed on the keypad.
 //
-// The receiving-card recovery screen is not built yet: its entry is shown grey and OK on
-// it does nothing.
+// The receiving-card self-recovery is offered while a recovery package lies in
+// "/data/rcvrecovery".
 #pragma once
 
 #include "ui/menuscreen.h"
@@ -35,6 +35,9 @@ public slots:
     void on_Button_age_clicked();
 
 private:
+    void checkRecoveryPackages();
+
+    u8 recovery_available_ = 0;
     QLabel* title_;
     QAbstractButton* Button_LCDshow_;
     QAbstractButton* Button_other_;

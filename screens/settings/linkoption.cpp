@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "core/krxrampara.h"
+#include "screens/maintenance/firmware_usbgrade.h"
 #include "screens/settings/linkcom.h"
 #include "screens/settings/linkwlan.h"
 #include "ui/language.h"
@@ -25,7 +26,6 @@ LinkOption::LinkOption(QWidget* parent) : MenuScreen("LinkOption", parent) {
             &LinkOption::on_Button_firmware_usbgrade_clicked);
     focus.setStyle(focus_style::pair);
     focus.setItems({Button_com_, Button_wlan_, Button_usb_});
-    focus.setAvailable(Button_usb_, false);
     language_changed();
 }
 
@@ -65,5 +65,6 @@ void LinkOption::on_Button_linkwlan_clicked() {
     openScreen(g_linkwlan, page::linkwlan);
 }
 
-// The USB upgrade screen comes with the maintenance screens.
-void LinkOption::on_Button_firmware_usbgrade_clicked() {}
+void LinkOption::on_Button_firmware_usbgrade_clicked() {
+    openScreen(g_firmware_usbgrade, page::firmware_usbgrade);
+}

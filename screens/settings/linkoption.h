@@ -16,7 +16,7 @@ public:
 
 public slots:
     void slot_Button_back_clicked() override;
-    // linkcom (page 21), linkwlan (22) and the USB upgrade (26, not built yet: grey).
+    // linkcom (page 21), linkwlan (22) and the USB upgrade (26).
     void on_Button_linkcom_clicked();
     void on_Button_linkwlan_clicked();
     void on_Button_firmware_usbgrade_clicked();

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "board/sim/c331_flash_controller.h"
+#include "board/sim/c331_model.h"
 #include "board/sim/i2c_bus.h"
 #include "board/sim/sim.h"
 #include "core/config_engine.h"
@@ -411,6 +413,39 @@ TEST_F(Factory, FontLinesShowWhichSetsTheFlashHolds) {
     EXPECT_EQ(textOf(screen, "FontEN"), white.arg("EN:") + green.arg(QString::fromUtf8("32寬")) +
                                             white.arg("|") + red.arg(QString::fromUtf8("64寬")) +
                                             white.arg("|") + red.arg(QString::fromUtf8("128寬")));
+}
+
+// The lines come from the font headers in the chip's serial flash: a set counts when its
+// 35-byte header starts with 'P'.
+TEST_F(Factory, FontLinesFollowTheFontHeadersInTheChipsFlash) {
+    auto chip = sim::get<sim::C331Model>("c331");
+    ASSERT_TRUE(chip);
+    std::vector<u8> header(35, 0);
+    header[0] = 'P';
+    header[17] = 32;
+    header[18] = 32;
+    std::vector<u8> notPresent = header;
+    notPresent[0] = 'Q';
+    ASSERT_TRUE(chip->with<sim::C331FlashController>([&](sim::C331FlashController& c) {
+        c.flash().load(0x010000, header);      // 32-pixel Chinese
+        c.flash().load(0x000000, notPresent);  // 32-pixel English: no mark
+        c.flash().load(0x410000, header);      // 64-pixel English
+        // 64-pixel Chinese at 0x450000: erased flash
+    }));
+    startFpga();  // the register window that routes the SPI bus to the chip
+    video = std::make_unique<c331_manage>();
+    c331_manage::p_c331_manage = video.get();
+    video->open_device();
+    video->read_c331_font(video->c331_fd);
+    useLanguage(1);
+    open();
+    const QString white = "<font style = 'font-size:12px' color = #ffffff >%1</font>";
+    const QString green = "<font style = 'font-size:13px' color = #00ff00 >%1</font>";
+    const QString red = "<font style = 'font-size:13px' color = #ff0000 >%1</font>";
+    EXPECT_EQ(textOf(screen, "FontCN"), white.arg("CN:") + green.arg("32") + white.arg("|") +
+                                            red.arg("64") + white.arg("|") + red.arg("128"));
+    EXPECT_EQ(textOf(screen, "FontEN"), white.arg("EN:") + red.arg("32") + white.arg("|") +
+                                            green.arg("64") + white.arg("|") + green.arg("128"));
 }
 
 TEST_F(Factory, FontLinesWithoutTheVideoProcessorShowEverySetMissing) {

@@ -123,10 +123,12 @@ TEST_F(MaintenanceScreens, EveryScreenSpeaksTheFiveLanguages) {
             for (const Texts& texts : screen.texts)
                 EXPECT_EQ(textOf(shown, texts.object), QString::fromUtf8(texts.text[language]))
                     << screen.name << " " << texts.object << " in language " << int(language);
-            if (auto* box = test::child<QComboBox>(shown, "comboBox_back"))
+            if (auto* box = test::child<QComboBox>(shown, "comboBox_back")) {
                 EXPECT_EQ(box->itemText(2), QString::fromUtf8(never[language]));
-            if (auto* box = test::child<QComboBox>(shown, "switch_state"))
+            }
+            if (auto* box = test::child<QComboBox>(shown, "switch_state")) {
                 EXPECT_EQ(box->itemText(1), QString::fromUtf8(fade[language]));
+            }
             delete shown;
         }
     }

@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 
+#include "screens/maintenance/firmware_usbgrade.h"
 #include "screens/settings/advancedoption.h"
 #include "screens/settings/imagequality.h"
 #include "screens/settings/linkcom.h"
@@ -77,7 +78,7 @@ TEST_F(Hubs, ImageQualityWalksItsTwoScreens) {
     EXPECT_TRUE(script.play());
 }
 
-TEST_F(Hubs, CommunicationMenuWrapsAndLeavesTheUsbEntryGrey) {
+TEST_F(Hubs, CommunicationMenuWrapsAndOpensItsThreeScreens) {
     openWindows();
     g_page_focus = 1;
     PanelScript script = fromSettingMenu(0);
@@ -88,11 +89,15 @@ TEST_F(Hubs, CommunicationMenuWrapsAndLeavesTheUsbEntryGrey) {
             EXPECT_EQ(g_linkoption->ui_select(), 2) << "Left on the first is USB UPDATE";
             auto* usb = test::child<QAbstractButton>(g_linkoption, "Button_usb");
             EXPECT_EQ(usb->styleSheet(),
-                      "color:rgb(255,255,255);background-color: gray; border:2px "
+                      "color:rgb(255,255,255);background-color: rgb(33, 36, 53); border:2px "
                       "solid rgb(255,171,84);border-radius:10px;padding:2px 4px");
         })
         .key('Q')
-        .run([] { EXPECT_EQ(g_page_focus, 10) << "the USB screen is not built"; })
+        .waitPage(26)
+        .run([] { EXPECT_NE(g_firmware_usbgrade, nullptr); })
+        .key('O')
+        .waitPage(10)
+        .run([] { EXPECT_EQ(g_firmware_usbgrade, nullptr); })
         .key('R')
         .run([] { EXPECT_EQ(g_linkoption->ui_select(), 0); })
         .key('Q')
@@ -208,7 +213,8 @@ TEST_F(Hubs, ModeFromAHubOpensTheUserModesAndClosesTheMenus) {
     }
 }
 
-TEST_F(Hubs, AdvancedSettingsShowsItsUnbuiltEntryGrey) {
+// Without the FPGA manager there is no reader of recovery packages: the entry stays grey.
+TEST_F(Hubs, AdvancedSettingsShowsTheRecoveryEntryGreyWithoutAnFpgaManager) {
     openWindows();
     g_page_focus = 1;
     PanelScript script = fromSettingMenu(2);

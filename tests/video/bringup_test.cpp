@@ -23,7 +23,7 @@ TEST_F(VideoTest, FiveGoodIdentityReadsBringTheChipUpAndOpenTheGate) {
     manager->manage_pass();
     EXPECT_EQ(manager->manage_state, c331_manage::kStateRun);
     EXPECT_EQ(g_fpga_c331_start, 1u);
-    EXPECT_EQ(chip(0x00, 0x79), 46u);  // the programme ran before the gate opened
+    EXPECT_EQ(chip(0x00, 0x61), 0x18u);  // the programme ran before the gate opened
 }
 
 TEST_F(VideoTest, AChipThatNeverAnswersKeepsTheGateShut) {
@@ -37,8 +37,10 @@ TEST_F(VideoTest, AChipThatNeverAnswersKeepsTheGateShut) {
 }
 
 TEST_F(VideoTest, BringUpStartsWithTheClockGeneratorAndSleepsForThePlls) {
+    manager->load_system_param();
+    manager->define_param();
     auto before = sim::sleepStats();
-    manager->c331_bringup();
+    manager->write_initial_setting(manager->c331_fd, 1);
     auto w = c331()->writes();
     ASSERT_GE(w.size(), 4u);
     EXPECT_EQ(w[0].address, 0);

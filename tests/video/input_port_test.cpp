@@ -86,18 +86,13 @@ protected:
         EXPECT_EQ(manager->PI_ACT[p].VST, a.VST) << "port " << p;
         EXPECT_EQ(manager->PI_ACT[p].VW, a.VW) << "port " << p;
     }
-    // Cycles, standing in for the output pass (not built yet) that consumes the windows'
-    // input-change flags; returns how many cycles rebuilt a window (flag 3).
+    // Cycles; returns how many of them rebuilt the windows (ran the output pass).
     int cyclesRebuilding(int cycles) {
         int rebuilds = 0;
         for (int i = 0; i < cycles; ++i) {
+            const u32 before = manager->output_passes;
             cycle();
-            bool rebuilt = false;
-            for (int w = 0; w < 6; ++w) {
-                rebuilt = rebuilt || manager->g_chg_input[w] == 3;
-                manager->g_chg_input[w] = 0;
-            }
-            rebuilds += rebuilt;
+            rebuilds += manager->output_passes != before;
         }
         return rebuilds;
     }
@@ -138,7 +133,7 @@ TEST_F(InputPortTest, PortAndRecordMapsAndTheirRanges) {
 // 3) is rebuilt.
 TEST_F(InputPortTest, APluggedSourceBecomesAProgrammedPortWithItsActiveArea) {
     plug(0, kVic16, kRecord16);
-    cycle();
+    EXPECT_EQ(cyclesRebuilding(1), 1) << "window 3 is rebuilt";
     EXPECT_EQ(port(2).STATE, 4);
     EXPECT_EQ(port(2).NOSIG, 0);
     EXPECT_EQ(port(2).IP, 0);
@@ -152,7 +147,6 @@ TEST_F(InputPortTest, APluggedSourceBecomesAProgrammedPortWithItsActiveArea) {
     EXPECT_EQ(manager->PI_HDMI_INFO[2].pfreq, 148.5f);
     EXPECT_EQ(chip(0x06, 0x38, 4) >> 16 & 0xFF, 7u);
     EXPECT_EQ(chip(0x00, 0x18, 2) & 0x100, 0u) << "data mode 0";
-    EXPECT_EQ(manager->g_chg_input[3], 3);
     EXPECT_EQ(manager->PI_UPDATE[2], 0) << "consumed by the cycle";
 }
 
@@ -161,24 +155,20 @@ TEST_F(InputPortTest, APluggedSourceBecomesAProgrammedPortWithItsActiveArea) {
 TEST_F(InputPortTest, UnpluggingIsHandledAsNoSignal) {
     plug(0, kVic16, kRecord16);
     cycle();
-    manager->g_chg_input[3] = 0;
     sources->unplug(0);
     c331()->setReg(0x58, 0x48, 0);
-    cycle();
+    EXPECT_EQ(cyclesRebuilding(1), 1) << "the window is rebuilt without its picture";
     EXPECT_EQ(port(2).STATE, 0);
     EXPECT_EQ(port(2).NOSIG, 1);
     expectActive(2, {16, 0, 16, 0});
     EXPECT_EQ(manager->PI_FV[2], 0.0);
     EXPECT_EQ(chip(0x58, 0x48), 1u) << "background shown on window 3's channel";
-    EXPECT_EQ(manager->g_chg_input[3], 3) << "the window is rebuilt without its picture";
     // The receiver reports it too: the port stays without picture, nothing is rebuilt.
     HDMI_INFO gone = kRecord16;
     gone.nosignal = 1;
     publish(0, gone);
-    manager->g_chg_input[3] = 0;
     c331()->clearLog();
-    cycle();
-    EXPECT_NE(manager->g_chg_input[3], 3);
+    EXPECT_EQ(cyclesRebuilding(1), 0);
     for (const auto& a : c331()->writes())
         EXPECT_TRUE(a.address == 0x29 || a.address == 0) << "only the status latch is written";
     // Plugged again, the port comes back.
@@ -192,6 +182,8 @@ TEST_F(InputPortTest, UnpluggingIsHandledAsNoSignal) {
 // or every cycle would see a new timing and rebuild the windows.
 TEST_F(InputPortTest, AStableInputCausesNoRebuild) {
     manager->wincnt = 6;
+    for (int w = 0; w < 6; ++w)  // image windows 0..5 shown in slots 0..5
+        manager->window_slot[w] = w;
     plug(1, kVic16, kRecord16);
     plug(2, kVic20, it6602(1920, 44, 148, 2640, 540, 5, 15, 562, 74.25f, 1));
     plug(3, kVic97, kRecord97);
@@ -381,6 +373,8 @@ TEST_F(InputPortTest, AWithdrawnTimingEndsTheProgrammedPort) {
 
 TEST_F(InputPortTest, SourceIdsOtherThanTheFourInputsAreNoInput) {
     manager->wincnt = 2;
+    for (int w = 0; w < 2; ++w)  // image windows 0..1 shown in slots 0..1
+        manager->window_slot[w] = w;
     for (int source : {4, 5, 7, 255, -1}) {
         std::string out = printed([&] { manager->c331_SetInputsource(1, source); });
         EXPECT_NE(out.find("    input:" + std::to_string(source) + " OOR\r\n"), std::string::npos)
@@ -434,6 +428,8 @@ TEST_F(InputPortTest, CropsWithinTheSourcesActiveArea) {
 // timing of that source refits it from the crop table.
 TEST_F(InputPortTest, ACropSourceIsFittedToItsOwnSource) {
     manager->wincnt = 6;
+    for (int w = 0; w < 6; ++w)  // image windows 0..5 shown in slots 0..5
+        manager->window_slot[w] = w;
     manager->pm.PM_INPUT[2] = 2;  // window 2 shows port 2 (no signal) before
     plug(1, kVic16, kRecord16);
     cycle();
@@ -461,6 +457,8 @@ TEST_F(InputPortTest, ACropSourceIsFittedToItsOwnSource) {
 
 TEST_F(InputPortTest, ForcedBackgroundGoesOffWhereAPictureIs) {
     manager->wincnt = 2;
+    for (int w = 0; w < 2; ++w)  // image windows 0..1 shown in slots 0..1
+        manager->window_slot[w] = w;
     manager->gWininfo[0].och_hcnt = 2;
     manager->gWininfo[0].och_vcnt = 1;
     manager->gWininfo[0].ochLst[0] = 0;
@@ -477,9 +475,10 @@ TEST_F(InputPortTest, ForcedBackgroundGoesOffWhereAPictureIs) {
     EXPECT_EQ(g_force_bkcolor, 2);
     for (int c = 0; c < 8; ++c)
         EXPECT_EQ(chip(0x08 + 16 * c, 0x49, 3), 0u) << c;
-    EXPECT_EQ(chip(0x08, 0x48), 0u) << "window 0's port 4 has no picture";
-    EXPECT_EQ(chip(0x18, 0x48), 0u);
-    EXPECT_EQ(chip(0x28, 0x48), 1u) << "window 1 shows port 1";
+    // Background enable: 1 shows the background in place of the picture.
+    EXPECT_EQ(chip(0x08, 0x48), 1u) << "window 0's port 4 has no picture";
+    EXPECT_EQ(chip(0x18, 0x48), 1u);
+    EXPECT_EQ(chip(0x28, 0x48), 0u) << "window 1 shows port 1";
 }
 
 TEST_F(InputPortTest, WindowOffsetsWithinTheChannelGrid) {

@@ -79,6 +79,12 @@ TEST_F(VideoTest, WritersSynchroniserAndFpgaSideAgainstTheThread) {
         ParaLock lock;
         store->ram_para_shadow = store->ram_para;
     });
+    // A panel and window 0 shown on it, so that its fade times have a window slot to reach.
+    for (RamParaImage* image : {&store->ram_para, &store->ram_para_shadow}) {
+        image->setU16(1378, 1920);
+        image->setU16(1380, 1080);
+        image->setU16(2272, 1);
+    }
     ASSERT_EQ(manager->initialize(), 0);
     ASSERT_TRUE(test::waitFor([] { return g_fpga_c331_start == 1; }, 10000));
 

@@ -53,6 +53,10 @@ void VideoTest::TearDown() {
 
 void VideoTest::bringUp() {
     manager->c331_bringup();
+    // The bring-up's window set asks for a redraw of the empty OSD canvas and its windows;
+    // the OSD tests draw themselves, the others start without it.
+    manager->g_chg_osd_update = 0;
+    manager->g_chg_osd_set = 0;
     manager->manage_state = c331_manage::kStateRun;
     c331()->clearLog();
 }
