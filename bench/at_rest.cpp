@@ -256,6 +256,7 @@ struct Bench {
         rest();
         traffic();
         pcWrite();
+        pcWriteToC331();
         plug(1, "plug seen, IT6602 (HDMI1)", 10);
         plug(3, "plug seen, IT6805 (HDMI3)", 5);
         keys();
@@ -375,6 +376,36 @@ struct Bench {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         printSpread("PC write to FPGA 0 (image 2116)", spread(ms));
+    }
+
+    // Window 1's x moved and back through the image and register 0x0B, until the c331
+    // takes a programming write (anything but the bank selects and the measurement latch
+    // that the idle cycles write).
+    void pcWriteToC331() {
+        pc::UdpLink link(udpPort);
+        auto c331 = sim::get<sim::C331Model>("c331");
+        auto programmed = [&] {
+            for (const sim::C331Model::Access& a : c331->writes())
+                if (a.address != 0x00 && !(a.bank == 0x00 && a.address == 0x29))
+                    return true;
+            return false;
+        };
+        std::vector<double> ms;
+        for (int i = 0; i < 100; ++i) {
+            const uint8_t x = i % 2 == 0 ? 8 : 0;
+            if (!link.exchange(0x60, pc::access(2272 + 10, 2, {x, 0})))
+                return fail("the image write was not answered");
+            std::this_thread::sleep_for(std::chrono::milliseconds(60));
+            c331->clearLog();
+            const auto t0 = Clock::now();
+            link.sendRaw(
+                pc::escape(pc::frame(0xA0, pc::access(0x0B, 1, {1}), link.nextSequence())));
+            if (!waitUntil(programmed, 2, 50))
+                return fail("the c331 was not programmed");
+            ms.push_back(since(t0) * 1000);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        printSpread("PC write to the c331 (window 1 x)", spread(ms));
     }
 
     void plug(int input, const char* what, int times) {
