@@ -153,7 +153,8 @@ TEST_F(VideoTest, AChangeIsAppliedWhileTheThreadWaitsAnHour) {
         test::waitFor([&] { return wakeup.begun() > begun && wakeup.waiting(); }, 10000);
     const u32 woken = wakeup.woken();
     raise([](RamParaImage& image) { image.setU16(2816, 0x0123); });
-    const bool applied = test::waitFor([&] { return manager->pm.PM_WIN_FADE_IN[0] == 0x0123; });
+    // The cycle that applies a request clears it.
+    const bool applied = test::waitFor([] { return c331_manage::para_update == 0; }, 10000);
     const u32 wakeups = wakeup.woken() - woken;
     wakeup.override_period(0);
     manager->stop_thread();
