@@ -322,16 +322,21 @@ TEST_F(PictureTest, TestPatternsOnTheChannelsOfTheOnlyWindow) {
     EXPECT_EQ(at(0x08, ich, 0x63), 0u);
     EXPECT_EQ(at(0x08, ich, 0x64), 255u);
     pattern(9);  // no generator settings, but the pattern state is on
-    for (int a = 0x57; a <= 0x68; ++a)
-        if (a != 0x5C && a != 0x5E && a != 0x60 && a != 0x62)
+    for (int a = 0x57; a <= 0x68; ++a) {
+        if (a != 0x5C && a != 0x5E && a != 0x60 && a != 0x62) {
             EXPECT_EQ(at(0x08, ich, a), 0u) << std::hex << a;
+        }
+    }
     EXPECT_EQ(manager->krxApi_IsPatternGen(), 1);
     pattern(4);
     pattern(0);
-    for (int i : ichs)
-        for (int a = 0x57; a <= 0x68; ++a)
-            if (a != 0x5C && a != 0x5E && a != 0x60 && a != 0x62)
+    for (int i : ichs) {
+        for (int a = 0x57; a <= 0x68; ++a) {
+            if (a != 0x5C && a != 0x5E && a != 0x60 && a != 0x62) {
                 EXPECT_EQ(at(0x08, i, a), 0u) << std::hex << a;
+            }
+        }
+    }
     EXPECT_EQ(manager->krxApi_IsPatternGen(), 0);
 }
 
