@@ -55,6 +55,9 @@ std::tm localTime();
 // Every wait of the program.
 void usleep(unsigned int microseconds);
 void msleep(unsigned int milliseconds);
+// How long a wait for an event, with this time-out, lasts at most on this board: the device
+// waits as asked; the simulated board shortens it as it shortens its sleeps.
+unsigned int waitMicroseconds(unsigned int microseconds);
 
 // The port a server of the device listens on in this build, for the port the device uses
 // (TCP 5005 or the TCP port of the settings; UDP 5008 and 13769). The device build keeps

@@ -187,6 +187,7 @@ void fpga_manage::flush_picture_brightness() {
     bri_picture_echo = percent;
     bri_picture_pending = -1;
     pthread_mutex_unlock(&c331_manage::para_mutex);
+    c331_manage::wakeup.notify();
 }
 
 void fpga_manage::store_direct_record() {

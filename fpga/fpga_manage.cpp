@@ -11,13 +11,16 @@
 #include <functional>
 
 #include "board/board.h"
+#include "board/settle.h"
 #include "core/global.h"
 #include "core/logMsg.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
+#include "fpga/send_para.h"
 #include "screens/cardtools/rcv_recovery_file.h"
 #include "ui/agelog.h"
 
+Wakeup fpga_manage::wakeup;
 fpga_manage* fpga_manage::p_fpga_manage = nullptr;
 std::atomic<u8>* fpga_manage::MCU_REG_func[kFpgaCount] = {};
 u8* fpga_manage::MCU_RAM_PARA_func[kFpgaCount] = {};
@@ -158,7 +161,7 @@ int fpga_manage::initialize() {
     if (map_gpio_window() != 0)
         return 255;
     softinit();
-    board::msleep(2000);
+    board::msleep(board::fpgaSettleMilliseconds());
     g_fpga_c331_start = 0;
     record.clock_record_init();
     thread_stop = false;
@@ -171,6 +174,7 @@ int fpga_manage::initialize() {
 }
 
 void* fpga_manage::fpgamanageThread(void* arg) {
+    name_this_thread("fpga-link");
     auto* self = static_cast<fpga_manage*>(arg);
     while (!self->thread_stop.load(std::memory_order_relaxed)) {
         if (g_fpga_c331_start) {
@@ -179,15 +183,24 @@ void* fpga_manage::fpgamanageThread(void* arg) {
             else
                 self->fpga_manage_deal();
         }
-        board::usleep(kPassSleepUs);
+        wakeup.wait(self->pass_period_us());
     }
     return nullptr;
+}
+
+unsigned fpga_manage::pass_period_us() const {
+    const bool talking =
+        g_usb_grade || send_para_job() != SEND_PARA_JOB_NONE || pc_cmd_valid || multi_active;
+    if (talking)
+        return kBusyPassUs;
+    return get_fpga_status() ? kRestPassUs : kStartPassUs;
 }
 
 void fpga_manage::stop_thread() {
     if (!thread_started.exchange(false))
         return;
     thread_stop = true;
+    wakeup.notify();
     pthread_join(thread, nullptr);
 }
 

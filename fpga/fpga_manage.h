@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "core/types.h"
+#include "core/wakeup.h"
 #include "fpga/clock_record_run.h"
 #include "fpga/rcv_card_cmd.h"
 #include "fpga/time_real_type.h"
@@ -123,6 +124,12 @@ public:
     static constexpr unsigned long kMsysRequestWindow = 0x5315;
 
     static fpga_manage* p_fpga_manage;
+    // What the FPGA thread waits on between passes (see kRestPassUs).
+    static Wakeup wakeup;
+    // Raises a request for the FPGA thread: its pass runs at once.
+    static void wake() {
+        wakeup.notify();
+    }
 
     // Register shadows and RAM images of FPGA 0 and FPGA 1 inside the manager. Shadow bytes
     // are read without a lock by screens and transports, hence atomic.
@@ -172,9 +179,15 @@ public:
 
     // Ticks of the reset pulse: the line is released once more than this has passed.
     static constexpr u32 kResetTicks = 200;
-    // Pause between the FPGA thread's passes. The pass's periodic actions are counted in
-    // 10 ms ticks; a millisecond keeps every one of them on time without spinning a core.
-    static constexpr unsigned kPassSleepUs = 1000;
+    // Longest wait between the FPGA thread's passes. The pass's periodic actions are
+    // counted in 10 ms ticks, and most of them are seconds apart: once the LED output runs
+    // and nothing is asked, a pass every 40 ms keeps each within a few ticks of its time.
+    // The bring-up and the output start wait in steps of a few ticks: a pass every tick.
+    // While the cards are being talked to (a job, a PC's frames, an upgrade) a pass every
+    // millisecond collects their answers as they come. A request ends the wait at once.
+    static constexpr unsigned kRestPassUs = 40000;
+    static constexpr unsigned kStartPassUs = 10000;
+    static constexpr unsigned kBusyPassUs = 1000;
 
     // Records of the controller on flash select 2.
     static constexpr u32 kOnOffRecordAddress = 0x30E000;
@@ -227,6 +240,9 @@ public:
     int initialize();
     // The thread, and one of its passes. Tests call the pass directly.
     static void* fpgamanageThread(void* arg);
+    // The wait after a pass: kBusyPassUs while the cards are being talked to, kStartPassUs
+    // until FPGA 0's output runs, else kRestPassUs.
+    unsigned pass_period_us() const;
     void fpga_manage_deal();
     // One pass of the USB upgrade, run instead of the normal pass while g_usb_grade is set
     // (usb_upgrade.cpp).

@@ -493,6 +493,7 @@ void fpga_manage::output_start_apply(u8 fpga) {
     c331_manage::para_update = 1;
     g_force_bkcolor = 0;
     pthread_mutex_unlock(&c331_manage::para_mutex);
+    c331_manage::wakeup.notify();
     write_to_register(kRegCommand, 0x01, 0x01, fpga);
     lcd_step[fpga] = kLcdHoldOff;
     lcd_stamp[fpga] = now();

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "fpga/fpga_manage.h"
+
 alignas(4) SEND_PARA g_send_para = {};
 LINE_TYPE line_type = {};
 
@@ -25,6 +27,7 @@ void send_para_set_job_step(u8 job, u8 step) {
 
 void send_para_post(u8 job) {
     send_para_set_job_step(job, 0);
+    fpga_manage::wake();
 }
 
 u8 send_para_job() {

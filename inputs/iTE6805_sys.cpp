@@ -135,6 +135,16 @@ void ite6805_sys::iTE6805_Init_fsm(u8 dev) {
     drv->iTE6805_Init_fsm(dev);
 }
 
+bool ite6805_sys::steady() const {
+    if (fsm_step[0] != kRun)
+        return fsm_step[0] == kIdentify;
+    if (data.VidState == STATEV_Unplug)
+        return true;
+    const bool equalised = data.EQState == STATEEQ_EQDone || data.EQState == STATEEQ_Off ||
+                           data.EQState == STATEEQ_KeepEQStateUntil5VOff;
+    return data.VidState == STATEV_VidStable && data.AudState == STATEA_AudioOn && equalised;
+}
+
 void ite6805_sys::iTE6805_FSM(u8 dev) {
     if (dev != 0)
         return;

@@ -61,6 +61,10 @@ public:
     void ite6805_sys_reset_init();
     // One pass of the state machine.
     void iTE6805_FSM(u8 dev);
+    // True when device 0 is where only a latched interrupt can move it: a stable picture
+    // with its audio settled and the equaliser done, or no source; also a chip still to be
+    // identified, whose identification is simply retried.
+    bool steady() const;
     void iTE6805_Set_HPD_Ctrl(u8 port, u8 level, u8 dev);
     void iTE6805_Init_fsm(u8 dev);
     void delay1ms(unsigned ms);

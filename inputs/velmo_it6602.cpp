@@ -197,6 +197,20 @@ void velmo_it6602::IT6602_fsm(int fd, int ch) {
     IT6602HDMIEventManager(ch);
 }
 
+bool velmo_it6602::steady(int ch, u8 step) const {
+    if (ch < 0 || ch >= kChannels)
+        return true;
+    if (step != 2)
+        return step == 0;
+    const IT6602_dev_data& d = dev[ch];
+    if (d.eq[0].busy || d.eq[1].busy || d.event_flags)
+        return false;
+    if (d.video_state == VSTATE_SWReset)
+        return true;
+    return d.video_state == VSTATE_VideoOn &&
+           (d.audio_state == ASTATE_AudioOn || d.audio_state == ASTATE_AudioOff);
+}
+
 void velmo_it6602::IT6602HPDCtrl(int fd, int port, int level) {
     if (port != 0)
         return;

@@ -251,6 +251,10 @@ public:
     int IT6602_fsm_init(int fd, int ch);
     void IT6602_fsm_init_1(int fd, int ch);
     void IT6602_fsm(int fd, int ch);
+    // True when the channel, at the input-source thread's start-up step, is where only a
+    // latched interrupt can move it: showing a picture (audio on, or off for DVI), or
+    // waiting for 5 V; also a chip not found, whose identification is simply retried.
+    bool steady(int ch, u8 step) const;
     // Hot-plug of a port of the routed chip (port 1 is not wired and is ignored): high only
     // while 5 V is present.
     void IT6602HPDCtrl(int fd, int port, int level);

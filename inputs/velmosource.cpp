@@ -19,6 +19,7 @@
 #include "video/c331_manage.h"
 
 velmosource* velmosource::p_velmo_source = nullptr;
+Wakeup velmosource::wakeup;
 
 namespace {
 
@@ -44,7 +45,6 @@ constexpr int kEepromPage = 8;
 // Acknowledge polls after a page write: the write cycle of a 24C02 is at most 5 ms.
 constexpr int kAckPolls = 100;
 constexpr unsigned kAckPollUs = 200;
-constexpr unsigned kRunCycleMs = 5;
 
 // reg_para bytes are shared with the remote-control threads byte by byte.
 KrxRamPara* store() {
@@ -150,6 +150,7 @@ velmosource::velmosource()
 velmosource::~velmosource() {
     if (thread_started_) {
         stop_ = true;
+        wakeup.notify();
         pthread_join(thread, nullptr);
     }
     if (Drv_I2C0::p_drv_i2c0 == i2c)
@@ -187,16 +188,48 @@ int velmosource::initialize() {
     return 0;
 }
 
+// In the run state the thread waits between polling cycles on its wakeup. While a receiver
+// is on its way somewhere (a source plugged, its sync, equaliser and audio being found, a
+// hot-plug pulse) it polls every kRunCycleUs, so that a picture is found within a few
+// frames. Once every receiver is steady it polls every kSteadyCycleUs: the receivers latch
+// every change in their interrupt registers, so nothing is missed, and a plug is still
+// noticed well within 200 ms. Requests of other threads end the wait at once. Within a
+// cycle the only pause is the one the receiver switch needs after it is routed: the wait
+// between cycles is where the other threads get the processor, and more sleeps would only
+// add task switches.
 void* velmosource::checksourceThread(void* arg) {
+    name_this_thread("input-poll");
     velmosource* self = static_cast<velmosource*>(arg);
     while (!self->stop_) {
         self->checksource_pass();
-        // A cycle over the receivers is a few bus transfers; polling them every few
-        // milliseconds notices a plug within a frame or two without keeping a core busy.
         if (self->state() == SOURCE_RUN)
-            board::msleep(kRunCycleMs);
+            wakeup.wait(self->steady() ? kSteadyCycleUs : kRunCycleUs);
     }
     return nullptr;
+}
+
+bool velmosource::steady() const {
+    for (int input = 0; input < 4; ++input) {
+        if (edid_request[input] || hotplug_low[input])
+            return false;
+    }
+    if (sdi_reset_request || source_changed)
+        return false;
+    for (int ch = 0; ch < 3; ++ch) {
+        if ((channel_mask & SOURCE_CHECK_BIT[ch]) && !it6602->steady(ch, it6602_step[ch]))
+            return false;
+    }
+    return !(channel_mask & SOURCE_CHECK_BIT[3]) || ite6805->steady();
+}
+
+void velmosource::tell_video_of_new_timing() {
+    {
+        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        if (std::memcmp(told_, hdminfo, sizeof told_) == 0)
+            return;
+        std::memcpy(told_, hdminfo, sizeof told_);
+    }
+    c331_manage::wakeup.notify();
 }
 
 int velmosource::bus() const {
@@ -209,6 +242,7 @@ void velmosource::request_edid_rewrite(int input) {
     // done first: the thread takes a request whose done byte is 1 as already written.
     edid_done[input] = 0;
     edid_request[input] = 1;
+    wake();
 }
 
 u8 velmosource::state() {
@@ -368,7 +402,6 @@ bool velmosource::check_input_eeprom(int input) {
 }
 
 void velmosource::run_cycle() {
-    board::usleep(1);
     u8 channel = kEdidSwitchD0Channel;
     bool answered = i2c->i2c_write(bus(), kEdidSwitch, 0, &channel, 1);
     regSetBits(kStatusReg, kSwitchAnswered, answered);
@@ -384,7 +417,7 @@ void velmosource::run_cycle() {
         update_source_select();
     serve_sdi_reset();
     sourcecheck();
-    board::usleep(1);
+    tell_video_of_new_timing();
 }
 
 // Writes the custom EDID of an input and verifies it. A write that cannot be verified
@@ -592,7 +625,6 @@ void velmosource::poll_input(int input) {
     }
     if (input == 3) {
         ite6805->iTE6805_FSM(0);
-        board::usleep(1);
         return;
     }
     switch (it6602_step[input]) {
@@ -608,7 +640,6 @@ void velmosource::poll_input(int input) {
             it6602->IT6602_fsm(bus(), input);
             break;
     }
-    board::usleep(1);
 }
 
 // Hot-plug and reset commands of reg_para[0] for the IT6805; the caller has routed the

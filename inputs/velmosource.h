@@ -14,6 +14,7 @@
 #include <atomic>
 
 #include "core/types.h"
+#include "core/wakeup.h"
 #include "inputs/hdmi_info.h"
 
 class Drv_I2C0;
@@ -64,8 +65,17 @@ public:
     // in reset for at least 160 ms.
     static constexpr u32 kSdiResetTicks = 16;
 
+    // Waits of the run state between polling cycles (see the .cpp for why).
+    static constexpr unsigned kRunCycleUs = 5000;
+    static constexpr unsigned kSteadyCycleUs = 60000;
+
     static velmosource* p_velmo_source;
     static velmosource* pInstance();
+    // What the input thread waits on between polling cycles. Another thread that raises a
+    // request for it (an EDID rewrite, the source selection, the SDI reset, the receiver
+    // and hot-plug command registers) calls wake(), and the request is served at once.
+    static Wakeup wakeup;
+    static void wake() { wakeup.notify(); }
 
     // Default images: four for the IT6602 inputs (image 0 unused, 1..3 for inputs 0..2) and
     // two for the IT6805 (image 0 for input 3).
@@ -135,6 +145,9 @@ public:
     // it; a trigger added later must call it from the input-source thread).
     void it66121_sdi_enable();
     void sourcecheck();
+    // True when no polled receiver is on its way anywhere: each shows a picture or waits
+    // for a source, and nothing is pending for this thread.
+    bool steady() const;
 
 private:
     void state_reset();
@@ -155,6 +168,8 @@ private:
     void update_source_select();
     void serve_sdi_reset();
     void poll_input(int input);
+    // Wakes the video-processor thread when a receiver published a new timing record.
+    void tell_video_of_new_timing();
 
     bool write_expander(u8 value);
     bool select_eeprom(int input);
@@ -163,6 +178,8 @@ private:
     bool wait_eeprom_ready();
     u8 current_source_bits();
 
+    // The timing records as the video-processor thread was last told of them.
+    HDMI_INFO told_[4] = {};
     std::atomic<bool> stop_{false};
     bool thread_started_ = false;
 };

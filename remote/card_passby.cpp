@@ -79,6 +79,9 @@ bool card_passby(u8 transport, const PassbyPeer& from, u8* frame, unsigned lengt
         set_route(kNoRequest, PassbyPeer());
     }
     pthread_mutex_unlock(&m->passby_mutex);
+    // The cards answer within a few milliseconds: the FPGA thread starts watching now.
+    if (sent)
+        fpga_manage::wake();
     return sent;
 }
 

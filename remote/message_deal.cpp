@@ -66,12 +66,16 @@ u8 store_self_register(KrxRamPara* store, u32 r, u8 v) {
     u8* reg = store->reg_para;
     reg[r] = v;
     switch (r) {
+        case 0:  // hot-plug commands of the HDMI 2.0 input, served by the input-source thread
+            velmosource::wake();
+            return 0;
         case 11:  // apply the image as the PC has written it
             return 1;
         case 16:  // the PC has written user-mode slots: check their files
             return 2;
         case 0xA0:  // receiver commands, served by the input-source thread
             reg[0x20] = v;
+            velmosource::wake();
             return 0;
         case 0xA1:
             if ((v & 1) == (store->ram_para[para::dbd_enable] & 1))
@@ -91,8 +95,10 @@ u8 store_self_register(KrxRamPara* store, u32 r, u8 v) {
             reg[0x21] = v;
             return 1;
         case 0xA6:  // one reset pulse of the SDI receiver, given by the input-source thread
-            if (v && velmosource::p_velmo_source)
+            if (v && velmosource::p_velmo_source) {
                 velmosource::p_velmo_source->sdi_reset_request = 1;
+                velmosource::wake();
+            }
             return 0;
         default:
             return 0;

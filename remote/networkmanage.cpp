@@ -49,7 +49,7 @@ int networkManage::initialize() {
         return 0;
     // A port that cannot be listened on now is tried again when the PC changes it.
     bool listening = listen();
-    if (!thread_.start([this] { serve_step(100); })) {
+    if (!thread_.start("pc-tcp", [this] { serve_step(100); })) {
         printf("create tcp thread failed\n");
         return 255;
     }

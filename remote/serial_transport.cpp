@@ -32,7 +32,8 @@ int serial_transport::usart1_init(int port, int bps, int flags) {
 int serial_transport::start() {
     if (fd_ < 0)
         return 255;
-    if (!thread_.start([this] { receive_step(100); })) {
+    const char* name = deal_.transport() == RemoteTransport::Modem4G ? "4g-modem" : "pc-serial";
+    if (!thread_.start(name, [this] { receive_step(100); })) {
         printf("create serial thread failed\n");
         return 255;
     }

@@ -56,7 +56,7 @@ T47_WIFI_CONFIG::~T47_WIFI_CONFIG() {
 }
 
 int T47_WIFI_CONFIG::initialize() {
-    bool started = thread_.start([this] {
+    bool started = thread_.start("wifi-config", [this] {
         wifi_pass();
         board::msleep(100);
     });

@@ -39,8 +39,8 @@ int udpnetManage::initialize() {
         return 0;
     if (!control_.open(control_port_wanted_) || !wifi_.open(wifi_port_wanted_))
         return 255;
-    bool started = control_thread_.start([this] { receive_step(100); }) &&
-                   wifi_thread_.start([this] { wifi_step(100); });
+    bool started = control_thread_.start("pc-udp", [this] { receive_step(100); }) &&
+                   wifi_thread_.start("wifi-at-udp", [this] { wifi_step(100); });
     if (!started) {
         printf("create udp thread failed\n");
         return 255;

@@ -1,12 +1,15 @@
 #include "remote/worker_thread.h"
 
+#include "core/wakeup.h"
+
 WorkerThread::~WorkerThread() {
     stop();
 }
 
-bool WorkerThread::start(std::function<void()> turn) {
+bool WorkerThread::start(const char* name, std::function<void()> turn) {
     if (started_)
         return true;
+    name_ = name;
     turn_ = std::move(turn);
     stopping_ = false;
     started_ = pthread_create(&thread_, nullptr, &WorkerThread::run, this) == 0;
@@ -23,6 +26,7 @@ void WorkerThread::stop() {
 
 void* WorkerThread::run(void* self) {
     WorkerThread* w = static_cast<WorkerThread*>(self);
+    name_this_thread(w->name_);
     while (!w->stopping_)
         w->turn_();
     return nullptr;

@@ -14,9 +14,10 @@ public:
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    // Starts the thread; false when it cannot be created. Each turn must return within a
-    // bounded time (a receive with a time-out) so that stop() can end the thread.
-    bool start(std::function<void()> turn);
+    // Starts the thread under a name that says what it serves (top -H and a debugger show
+    // it); false when it cannot be created. Each turn must return within a bounded time (a
+    // receive with a time-out) so that stop() can end the thread.
+    bool start(const char* name, std::function<void()> turn);
     // Asks the thread to end after its current turn and waits for it.
     void stop();
     bool started() const { return started_; }
@@ -28,4 +29,5 @@ private:
     bool started_ = false;
     std::atomic<bool> stopping_{false};
     std::function<void()> turn_;
+    const char* name_ = "";
 };

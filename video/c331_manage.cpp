@@ -17,6 +17,7 @@ c331_manage* c331_manage::p_c331_manage = nullptr;
 pthread_mutex_t c331_manage::para_mutex = PTHREAD_MUTEX_INITIALIZER;
 std::atomic<u8> c331_manage::para_update{0};
 std::atomic<u8> g_osd_update{0};
+Wakeup c331_manage::wakeup;
 
 namespace {
 
@@ -120,22 +121,30 @@ void c331_manage::stop_thread() {
     if (!thread_running)
         return;
     stop_requested = true;
+    wakeup.notify();
     pthread_join(manage_thread, nullptr);
     thread_running = false;
 }
 
-// The thread sleeps kCycleSleepUs between cycles: an idle cycle costs almost nothing, so
-// the device stays cool, and a change still reaches the chip within a few milliseconds.
-// While the chip does not answer it retries every kNoChipSleepMs instead of spinning.
+// Once the chip runs, the thread waits between cycles on its wakeup: a writer of the image
+// (para_update) or a receiver that publishes a new timing ends the wait at once, so a change
+// reaches the chip without delay. With nothing asked, a cycle every kFollowPeriodUs (two or
+// three frames) re-measures the ports: a measurement changes at most once a frame, and a
+// new source comes with the receiver's new timing, which wakes the thread. Between identity
+// reads it sleeps kCycleSleepUs, and while the chip does not answer it retries every
+// kNoChipSleepMs.
 void* c331_manage::c331manageThread(void* arg) {
     if (!arg)
         return nullptr;
+    name_this_thread("c331-apply");
     c331_manage* m = static_cast<c331_manage*>(arg);
     while (!m->stop_requested) {
         u8 before = m->manage_state;
         m->manage_pass();
         if (before < kStateBringUp && m->manage_state == before)
             board::msleep(kNoChipSleepMs);
+        else if (m->manage_state == kStateRun)
+            wakeup.wait(kFollowPeriodUs);
         else
             board::usleep(kCycleSleepUs);
     }
@@ -256,6 +265,8 @@ void c331_manage::mark_applied(const RamParaImage& now, int edidInput) {
 bool c331_manage::wait_led_hand_over() {
     // The FPGA thread brings g_set_led_para back from 1; it may itself be waiting for
     // para_mutex, which this thread holds, so the wait is bounded.
+    if (g_set_led_para == 1)
+        c331_peers::wake_fpga();
     for (unsigned polls = 0; g_set_led_para == 1; ++polls) {
         if (polls >= kLedHandOverPolls)
             return false;
@@ -283,6 +294,7 @@ void c331_manage::apply_panel(const RamParaImage& now) {
         QMutexLocker led(&Utils::_led_para_init_mutex);
         g_set_led_para = 2;
     }
+    c331_peers::wake_fpga();
     if (now.u16At(para::osd_enable))
         g_osd_update = 1;
 }

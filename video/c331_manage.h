@@ -29,6 +29,7 @@
 
 #include "core/ramparaimage.h"
 #include "core/types.h"
+#include "core/wakeup.h"
 #include "inputs/hdmi_info.h"
 #include "video/c331_osd.h"
 
@@ -201,12 +202,16 @@ public:
 
     // Thread timing (see the .cpp for the reasons).
     static constexpr unsigned kCycleSleepUs = 2000;
+    static constexpr unsigned kFollowPeriodUs = 40000;
     static constexpr unsigned kNoChipSleepMs = 100;
     static constexpr unsigned kLedHandOverPollUs = 1000;
     static constexpr unsigned kLedHandOverPolls = 2000;
 
     static c331_manage* p_c331_manage;
     static pthread_mutex_t para_mutex;
+    // What the thread waits on between cycles: raised with para_update (ParaLock does it on
+    // unlock) and when a receiver publishes a new timing.
+    static Wakeup wakeup;
     // 0 nothing pending, 1 parameters changed, 2 user-mode slots changed.
     static std::atomic<u8> para_update;
     static const u32 parameters_txt[kParameterWords];
@@ -739,7 +744,13 @@ private:
 class ParaLock {
 public:
     ParaLock() { pthread_mutex_lock(&c331_manage::para_mutex); }
-    ~ParaLock() { pthread_mutex_unlock(&c331_manage::para_mutex); }
+    // A writer that raised para_update has the thread woken at once.
+    ~ParaLock() {
+        const bool raised = c331_manage::para_update != 0;
+        pthread_mutex_unlock(&c331_manage::para_mutex);
+        if (raised)
+            c331_manage::wakeup.notify();
+    }
     ParaLock(const ParaLock&) = delete;
     ParaLock& operator=(const ParaLock&) = delete;
 };

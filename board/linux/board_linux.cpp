@@ -96,6 +96,9 @@ void usleep(unsigned int microseconds) {
 void msleep(unsigned int milliseconds) {
     ::usleep(milliseconds * 1000u);
 }
+unsigned int waitMicroseconds(unsigned int microseconds) {
+    return microseconds;
+}
 
 uint16_t tcpPort(uint16_t devicePort) {
     return devicePort;

@@ -6,4 +6,8 @@ unsigned keyBoardSettleMilliseconds() {
     return 2000;
 }
 
+unsigned fpgaSettleMilliseconds() {
+    return 2000;
+}
+
 }  // namespace board

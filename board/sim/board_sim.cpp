@@ -389,6 +389,12 @@ void msleep(unsigned int milliseconds) {
     usleep(milliseconds * 1000u);
 }
 
+unsigned int waitMicroseconds(unsigned int microseconds) {
+    sim::sleepCalls++;
+    sim::sleepMicros += microseconds;
+    return microseconds / sim::sleepDivisor;
+}
+
 const char* defaultPlatform() {
     const char* display = std::getenv("DISPLAY");
     return (display && *display) ? "xcb" : "vnc";

@@ -6,4 +6,8 @@ unsigned keyBoardSettleMilliseconds() {
     return 0;
 }
 
+unsigned fpgaSettleMilliseconds() {
+    return 0;
+}
+
 }  // namespace board

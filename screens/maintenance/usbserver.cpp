@@ -12,6 +12,7 @@
 #include "core/global.h"
 #include "core/logMsg.h"
 #include "core/utils.h"
+#include "core/wakeup.h"
 #include "ui/option.h"
 #include "ui/pages.h"
 #include "ui/syncupdate.h"
@@ -21,6 +22,9 @@ UsbServer* UsbServer::p_UsbServer = nullptr;
 namespace {
 
 constexpr int kWaitMicroseconds = 10000;
+// With no stick being readied the thread only waits for the socket: a message ends the
+// wait at once.
+constexpr int kIdleWaitMicroseconds = 500000;
 
 // "sda" followed by one decimal digit: the first partition names of the first disk.
 bool firstDiskPartition(const QString& name) {
@@ -81,6 +85,7 @@ int UsbServer::initialize() {
 }
 
 void* UsbServer::acceptThread(void* arg) {
+    name_this_thread("usb-watch");
     auto* server = static_cast<UsbServer*>(arg);
     for (;;) {
         if (server->recvData() != 0)
@@ -93,7 +98,7 @@ int UsbServer::recvData() {
     fd_set readSet;
     FD_ZERO(&readSet);
     FD_SET(socket_, &readSet);
-    timeval wait{0, kWaitMicroseconds};
+    timeval wait{0, readyPending() ? kWaitMicroseconds : kIdleWaitMicroseconds};
     const int ready = select(socket_ + 1, &readSet, nullptr, nullptr, &wait);
     if (ready < 0) {
         if (debugOn())

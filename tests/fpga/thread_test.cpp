@@ -7,6 +7,7 @@
 
 #include "board/sim/msys_node.h"
 #include "tests/fpga/fpga_fixture.h"
+#include "video/c331_peers.h"
 
 namespace fpgatest {
 namespace {
@@ -51,6 +52,24 @@ TEST_F(Thread, StartsBehindTheGateAndBringsFpgaZeroToOutputRunning) {
     g_fpga_c331_start = 1;
     ASSERT_TRUE(test::waitFor([&] { return started->get_fpga_status(); }, 20000));
     EXPECT_EQ(fpga_manage::MCU_REG_func[0][80].load(), 3);
+
+    // Every wait an hour long: a request served while the test runs was served because
+    // its writer woke the thread.
+    Wakeup& wakeup = fpga_manage::wakeup;
+    wakeup.override_period(3600u * 1000u * 1000u);
+    const u32 begun = wakeup.begun();
+    const bool holding =
+        test::waitFor([&] { return wakeup.begun() > begun && wakeup.waiting(); }, 10000);
+    const u32 woken = wakeup.woken();
+    store->ram_para[2116] = 1;  // LED screen black
+    c331_peers::raise_output_resend();
+    const bool black = test::waitFor([&] { return (fpga()->reg(0) & 0x04) != 0; }, 10000);
+    const u32 wakeups = wakeup.woken() - woken;
+    wakeup.override_period(0);
+    wakeup.notify();  // ends the hour-long wait under way
+    EXPECT_TRUE(holding);
+    EXPECT_TRUE(black);
+    EXPECT_EQ(wakeups, 1u);
 
     g_usb_grade = 1;
     EXPECT_TRUE(test::waitFor([] { return g_usb_grade == 0; }, 5000));

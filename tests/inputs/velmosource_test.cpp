@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/sim/hdmi_sources.h"
 #include "board/sim/i2c_bus.h"
 #include "board/sim/sim.h"
 #include "board/sim/soc_window.h"
@@ -23,6 +24,8 @@
 #include "inputs/velmosource.h"
 #include "tests/inputs/edid_decode.h"
 #include "tests/support/sim_test.h"
+#include "video/c331_manage.h"
+#include "video/c331_peers.h"
 
 namespace {
 
@@ -459,6 +462,59 @@ TEST_F(Source, TheThreadBringsTheBoardUpAndStopsCleanly) {
     EXPECT_EQ(line(0x207858), 16);
     bus = sim::get<sim::I2cBus>("/dev/i2c-0");
     expectDefaultEdid(1);
+}
+
+// The thread waits between its cycles; a request of another thread ends the wait. With
+// every wait an hour long, a request served while the test runs was served by its wake-up.
+TEST_F(Source, ARequestOfAnotherThreadIsServedWhileTheThreadWaitsAnHour) {
+    source.reset();
+    std::atomic<bool> ticking{true};
+    std::thread ticker([&] {
+        while (ticking) {
+            ++G_timeTicks;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    source = std::make_unique<velmosource>();
+    velmosource::p_velmo_source = source.get();
+    ASSERT_EQ(source->initialize(), 0);
+    Wakeup& wakeup = velmosource::wakeup;
+    const bool up = test::waitFor([&] { return source->d0_step[0] == 2; }, 20000);
+    wakeup.override_period(3600u * 1000u * 1000u);
+    const u32 begun = wakeup.begun();
+    const bool holding =
+        test::waitFor([&] { return wakeup.begun() > begun && wakeup.waiting(); }, 10000);
+    const u32 woken = wakeup.woken();
+    source->source_changed = 0;
+    c331_peers::raise_source_changed();
+    const bool served = test::waitFor([&] { return source->source_changed == 0; }, 10000);
+    const u32 wakeups = wakeup.woken() - woken;
+    wakeup.override_period(0);
+    source.reset();  // the stop ends the hour-long wait too
+    ticking = false;
+    ticker.join();
+    ASSERT_TRUE(up);
+    ASSERT_TRUE(holding);
+    EXPECT_TRUE(served);
+    EXPECT_EQ(wakeups, 1u);
+}
+
+TEST_F(Source, ANewTimingFromAReceiverWakesTheVideoThreadOnce) {
+    startUp();
+    sim::get<sim::HdmiSources>("hdmi-sources")->plug(1, *sim::VideoTiming::cta861(16));
+    auto published = [this] {
+        return source->hdminfo[1].updated == 1 && source->hdminfo[1].nosignal == 0;
+    };
+    for (int i = 0; i < 2000 && !published(); ++i) {
+        if (i == 0)
+            c331_manage::wakeup.wait(0);  // what the start-up published
+        pass();
+        ++G_timeTicks;
+    }
+    ASSERT_TRUE(published());
+    EXPECT_TRUE(c331_manage::wakeup.wait(0)) << "the pass that published woke the video thread";
+    pass();
+    EXPECT_FALSE(c331_manage::wakeup.wait(0)) << "nothing new, no wake-up";
 }
 
 }  // namespace

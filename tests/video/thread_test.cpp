@@ -132,5 +132,36 @@ TEST_F(VideoTest, WritersSynchroniserAndFpgaSideAgainstTheThread) {
     EXPECT_FALSE(reasons.empty());
 }
 
+TEST_F(VideoTest, OnlyAWriterThatRaisedAChangeWakesTheThread) {
+    c331_manage::wakeup.wait(0);  // what earlier writers left
+    { ParaLock reader; }
+    EXPECT_FALSE(c331_manage::wakeup.wait(0)) << "a reader raises nothing";
+    raise([](RamParaImage& image) { image.setU16(2816, 7); });
+    EXPECT_TRUE(c331_manage::wakeup.wait(0));
+    EXPECT_FALSE(c331_manage::wakeup.wait(0));
+}
+
+// With every wait an hour long, a change applied while the test runs was applied because
+// its writer woke the thread.
+TEST_F(VideoTest, AChangeIsAppliedWhileTheThreadWaitsAnHour) {
+    ASSERT_EQ(manager->initialize(), 0);
+    ASSERT_TRUE(test::waitFor([] { return g_fpga_c331_start == 1; }, 10000));
+    Wakeup& wakeup = c331_manage::wakeup;
+    wakeup.override_period(3600u * 1000u * 1000u);
+    const u32 begun = wakeup.begun();
+    const bool holding =
+        test::waitFor([&] { return wakeup.begun() > begun && wakeup.waiting(); }, 10000);
+    const u32 woken = wakeup.woken();
+    raise([](RamParaImage& image) { image.setU16(2816, 0x0123); });
+    // The cycle that applies a request clears it.
+    const bool applied = test::waitFor([] { return c331_manage::para_update == 0; }, 10000);
+    const u32 wakeups = wakeup.woken() - woken;
+    wakeup.override_period(0);
+    manager->stop_thread();
+    ASSERT_TRUE(holding);
+    EXPECT_TRUE(applied);
+    EXPECT_EQ(wakeups, 1u);
+}
+
 }  // namespace
 }  // namespace videotest
