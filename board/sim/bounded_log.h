@@ -8,7 +8,7 @@
 
 namespace sim {
 
-constexpr size_t kLogLimit = 1u << 18;
+constexpr size_t kLogLimit = 1u << 16;
 
 template <class T>
 void appendBounded(std::vector<T>& log, T entry, size_t limit = kLogLimit) {

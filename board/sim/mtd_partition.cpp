@@ -1,8 +1,10 @@
 #include "board/sim/mtd_partition.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <mtd/mtd-user.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -25,17 +27,21 @@ Registration mtd10("/dev/mtd10", [] {
 }  // namespace
 
 MtdPartition::MtdPartition(std::string node, uint32_t size, uint32_t eraseSize, uint32_t writeSize)
-    : node_(std::move(node)), size_(size), eraseSize_(eraseSize), writeSize_(writeSize) {}
+    : node_(std::move(node)),
+      size_(size),
+      eraseSize_(eraseSize),
+      writeSize_(writeSize),
+      data_(size) {}
 
 void MtdPartition::load() {
     if (loaded_)
         return;
     loaded_ = true;
-    data_.assign(size_, 0xFF);
-    std::ifstream in(board::path(node_), std::ios::binary);
-    if (in)
-        in.read(reinterpret_cast<char*>(data_.data()), size_);
-    if (!in)
+    const int fd = ::open(board::path(node_).c_str(), O_RDONLY | O_CLOEXEC);
+    const bool whole = fd >= 0 && data_.load(fd);
+    if (fd >= 0)
+        ::close(fd);
+    if (!whole)
         persist(0, size_);
 }
 
@@ -47,7 +53,8 @@ void MtdPartition::persist(uint32_t offset, uint32_t count) {
         std::ofstream(file, std::ios::binary);
     std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
     out.seekp(offset);
-    out.write(reinterpret_cast<const char*>(data_.data()) + offset, count);
+    std::vector<uint8_t> bytes = data_.copy(offset, count);
+    out.write(reinterpret_cast<const char*>(bytes.data()), count);
 }
 
 int MtdPartition::open(const std::string& path, int flags) {
@@ -72,7 +79,7 @@ int MtdPartition::erase(const void* arg, bool unlockOnly) {
             unlocked_.push_back(static_cast<uint32_t>(block));
             continue;
         }
-        std::memset(data_.data() + block, 0xFF, eraseSize_);
+        data_.erase(block, eraseSize_);
         erased_.push_back(static_cast<uint32_t>(block));
     }
     if (!unlockOnly)
@@ -110,7 +117,7 @@ ssize_t MtdPartition::pread(int, void* buf, size_t count, off_t offset) {
     if (offset < 0 || static_cast<uint64_t>(offset) >= size_)
         return 0;
     size_t n = std::min<uint64_t>(count, size_ - offset);
-    std::memcpy(buf, data_.data() + offset, n);
+    data_.read(offset, static_cast<uint8_t*>(buf), n);
     return static_cast<ssize_t>(n);
 }
 
@@ -122,14 +129,14 @@ ssize_t MtdPartition::pwrite(int, const void* buf, size_t count, off_t offset) {
     }
     const uint8_t* in = static_cast<const uint8_t*>(buf);
     for (size_t i = 0; i < count; ++i) {
-        uint8_t& cell = data_[offset + i];
+        const uint8_t cell = data_.get(offset + i);
         if (cell != 0xFF && in[i] != cell) {
             char text[96];
             std::snprintf(text, sizeof text, "%s: programmed 0x%02x over 0x%02x at 0x%lx",
                           node_.c_str(), in[i], cell, static_cast<unsigned long>(offset + i));
             errors_.push_back(text);
         }
-        cell &= in[i];
+        data_.set(offset + i, cell & in[i]);
     }
     persist(static_cast<uint32_t>(offset), static_cast<uint32_t>(count));
     return static_cast<ssize_t>(count);
@@ -137,7 +144,7 @@ ssize_t MtdPartition::pwrite(int, const void* buf, size_t count, off_t offset) {
 
 std::vector<uint8_t> MtdPartition::contents() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return data_;
+    return data_.copy(0, size_);
 }
 
 std::vector<std::string> MtdPartition::errors() const {

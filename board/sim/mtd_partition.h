@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "board/sim/flash_bytes.h"
 #include "board/sim/sim.h"
 
 namespace sim {
@@ -43,7 +44,7 @@ private:
     std::string node_;
     uint32_t size_, eraseSize_, writeSize_;
     mutable std::mutex mutex_;
-    std::vector<uint8_t> data_;
+    FlashBytes data_;
     bool loaded_ = false;
     std::vector<std::string> errors_;
     std::vector<uint32_t> erased_, unlocked_;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "board/sim/bounded_log.h"
+
 namespace sim {
 namespace {
 
@@ -36,7 +38,7 @@ uint32_t eraseSize(uint8_t opcode) {
 SpiNorFlash::SpiNorFlash(int index)
     : index_(index),
       file_(root() + "/sim/fpga" + std::to_string(index) + "-flash.bin"),
-      data_(kSize, 0xFF) {
+      data_(kSize) {
     QJsonObject config = scene().value("fpgaFlash").toArray().at(index).toObject();
     busyPolls_ = config.value("busyPolls").toInt(busyPolls_);
     QByteArray id = QByteArray::fromHex(config.value("uid").toString().toLatin1());
@@ -44,8 +46,8 @@ SpiNorFlash::SpiNorFlash(int index)
         uid_[i] = i < static_cast<size_t>(id.size()) ? static_cast<uint8_t>(id[int(i)])
                                                      : static_cast<uint8_t>(0xA0 + index * 8 + i);
     fd_ = ::open(file_.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ >= 0 && ::pread(fd_, data_.data(), kSize, 0) != static_cast<ssize_t>(kSize))
-        data_.assign(kSize, 0xFF);
+    if (fd_ >= 0)
+        data_.load(fd_);
 }
 
 SpiNorFlash::~SpiNorFlash() {
@@ -63,7 +65,7 @@ void SpiNorFlash::persist(uint32_t address, uint32_t count) {
         address = 0;
         count = kSize;
     }
-    if (::pwrite(fd_, data_.data() + address, count, address) != static_cast<ssize_t>(count))
+    if (!data_.save(fd_, address, count))
         error("contents could not be kept in " + file_);
 }
 
@@ -91,7 +93,7 @@ void SpiNorFlash::transfer(const std::vector<uint8_t>& tx, std::vector<uint8_t>&
     switch (opcode) {
         case 0x06:
             wel_ = true;
-            ops_.push_back(Operation{Op::WriteEnable, 0, 0});
+            appendBounded(ops_, Operation{Op::WriteEnable, 0, 0});
             return;
         case 0x04:
             wel_ = false;
@@ -157,9 +159,9 @@ void SpiNorFlash::erase(uint8_t opcode, const std::vector<uint8_t>& tx) {
         return;
     uint32_t size = eraseSize(opcode);
     uint32_t start = (address24(tx) % kSize) & ~(size - 1);
-    std::fill(data_.begin() + start, data_.begin() + start + size, 0xFF);
+    data_.erase(start, size);
     persist(start, size);
-    ops_.push_back(Operation{Op::Erase, start, size});
+    appendBounded(ops_, Operation{Op::Erase, start, size});
     wel_ = false;
     busyLeft_ = busyPolls_;
 }
@@ -184,7 +186,7 @@ void SpiNorFlash::program(const std::vector<uint8_t>& tx) {
     for (uint32_t i = 0; i < kPage; ++i) {
         if (latch[i] < 0)
             continue;
-        uint8_t& cell = data_[page + i];
+        const uint8_t cell = data_.get(page + i);
         uint8_t wanted = static_cast<uint8_t>(latch[i]);
         if ((cell & wanted) != wanted && !reported) {
             char what[96];
@@ -193,10 +195,10 @@ void SpiNorFlash::program(const std::vector<uint8_t>& tx) {
             error(what);
             reported = true;
         }
-        cell &= wanted;
+        data_.set(page + i, cell & wanted);
     }
     persist(page, kPage);
-    ops_.push_back(Operation{Op::Program, start, static_cast<uint32_t>(count)});
+    appendBounded(ops_, Operation{Op::Program, start, static_cast<uint32_t>(count)});
     wel_ = false;
     busyLeft_ = busyPolls_;
 }
@@ -208,28 +210,28 @@ void SpiNorFlash::read(const std::vector<uint8_t>& tx, std::vector<uint8_t>& rx,
     }
     uint32_t start = address24(tx);
     for (size_t i = dataAt; i < tx.size(); ++i)
-        rx[i] = data_[(start + i - dataAt) % kSize];
-    ops_.push_back(Operation{Op::Read, start, static_cast<uint32_t>(tx.size() - dataAt)});
+        rx[i] = data_.get((start + i - dataAt) % kSize);
+    appendBounded(ops_, Operation{Op::Read, start, static_cast<uint32_t>(tx.size() - dataAt)});
 }
 
 void SpiNorFlash::uid(std::vector<uint8_t>& rx) {
     for (size_t i = 5; i < rx.size() && i - 5 < uid_.size(); ++i)
         rx[i] = uid_[i - 5];
-    ops_.push_back(Operation{Op::UniqueId, 0, 0});
+    appendBounded(ops_, Operation{Op::UniqueId, 0, 0});
 }
 
 std::vector<uint8_t> SpiNorFlash::contents(uint32_t address, uint32_t count) const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<uint8_t> out(count);
     for (uint32_t i = 0; i < count; ++i)
-        out[i] = data_[(address + i) % kSize];
+        out[i] = data_.get((address + i) % kSize);
     return out;
 }
 
 void SpiNorFlash::setContents(uint32_t address, const std::vector<uint8_t>& bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (size_t i = 0; i < bytes.size(); ++i)
-        data_[(address + i) % kSize] = bytes[i];
+        data_.set((address + i) % kSize, bytes[i]);
     persist(0, kSize);
 }
 

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "board/sim/flash_bytes.h"
 #include "board/sim/sim.h"
 
 namespace sim {
@@ -84,7 +85,7 @@ private:
     const int index_;
     const std::string file_;
     mutable std::mutex mutex_;
-    std::vector<uint8_t> data_;
+    FlashBytes data_;
     std::array<uint8_t, 8> uid_{};
     int busyPolls_ = 2;
     int busyLeft_ = 0;
