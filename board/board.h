@@ -70,4 +70,8 @@ uint16_t udpPort(uint16_t devicePort);
 // line ("-platform linuxfb" on the device).
 const char* defaultPlatform();
 
+// Called once when the program itself starts (not a test or benchmark): the simulated
+// board then keeps only a short trace of each bus, which no one reads; the device keeps none.
+void programStarting();
+
 }  // namespace board

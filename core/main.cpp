@@ -31,6 +31,7 @@ std::vector<char*> withPlatform(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    board::programStarting();
     startup::beforeApplication();
     static std::vector<char*> args = withPlatform(argc, argv);
     static int count = static_cast<int>(args.size()) - 1;

@@ -111,6 +111,8 @@ const char* defaultPlatform() {
     return "linuxfb";
 }
 
+void programStarting() {}
+
 std::tm localTime() {
     std::tm local{};
     const std::time_t now = std::time(nullptr);

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "board/board.h"
+#include "board/sim/bounded_log.h"
 #include "board/sim/command_runner.h"
 #include "board/sim/sim.h"
 #include "board/sim/soc_window.h"
@@ -398,6 +399,10 @@ unsigned int waitMicroseconds(unsigned int microseconds) {
 const char* defaultPlatform() {
     const char* display = std::getenv("DISPLAY");
     return (display && *display) ? "xcb" : "vnc";
+}
+
+void programStarting() {
+    sim::logLimit() = sim::kProgramLogLimit;
 }
 
 }  // namespace board

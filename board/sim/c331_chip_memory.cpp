@@ -93,6 +93,12 @@ void C331ChipMemory::write(uint32_t address, const uint8_t* bytes, uint32_t coun
 
 void C331ChipMemory::write(uint32_t address, std::vector<uint8_t> bytes) {
     const uint64_t n = bytes.size();
+    // Erased flash moved in by DMA is megabytes of one value: kept as a fill, not its bytes.
+    if (n > 0 &&
+        std::all_of(bytes.begin(), bytes.end(), [&](uint8_t b) { return b == bytes[0]; })) {
+        fill(address, static_cast<uint32_t>(n), bytes[0]);
+        return;
+    }
     put(address, Run{n, 0, std::make_shared<const std::vector<uint8_t>>(std::move(bytes)), 0});
 }
 

@@ -1,6 +1,7 @@
 #include "board/sim/c331_flash_controller.h"
 
 #include <QJsonArray>
+#include <algorithm>
 #include <cstdio>
 
 #include "board/sim/bounded_log.h"
@@ -42,6 +43,7 @@ constexpr uint8_t kTriggerErase = 4;
 constexpr uint8_t kTriggerCommand = 5;
 constexpr uint8_t kWriteDisable = 0x04;
 constexpr uint32_t kDmaGo = 0x80000000u;
+constexpr uint32_t kDmaBlock = 64u << 10;
 
 constexpr uint8_t kPinBank = 0x05;
 constexpr uint8_t kPaletteBank = 0x09;
@@ -425,7 +427,11 @@ void C331FlashController::dma(const C331Chip& chip) {
                       ", past the chip's memory");
                 return;
             }
-            memory_.write(to, flash_.read(from, length));
+            // In blocks: a font is megabytes, and one buffer of it would stay in the heap.
+            for (uint32_t done = 0; done < length; done += kDmaBlock) {
+                const uint32_t n = std::min(kDmaBlock, length - done);
+                memory_.write(to + done, flash_.read(from + done, n));
+            }
             break;
         case 1:
             to = chip.storedField(kBank, kFifoAddress, 2);

@@ -76,8 +76,15 @@ bool FlashBytes::load(int fd) {
 }
 
 bool FlashBytes::save(int fd, size_t at, size_t count) const {
-    std::vector<uint8_t> bytes = copy(at, count);
-    return ::pwrite(fd, bytes.data(), count, static_cast<off_t>(at)) == static_cast<ssize_t>(count);
+    Page buffer;
+    for (size_t done = 0; done < count; done += kPage) {
+        const size_t n = std::min(kPage, count - done);
+        read(at + done, buffer.data(), n);
+        if (::pwrite(fd, buffer.data(), n, static_cast<off_t>(at + done)) !=
+            static_cast<ssize_t>(n))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace sim
