@@ -30,6 +30,14 @@ TEST(OsdChipMemory, FillsWritesAndCopiesReadBackAsBytes) {
     EXPECT_EQ(m.read(1019, 2), (std::vector<uint8_t>{5, 0}));
 }
 
+TEST(OsdChipMemory, AMegabyteOfErasedFlashWrittenByDmaIsOneRun) {
+    sim::C331ChipMemory m;
+    m.write(0x1000, std::vector<uint8_t>(1u << 20, 0xFF));
+    EXPECT_EQ(m.runs(), 1u);
+    EXPECT_EQ(m.read(0xFFF, 3), (std::vector<uint8_t>{0, 0xFF, 0xFF}));
+    EXPECT_EQ(m.read(0x1000 + (1u << 20) - 1, 2), (std::vector<uint8_t>{0xFF, 0}));
+}
+
 TEST(OsdChipMemory, AnyMixOfOperationsMatchesAPlainByteArray) {
     constexpr uint32_t kBase = 0x725C0000;
     constexpr uint32_t kSpan = 4096;
