@@ -10,17 +10,13 @@
 #include "screens/cardtools/rcv_recovery.h"
 #include "screens/cardtools/smartmapping.h"
 #include "tests/ui/cardtools_test.h"
+#include "tests/ui/screen_texts.h"
 
 namespace {
 
 using test::CardToolsTest;
 using test::textOf;
-
-// One text in simplified Chinese, English, Russian, Vietnamese and traditional Chinese.
-struct Texts {
-    const char* object;
-    const char* text[5];
-};
+using test::Texts;
 
 // A page of the smart-mapping screen: how it is shown and what it says.
 struct MappingPage {

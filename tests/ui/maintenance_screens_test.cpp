@@ -18,33 +18,18 @@
 #include "screens/settings/advancedoption.h"
 #include "tests/ui/maintenance_test.h"
 #include "tests/ui/panel_script.h"
+#include "tests/ui/screen_texts.h"
 #include "ui/numberkeyboard.h"
 #include "ui/option.h"
 
 namespace {
 
 using test::MaintenanceTest;
+using test::opener;
 using test::PanelScript;
+using test::Screen;
 using test::textOf;
-
-struct Texts {
-    const char* object;
-    const char* text[5];
-};
-
-struct Screen {
-    const char* name;
-    std::function<QWidget*()> open;
-    std::vector<Texts> texts;
-};
-
-template <class T>
-std::function<QWidget*()> opener(T*& global) {
-    return [&global]() -> QWidget* {
-        global = new T(nullptr);
-        return global;
-    };
-}
+using test::Texts;
 
 std::vector<Screen> screens() {
     return {

@@ -16,33 +16,16 @@
 #include "screens/settings/netset.h"
 #include "screens/settings/quality.h"
 #include "screens/settings/temperature.h"
+#include "tests/ui/screen_texts.h"
 #include "tests/ui/settings_test.h"
 
 namespace {
 
+using test::opener;
+using test::Screen;
 using test::SettingsTest;
 using test::textOf;
-
-// One text of a screen in simplified Chinese, English, Russian, Vietnamese and traditional
-// Chinese.
-struct Texts {
-    const char* object;
-    const char* text[5];
-};
-
-struct Screen {
-    const char* name;
-    std::function<QWidget*()> open;
-    std::vector<Texts> texts;
-};
-
-template <class T>
-std::function<QWidget*()> opener(T*& global) {
-    return [&global]() -> QWidget* {
-        global = new T(nullptr);
-        return global;
-    };
-}
+using test::Texts;
 
 std::vector<Screen> screens() {
     return {
