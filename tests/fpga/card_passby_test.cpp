@@ -19,12 +19,15 @@
 #include "remote/udpnetmanage.h"
 #include "tests/fpga/card_fixture.h"
 #include "tests/remote/remote_test.h"
+#include "tests/support/loopback.h"
 
 namespace fpgatest {
 namespace {
 
 using remotetest::escape;
 using remotetest::unescapeAll;
+using test::loopback;
+using test::udpClient;
 
 u8 xorOf(const Bytes& b, size_t n) {
     u8 x = 0;
@@ -62,21 +65,6 @@ Bytes readAnswer() {
                0x00, 0x61, 0x00, 0x11, 0x22, 0x33, 0x44};
     a.push_back(xorOf(a, a.size()));
     return a;
-}
-
-sockaddr_in loopback(u16 port) {
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return a;
-}
-
-int udpClient() {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in me = loopback(0);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&me), sizeof me);
-    return fd;
 }
 
 // Whatever is waiting on fd, without waiting.

@@ -19,6 +19,7 @@
 #include "remote/uart_inout.h"
 #include "remote/udpnetmanage.h"
 #include "tests/remote/remote_test.h"
+#include "tests/support/loopback.h"
 #include "ui/syncupdate.h"
 #include "video/c331_manage.h"
 
@@ -26,6 +27,7 @@ using namespace remotetest;
 
 namespace {
 
+using test::loopback;
 class Road : public RemoteTest {
 protected:
     void SetUp() override {
@@ -85,14 +87,6 @@ protected:
     virtual void send(const Bytes& bytes) { ::write(fd, bytes.data(), bytes.size()); }
     int fd = -1;
 };
-
-sockaddr_in loopback(u16 port) {
-    sockaddr_in to = {};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return to;
-}
 
 class UdpLink : public PcLink {
 public:

@@ -18,11 +18,14 @@
 #include "remote/uart_inout_4G.h"
 #include "remote/udpnetmanage.h"
 #include "tests/remote/remote_test.h"
+#include "tests/support/loopback.h"
 
 using namespace remotetest;
 
 namespace {
 
+using test::loopback;
+using test::udpClient;
 constexpr unsigned kProcessor = 0xF100;
 
 // Window 2's rectangle as the PC writes it, and the frame that writes it. Serial ports are
@@ -67,21 +70,6 @@ bool closedByPeer(int fd, int timeoutMs) {
         return n == 0 || (n < 0 && errno == ECONNRESET);
     }
     return false;
-}
-
-sockaddr_in loopback(u16 port) {
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return a;
-}
-
-int udpClient() {
-    int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in me = loopback(0);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&me), sizeof me);
-    return fd;
 }
 
 void sendTo(int fd, u16 port, const Bytes& bytes) {

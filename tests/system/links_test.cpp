@@ -98,7 +98,7 @@ TEST_F(PcLinks, Fpga1IsNotDrivenItsRegistersAnswerFromTheDevicesCopy) {
 
 TEST_F(PcLinks, TheWifiChannelAnswersEveryCommandWithError) {
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in to = pc::loopback(systest::program().wifiPort);
+    sockaddr_in to = test::loopback(systest::program().wifiPort);
     const char command[] = "AT+VER\r\n";
     ASSERT_GT(
         ::sendto(fd, command, sizeof command - 1, 0, reinterpret_cast<sockaddr*>(&to), sizeof to),

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/loopback.h"
+
 namespace pc {
 
 using Bytes = std::vector<uint8_t>;
@@ -220,18 +222,10 @@ private:
     std::vector<uint8_t> stale_;
 };
 
-inline sockaddr_in loopback(uint16_t port) {
-    sockaddr_in to = {};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return to;
-}
-
 // One frame per datagram; a request whose reply is lost is sent again after a second.
 class UdpLink : public Link {
 public:
-    explicit UdpLink(uint16_t port) : to_(loopback(port)) {
+    explicit UdpLink(uint16_t port) : to_(test::loopback(port)) {
         fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         retryMs_ = 1000;
     }
@@ -248,7 +242,7 @@ class TcpLink : public Link {
 public:
     explicit TcpLink(uint16_t port) {
         fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in to = loopback(port);
+        sockaddr_in to = test::loopback(port);
         connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
     }
     bool connected() const { return connected_; }

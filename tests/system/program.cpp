@@ -21,7 +21,7 @@ namespace {
 
 bool canBind(int type, uint16_t port) {
     int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    sockaddr_in addr = pc::loopback(port);
+    sockaddr_in addr = test::loopback(port);
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
     bool ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     ::close(fd);
