@@ -10,55 +10,16 @@
 
 #include <cstring>
 #include <initializer_list>
-#include <sstream>
 
 #include "core/global.h"
+#include "tests/video/chip_writes.h"
 #include "tests/video/video_fixture.h"
 
 namespace videotest {
 namespace {
 
-struct Write {
-    uint8_t bank, address, value;
-    bool operator==(const Write& o) const {
-        return bank == o.bank && address == o.address && value == o.value;
-    }
-};
-
-std::string text(const Write& w) {
-    char s[32];
-    std::snprintf(s, sizeof s, "%02X/%02X := %02X", w.bank, w.address, w.value);
-    return s;
-}
-
-// The expected writes, built step by step in the order the programme is written down.
-class Programme {
-public:
-    // A field of `bytes` one-byte registers from address on, least significant byte first.
-    Programme& set(int bank, int address, uint32_t value, int bytes = 1) {
-        for (int i = 0; i < bytes; ++i)
-            writes_.push_back({static_cast<uint8_t>(bank), static_cast<uint8_t>(address + i),
-                               static_cast<uint8_t>(value >> (8 * i))});
-        return *this;
-    }
-    // One-byte registers first..last, each := value.
-    Programme& fill(int bank, int first, int last, uint8_t value) {
-        for (int a = first; a <= last; ++a)
-            set(bank, a, value);
-        return *this;
-    }
-    // One-byte registers from first on := the values in turn.
-    Programme& bytes(int bank, int first, std::initializer_list<int> values) {
-        int a = first;
-        for (int v : values)
-            set(bank, a++, static_cast<uint32_t>(v));
-        return *this;
-    }
-    const std::vector<Write>& writes() const { return writes_; }
-
-private:
-    std::vector<Write> writes_;
-};
+using Write = ChipWrite;
+using Programme = ChipProgramme;
 
 // ---- write_initial_setting, step by step
 
@@ -285,24 +246,6 @@ std::vector<Write> registerWrites(const std::vector<sim::C331Model::Access>& log
     return out;
 }
 
-// Where the two sequences part, with the writes around it; empty when they are equal.
-std::string difference(const std::vector<Write>& expected, const std::vector<Write>& actual) {
-    size_t i = 0;
-    while (i < expected.size() && i < actual.size() && expected[i] == actual[i])
-        ++i;
-    if (i == expected.size() && i == actual.size())
-        return "";
-    std::ostringstream s;
-    s << "first difference at write " << i << " of " << expected.size() << " expected, "
-      << actual.size() << " received\n";
-    const size_t from = i < 3 ? 0 : i - 3;
-    for (size_t k = from; k < i + 4; ++k) {
-        s << "  " << k << ": expected " << (k < expected.size() ? text(expected[k]) : "-")
-          << ", received " << (k < actual.size() ? text(actual[k]) : "-") << "\n";
-    }
-    return s.str();
-}
-
 TEST_F(VideoTest, BringUpWritesTheWholeProgrammeInOrder) {
     const uint8_t before = c331()->bank();
     manager->c331_bringup();
@@ -317,7 +260,7 @@ TEST_F(VideoTest, BringUpWritesTheWholeProgrammeInOrder) {
     std::vector<Write> received = registerWrites(c331()->log(), before);
     ASSERT_GT(received.size(), p.writes().size());
     received.resize(p.writes().size());
-    const std::string differs = difference(p.writes(), received);
+    const std::string differs = firstDifference(p.writes(), received);
     EXPECT_TRUE(differs.empty()) << differs;
     EXPECT_EQ(p.writes().size(), 1525u);
 }
@@ -329,7 +272,7 @@ TEST_F(VideoTest, WithoutTheFullBringUpTheProgrammeLeavesClocksAndPllsAlone) {
     manager->write_initial_setting(manager->c331_fd, 0);
     Programme p;
     initialSetting(p, false);
-    const std::string differs = difference(p.writes(), registerWrites(c331()->log(), before));
+    const std::string differs = firstDifference(p.writes(), registerWrites(c331()->log(), before));
     EXPECT_TRUE(differs.empty()) << differs;
 }
 
@@ -351,7 +294,8 @@ TEST_F(VideoTest, UpdateTimingPresetsOfEveryMode) {
         for (int i = 0; i < 7; ++i)
             p.set(0x00, 0x22 + i, static_cast<uint32_t>(values[i]));
         p.set(0x00, 0x29, 0);
-        const std::string differs = difference(p.writes(), registerWrites(c331()->log(), before));
+        const std::string differs =
+            firstDifference(p.writes(), registerWrites(c331()->log(), before));
         EXPECT_TRUE(differs.empty()) << "mode " << mode << ": " << differs;
     }
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,6 +36,19 @@ public:
         for (int i = 0; i < bytes; ++i)
             writes_.push_back({static_cast<uint8_t>(bank), static_cast<uint8_t>(address + i),
                                static_cast<uint8_t>(value >> (8 * i))});
+        return *this;
+    }
+    // One-byte registers first..last, each := value.
+    ChipProgramme& fill(int bank, int first, int last, uint8_t value) {
+        for (int a = first; a <= last; ++a)
+            set(bank, a, value);
+        return *this;
+    }
+    // One-byte registers from first on := the values in turn.
+    ChipProgramme& bytes(int bank, int first, std::initializer_list<int> values) {
+        int a = first;
+        for (int v : values)
+            set(bank, a++, static_cast<uint32_t>(v));
         return *this;
     }
     const std::vector<ChipWrite>& writes() const { return writes_; }
