@@ -207,7 +207,7 @@ uint16_t freePort(int type) {
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const uint16_t port = static_cast<uint16_t>(below(pick));
         int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
-        sockaddr_in addr = pc::loopback(port);
+        sockaddr_in addr = test::loopback(port);
         addr.sin_addr.s_addr = htonl(INADDR_ANY);
         const bool ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
         ::close(fd);

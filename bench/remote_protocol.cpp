@@ -23,6 +23,7 @@
 #include "remote/networkmanage.h"
 #include "remote/protocol_phy.h"
 #include "remote/udpnetmanage.h"
+#include "tests/support/loopback.h"
 
 namespace {
 
@@ -49,14 +50,6 @@ Bytes framed(u8 command, const Bytes& payload) {
     Bytes out(protocol_phy::escaped_size(f.size()));
     out.resize(phy.data_re_transf_meaning(out.data(), f.data(), f.size()));
     return out;
-}
-
-sockaddr_in loopback(u16 port) {
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return a;
 }
 
 // Reads until a frame's end byte arrived.
@@ -102,7 +95,7 @@ void udpRoundTrip() {
     udpnetManage udp(0, 0);
     udp.initialize();
     int pc = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to = loopback(udp.control_port());
+    sockaddr_in to = test::loopback(udp.control_port());
     Bytes read;
     put(read, 2272, 4);
     put(read, 26, 2);
@@ -129,7 +122,7 @@ void tcpFileTransfer() {
     networkManage tcp(0);
     tcp.initialize();
     int pc = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in to = loopback(tcp.port());
+    sockaddr_in to = test::loopback(tcp.port());
     if (::connect(pc, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
         return;
     Bytes file(5 << 20);
