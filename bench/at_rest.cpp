@@ -47,6 +47,7 @@
 #include "core/global.h"
 #include "core/utils.h"
 #include "inputs/velmosource.h"
+#include "screens/screen_hooks.h"
 #include "tests/system/pc_client.h"
 #include "ui/lockwindow.h"
 #include "ui/mainwindow.h"
@@ -505,6 +506,7 @@ int main(int argc, char** argv) {
     SyncUpdate::setKeyLedWriter([](const KeyLedReport&) { return true; });
     g_debugSwitch = 0;
 
+    install_hooks();
     startup::beforeApplication();
     QApplication app(argc, argv);
     PaintWatch watch;

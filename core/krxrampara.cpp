@@ -11,8 +11,8 @@
 #include "core/global.h"
 #include "core/le.h"
 #include "core/logMsg.h"
+#include "core/para_apply.h"
 #include "core/utils.h"
-#include "video/c331_manage.h"
 
 KrxRamPara* KrxRamPara::p_krxrampara_config = nullptr;
 u8 g_cut_source_state[30] = {};
@@ -431,7 +431,7 @@ template <class Edit>
 void KrxRamPara::apply(Edit edit) {
     ParaLock lock;
     edit();
-    c331_manage::para_update = 1;
+    ParaApply::para_update = 1;
 }
 
 void KrxRamPara::KrxCropSourceInit() {

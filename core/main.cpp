@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "board/board.h"
+#include "screens/screen_hooks.h"
 #include "ui/startup.h"
 
 namespace {
@@ -32,6 +33,7 @@ std::vector<char*> withPlatform(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     board::programStarting();
+    install_hooks();
     startup::beforeApplication();
     static std::vector<char*> args = withPlatform(argc, argv);
     static int count = static_cast<int>(args.size()) - 1;

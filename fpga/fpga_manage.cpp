@@ -16,9 +16,8 @@
 #include "core/logMsg.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
+#include "fpga/rcv_recovery_file.h"
 #include "fpga/send_para.h"
-#include "screens/cardtools/rcv_recovery_file.h"
-#include "ui/agelog.h"
 
 Wakeup fpga_manage::wakeup;
 fpga_manage* fpga_manage::p_fpga_manage = nullptr;
@@ -130,30 +129,8 @@ fpga_manage* fpga_manage::pInstance() {
         p_fpga_manage->p_rcvRecovery->check_file_dir("/data/smartmapping");
         p_fpga_manage->p_rcvRecovery->check_file_dir("/data/rcvrecovery");
         p_fpga_manage->initialize();
-        install_age_log_source();
     }
     return p_fpga_manage;
-}
-
-void fpga_manage::install_age_log_source() {
-    setAgeLogSource({
-        [] {
-            fpga_manage* manager = p_fpga_manage;
-            return manager && manager->get_fpga_status();
-        },
-        [] {
-            AgeLogRegisters registers{};
-            fpga_manage* manager = p_fpga_manage;
-            if (!manager)
-                return registers;
-            for (u8 reg : {u8{40}, u8{42}, u8{43}})
-                manager->read_from_register(reg, 0);
-            registers.reg40 = MCU_REG_func[0][40].load();
-            registers.reg42 = MCU_REG_func[0][42].load();
-            registers.reg43 = MCU_REG_func[0][43].load();
-            return registers;
-        },
-    });
 }
 
 int fpga_manage::initialize() {

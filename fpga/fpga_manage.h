@@ -232,8 +232,6 @@ public:
     // Creates the manager on first use (the card-tool directories, then initialize());
     // later calls return it.
     static fpga_manage* pInstance();
-    // Lets the main window's aging log read FPGA 0 through the singleton.
-    static void install_age_log_source();
     // Start-up of the FPGA side: links, flash, register window, controller state, the
     // 2-second pause, the start gate closed, the run-time record, the thread. 0, or 255
     // (reason printed) when the window cannot be mapped or the thread cannot start.

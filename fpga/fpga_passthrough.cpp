@@ -5,15 +5,16 @@
 // is given by the routing byte and the port selector; the frame's destination port bits
 // are set for that port and its check byte kept right. The cards' answers meant for the
 // PC come back through the receive path, get their port selector and source made what the
-// PC expects, and go to the transport and peer of the request (remote/card_passby). One
-// request is pending at a time; its answer is the first one that echoes its byte 5. A
-// broadcast is answered once, by the answer that completes the set of ports it went to.
+// PC expects, and go to the transport and peer of the request, through the route the PC links
+// install (fpga_hooks().card_answer). One request is pending at a time; its answer is the first one
+// that echoes its byte 5. A broadcast is answered once, by the answer that completes the set of
+// ports it went to.
 #include <cstdio>
 
 #include "core/global.h"
 #include "core/le.h"
+#include "fpga/fpga_hooks.h"
 #include "fpga/fpga_manage.h"
-#include "remote/card_passby.h"
 
 namespace {
 
@@ -133,7 +134,8 @@ void fpga_manage::forward_to_pc(unsigned char* frame, unsigned int last, unsigne
     // The pending request is answered now, or its transport has gone: either way later
     // answers are not its.
     g_passby_trans_port = kNoRequest;
-    if (card_passby_answer(transport, frame, last + 1))
+    const auto& answer = fpga_hooks().card_answer;
+    if (answer && answer(transport, frame, last + 1))
         passby_reply_ready = 1;
 }
 

@@ -19,8 +19,8 @@
 #include "core/global.h"
 #include "core/utils.h"
 #include "fpga/fpga_manage.h"
+#include "fpga/rcv_recovery_file.h"
 #include "fpga/send_para.h"
-#include "screens/cardtools/rcv_recovery_file.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "core/utils.h"
+#include "fpga/fpga_hooks.h"
 #include "fpga/fpga_manage.h"
+#include "fpga/rcv_recovery_file.h"
 #include "fpga/send_para.h"
-#include "screens/cardtools/rcv_recovery_file.h"
-#include "screens/cardtools/rcv_recovery_result.h"
 
 namespace {
 
@@ -552,8 +552,8 @@ void RecoveryJob::card_found(u8 card) {
     m_.recovery_net = static_cast<u8>(r_.net_para.net_ledx);
     m_.recovery_net_entry = job().net_index;
     m_.recovery_card = card;
-    rcv_recovery_result_found(
-        rcv_recovery_entry(m_.recovery_screen, m_.recovery_net, card, r_.net_para.net_rcv_num));
+    if (const auto& found = fpga_hooks().recovery_found)
+        found(m_.recovery_screen, m_.recovery_net, card, r_.net_para.net_rcv_num);
 }
 
 void RecoveryJob::over() {
@@ -561,8 +561,9 @@ void RecoveryJob::over() {
     if (debugOn())
         std::printf("\n the number of rcv need to recovery is %#x \n", result);
     // The run has restored the card: nothing is left to recover.
-    if (run() && (result == kNothingToRecover || result == kNoAnswer))
-        rcv_recovery_result_cleared();
+    const auto& cleared = fpga_hooks().recovery_cleared;
+    if (cleared && run() && (result == kNothingToRecover || result == kNoAnswer))
+        cleared();
     send_para_set_job_step(SEND_PARA_JOB_NONE, 0);
     trace("\n over!!! ");
     report(kJobOver);

@@ -20,16 +20,16 @@
 #include <string>
 
 #include "board/board.h"
+#include "core/app_version.h"
 #include "core/config_engine.h"
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "core/le.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
+#include "fpga/fpga_hooks.h"
 #include "fpga/fpga_manage.h"
 #include "fpga/upgrade_package.h"
-#include "screens/settings/app_version.h"
-#include "ui/mainwindow.h"
 #include "video/c331_manage.h"
 
 using upgrade::UPGRADE_CHILD_HEAD;
@@ -294,8 +294,8 @@ void fpga_manage::usb_upgrade_manage_deal(void*) {
 void fpga_manage::usb_upgrade_deal() {
     switch (usb_step) {
         case 0:
-            if (!g_update_flag)
-                MainWindow::update_start();
+            if (!g_update_flag && fpga_hooks().upgrade_started)
+                fpga_hooks().upgrade_started();
             {
                 std::lock_guard<std::mutex> lock(usb_mutex);
                 usb_failed = false;
@@ -317,8 +317,8 @@ void fpga_manage::usb_upgrade_deal() {
             break;
         case 3:
             usb_time_append(false);
-            if (g_update_flag)
-                MainWindow::update_over();
+            if (g_update_flag && fpga_hooks().upgrade_over)
+                fpga_hooks().upgrade_over();
             if (KrxRamPara* store = KrxRamPara::p_krxrampara_config)
                 store->test_signal(104);
             g_update_flag = 0;

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "core/global.h"
+#include "fpga/fpga_hooks.h"
 #include "fpga/fpga_manage.h"
 #include "remote/networkmanage.h"
 #include "remote/serial_transport.h"
@@ -104,6 +105,10 @@ bool card_passby_answer(u8 transport, const u8* frame, unsigned length) {
     route_transport = kNoRequest;
     route = PassbyPeer();
     return true;
+}
+
+void install_card_answer_route() {
+    fpga_hooks().card_answer = card_passby_answer;
 }
 
 void card_passby_sent() {

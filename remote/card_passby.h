@@ -1,6 +1,7 @@
 // Frames addressed to a receiving card go on to the FPGA manager, which puts them on the
 // net ports (fpga_manage::Dealwith1_PC_to_eth); a card's answer comes back through the FPGA
-// manager's receive path, whose forward step hands it to card_passby_answer.
+// manager's receive path, whose forward step hands it to card_passby_answer through the
+// route that install_card_answer_route puts into the FPGA side's hooks.
 //
 // The answer goes to the transport and the peer that sent the request, as they were when
 // the request was handed over: the serial port's descriptor, the TCP client socket, the
@@ -47,6 +48,10 @@ bool card_passby(u8 transport, const PassbyPeer& from, u8* frame, unsigned lengt
 // False (dropped) when the pending request is not that transport's, or the transport has
 // gone. The caller holds passby_mutex.
 bool card_passby_answer(u8 transport, const u8* frame, unsigned length);
+
+// Makes card_passby_answer the FPGA side's route for card answers. Once, at start-up,
+// before the threads run.
+void install_card_answer_route();
 
 // A transport that sent a card answer from its reply list.
 void card_passby_sent();

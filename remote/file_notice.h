@@ -15,7 +15,9 @@ enum class FileNotice {
 // Queues deliver_file_notice to the GUI thread (nothing while no application exists: no
 // screen can be open then).
 void post_file_notice(FileNotice notice);
-// On the GUI thread: refreshes the screen in front that lists the files.
+// On the GUI thread: has the screen in front that lists the files refreshed.
 void deliver_file_notice(FileNotice notice);
+// The screens' refresh, installed by the screen floor at start-up before the threads run.
+void set_file_notice_screens(std::function<void(FileNotice)> refresh);
 // Called on the GUI thread after every delivery (tests watch the hand-over with it).
 void set_file_notice_listener(std::function<void(FileNotice)> listener);

@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include "core/global.h"
+#include "fpga/fpga_manage.h"
 
 namespace {
 
@@ -40,6 +41,27 @@ void countAdvance() {
 
 void setAgeLogSource(AgeLogSource s) {
     source() = std::move(s);
+}
+
+void installFpgaAgeLogSource() {
+    setAgeLogSource({
+        [] {
+            fpga_manage* manager = fpga_manage::p_fpga_manage;
+            return manager && manager->get_fpga_status();
+        },
+        [] {
+            AgeLogRegisters registers{};
+            fpga_manage* manager = fpga_manage::p_fpga_manage;
+            if (!manager)
+                return registers;
+            for (u8 reg : {u8{40}, u8{42}, u8{43}})
+                manager->read_from_register(reg, 0);
+            registers.reg40 = fpga_manage::MCU_REG_func[0][40].load();
+            registers.reg42 = fpga_manage::MCU_REG_func[0][42].load();
+            registers.reg43 = fpga_manage::MCU_REG_func[0][43].load();
+            return registers;
+        },
+    });
 }
 
 const AgeLogSource& ageLogSource() {

@@ -3,9 +3,9 @@
 // register 43, separated by single blanks), keeps the newest 3360 lines, and counts how
 // far register 42 advanced between the last two lines.
 //
-// The FPGA side is reached through a source that the FPGA manager installs when it
-// exists; until then the tick adds no line. The tick redraws an open aging screen every
-// 180 s.
+// The FPGA side is reached through a source (installFpgaAgeLogSource at start-up: FPGA 0
+// through the FPGA manager); while there is no manager the tick adds no line. The tick redraws an
+// open aging screen every 180 s.
 #pragma once
 
 #include <QString>
@@ -30,6 +30,8 @@ constexpr size_t kAgeLogLines = 3360;
 constexpr u32 kAgeLogPeriodTicks = 18000;
 
 void setAgeLogSource(AgeLogSource source);
+// The device's source: FPGA 0 through the FPGA manager, while it exists.
+void installFpgaAgeLogSource();
 const AgeLogSource& ageLogSource();
 
 // Appends one line made of time (already formatted "MM-dd hh:mm") and the registers,

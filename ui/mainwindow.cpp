@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include "core/global.h"
+#include "core/guithread.h"
 #include "core/krxrampara.h"
 #include "core/utils.h"
 #include "screens/maintenance/factoryage.h"
@@ -14,7 +15,6 @@
 #include "screens/sources/custommode.h"
 #include "ui/agelog.h"
 #include "ui/firmwareupdate.h"
-#include "ui/guithread.h"
 #include "ui/language.h"
 #include "ui/lockwindow.h"
 #include "ui/menuscreen.h"

@@ -14,10 +14,10 @@
 #include "video/omenu.h"
 
 c331_manage* c331_manage::p_c331_manage = nullptr;
-pthread_mutex_t c331_manage::para_mutex = PTHREAD_MUTEX_INITIALIZER;
-std::atomic<u8> c331_manage::para_update{0};
+pthread_mutex_t& c331_manage::para_mutex = ParaApply::para_mutex;
+std::atomic<u8>& c331_manage::para_update = ParaApply::para_update;
 std::atomic<u8> g_osd_update{0};
-Wakeup c331_manage::wakeup;
+Wakeup& c331_manage::wakeup = ParaApply::wakeup;
 
 namespace {
 

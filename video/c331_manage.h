@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "core/para_apply.h"
 #include "core/ramparaimage.h"
 #include "core/types.h"
 #include "core/wakeup.h"
@@ -208,12 +209,10 @@ public:
     static constexpr unsigned kLedHandOverPolls = 2000;
 
     static c331_manage* p_c331_manage;
-    static pthread_mutex_t para_mutex;
-    // What the thread waits on between cycles: raised with para_update (ParaLock does it on
-    // unlock) and when a receiver publishes a new timing.
-    static Wakeup wakeup;
-    // 0 nothing pending, 1 parameters changed, 2 user-mode slots changed.
-    static std::atomic<u8> para_update;
+    // The apply protocol's lock, wake-up and request (core/para_apply.h).
+    static pthread_mutex_t& para_mutex;
+    static Wakeup& wakeup;
+    static std::atomic<u8>& para_update;
     static const u32 parameters_txt[kParameterWords];
 
     // Creates the manager and starts its thread on the first call; later calls return it.
@@ -738,19 +737,4 @@ private:
     std::atomic<u16>* written_regs{};
     std::atomic<bool> thread_running{false};
     std::atomic<bool> stop_requested{false};
-};
-
-// Holds c331_manage::para_mutex for a scope.
-class ParaLock {
-public:
-    ParaLock() { pthread_mutex_lock(&c331_manage::para_mutex); }
-    // A writer that raised para_update has the thread woken at once.
-    ~ParaLock() {
-        const bool raised = c331_manage::para_update != 0;
-        pthread_mutex_unlock(&c331_manage::para_mutex);
-        if (raised)
-            c331_manage::wakeup.notify();
-    }
-    ParaLock(const ParaLock&) = delete;
-    ParaLock& operator=(const ParaLock&) = delete;
 };

@@ -3,9 +3,9 @@
 #include <QDialog>
 
 #include "core/global.h"
+#include "core/guithread.h"
 #include "fpga/fpga_manage.h"
 #include "ui/QRoundProgressBar.h"
-#include "ui/guithread.h"
 
 bool card_job_can_post() {
     return !g_qround_bar && send_para_job() == SEND_PARA_JOB_NONE && fpga_manage::p_fpga_manage &&

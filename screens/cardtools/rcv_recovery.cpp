@@ -5,13 +5,13 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "core/guithread.h"
 #include "core/krxrampara.h"
 #include "fpga/send_para.h"
 #include "screens/cardtools/card_job.h"
 #include "screens/cardtools/retire_widget.h"
 #include "screens/settings/advancedoption.h"
 #include "ui/QRoundProgressBar.h"
-#include "ui/guithread.h"
 #include "ui/language.h"
 #include "ui/pages.h"
 

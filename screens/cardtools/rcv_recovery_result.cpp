@@ -1,7 +1,7 @@
 #include "screens/cardtools/rcv_recovery_result.h"
 
+#include "core/guithread.h"
 #include "core/krxrampara.h"
-#include "ui/guithread.h"
 
 RcvRecoveryResult* g_rcv_recovery_result = nullptr;
 

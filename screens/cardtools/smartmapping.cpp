@@ -9,13 +9,13 @@
 #include <QToolButton>
 #include <cstdio>
 
+#include "core/guithread.h"
 #include "core/krxrampara.h"
 #include "fpga/send_para.h"
 #include "screens/cardtools/card_job.h"
 #include "screens/cardtools/retire_widget.h"
 #include "screens/cardtools/smartmapping_style.h"
 #include "ui/QRoundProgressBar.h"
-#include "ui/guithread.h"
 #include "ui/language.h"
 #include "ui/my_lineedit.h"
 #include "ui/option.h"

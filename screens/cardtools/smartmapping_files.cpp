@@ -13,9 +13,9 @@
 
 #include "board/board.h"
 #include "fpga/fpga_manage.h"
+#include "fpga/rcv_recovery_file.h"
 #include "fpga/send_para.h"
 #include "screens/cardtools/card_job.h"
-#include "screens/cardtools/rcv_recovery_file.h"
 #include "screens/cardtools/retire_widget.h"
 #include "screens/cardtools/smartmapping.h"
 #include "screens/cardtools/smartmapping_style.h"

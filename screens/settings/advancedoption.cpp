@@ -5,8 +5,8 @@
 
 #include "core/krxrampara.h"
 #include "fpga/fpga_manage.h"
+#include "fpga/rcv_recovery_file.h"
 #include "screens/cardtools/rcv_recovery.h"
-#include "screens/cardtools/rcv_recovery_file.h"
 #include "screens/maintenance/factory.h"
 #include "screens/maintenance/factoryage.h"
 #include "screens/maintenance/lcdshow.h"

@@ -7,10 +7,10 @@
 #include <QPixmap>
 #include <QPushButton>
 
+#include "core/app_version.h"
 #include "core/krxrampara.h"
 #include "fpga/fpga_manage.h"
 #include "inputs/sourceinfo.h"
-#include "screens/settings/app_version.h"
 #include "screens/settings/settings_form.h"
 #include "ui/language.h"
 #include "ui/mainwindow.h"

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "screens/cardtools/rcv_recovery_file.h"
+#include "fpga/rcv_recovery_file.h"
 #include "tests/cardtools/recovery_writer.h"
 #include "tests/support/sim_test.h"
 

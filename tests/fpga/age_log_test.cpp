@@ -19,7 +19,7 @@ protected:
         FpgaTest::SetUp();
         factoryage_log.clear();
         factoryage_log_num = 0;
-        fpga_manage::install_age_log_source();
+        installFpgaAgeLogSource();
         window_ = new MainWindow(nullptr);
         G_factoryage_ticks = G_timeTicks.load();
     }

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "board/sim/sim.h"
-#include "screens/cardtools/rcv_recovery_file.h"
+#include "fpga/rcv_recovery_file.h"
 #include "screens/cardtools/rcv_recovery_result.h"
 #include "tests/cardtools/recovery_writer.h"
 #include "tests/fpga/card_fixture.h"

@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <set>
 
+#include "fpga/rcv_recovery_file.h"
 #include "fpga/send_para.h"
-#include "screens/cardtools/rcv_recovery_file.h"
 #include "screens/cardtools/smartmapping.h"
 #include "tests/cardtools/recovery_writer.h"
 #include "tests/ui/cardtools_test.h"

@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <thread>
 
+#include "fpga/rcv_recovery_file.h"
 #include "fpga/send_para.h"
 #include "remote/file_notice.h"
 #include "screens/cardtools/rcv_recovery.h"
-#include "screens/cardtools/rcv_recovery_file.h"
 #include "screens/settings/advancedoption.h"
 #include "tests/cardtools/recovery_writer.h"
 #include "tests/ui/cardtools_test.h"

@@ -1,4 +1,4 @@
-#include "screens/cardtools/rcv_recovery_file.h"
+#include "fpga/rcv_recovery_file.h"
 
 #include <sys/stat.h>
 

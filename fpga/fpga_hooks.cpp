@@ -1,0 +1,6 @@
+#include "fpga/fpga_hooks.h"
+
+FpgaHooks& fpga_hooks() {
+    static FpgaHooks hooks;
+    return hooks;
+}
