@@ -226,7 +226,7 @@ int KrxRamPara::test_signal(int reason) {
         t_emitting = outer;
         return 1;
     }
-    QMutexLocker lock(&Utils::_test_signal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_test_signal_mutex);
     t_emitting = true;
     emit sig_update_para(reason);
     t_emitting = false;
@@ -285,7 +285,7 @@ int KrxRamPara::KrxGetCurrentModeIndex() {
 int KrxRamPara::ram_para_reset() {
     RamParaImage loaded;
     {
-        QMutexLocker lock(&Utils::_file_deal_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
         loadDefaultsFile(board::path(kFile), loaded);
     }
     ParaLock lock;
@@ -299,7 +299,7 @@ int KrxRamPara::ram_para_file_write(const RamParaImage& image) {
     file[0] = 0xAA;
     file[1] = 0xAA;
     memcpy(file + 2, image.data() + para::runtime_end, kSavedBytes);
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     if (!Utils::writeFileAtomic(kFile, file, kFileSize)) {
         if (debugOn())
             printf("\n save %s failed\n", kFile);
@@ -317,7 +317,7 @@ int KrxRamPara::mode_file_write(int slot, int op) {
     if (slot < 0 || slot >= kUserModes)
         return 0;
     {
-        QMutexLocker lock(&Utils::_file_deal_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
         UserModeSlot written = user_mode[slot];
         if (op == 1)
             memcpy(written.data(), ram_para.data() + para::mode_copy_start,
@@ -360,7 +360,7 @@ int KrxRamPara::mode_file_deal(int slot, int op) {
         Utils::system_mutex("sync");
         board::usleep(100);
     }
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     u8 content[UserModeSlot::kFileSize];
     size_t got = 0;
     FILE* in = fopen(board::path(slotFile(slot)).c_str(), "rb");

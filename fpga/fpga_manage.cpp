@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 
-#include <QMutex>
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
 
 #include "board/board.h"
 #include "board/settle.h"

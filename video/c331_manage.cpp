@@ -1,7 +1,7 @@
 #include "video/c331_manage.h"
 
-#include <QMutexLocker>
 #include <cstdio>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/global.h"
@@ -291,7 +291,7 @@ void c331_manage::apply_panel(const RamParaImage& now) {
     // windows are programmed into the new channels.
     set_output(c331_fd);
     {
-        QMutexLocker led(&Utils::_led_para_init_mutex);
+        std::lock_guard<std::mutex> led(Utils::_led_para_init_mutex);
         g_set_led_para = 2;
     }
     c331_peers::wake_fpga();

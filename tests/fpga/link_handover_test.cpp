@@ -131,7 +131,7 @@ TEST_F(Running, ResendRequestsAreTakenBeforeTheWork) {
 
 TEST_F(Running, PanelHandOverBlanksThenLetsTheVideoProcessorGoOn) {
     {
-        QMutexLocker lock(&Utils::_led_para_init_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_led_para_init_mutex);
         g_set_led_para = 1;
         g_set_led_setup = 0;
     }
@@ -231,7 +231,7 @@ TEST_F(FpgaTest, PanelHandOverDuringTheOutputStartDoesNotDeadlock) {
     std::thread video([&] {
         ParaLock lock;
         {
-            QMutexLocker flags(&Utils::_led_para_init_mutex);
+            std::lock_guard<std::mutex> flags(Utils::_led_para_init_mutex);
             g_set_led_para = 1;
             g_set_led_setup = 0;
         }

@@ -7,7 +7,7 @@
 // channel 0's.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -66,7 +66,7 @@ protected:
     }
     void plug(int input, int vic) {
         sources->plug(input, *sim::VideoTiming::cta861(vic));
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[input] = record(vic);  // receiver channel i feeds input i
     }
     void apply(const std::function<void(RamParaImage&)>& edit) {
@@ -485,7 +485,7 @@ TEST_F(PictureTest, NoiseReductionOfEveryKindAndItsEndWhenTheSignalGoes) {
 
     sources->unplug(kHdmi1);
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[kHdmi1].nosignal = 1;
     }
     for (int i = 0; i < 4; ++i)
