@@ -147,6 +147,7 @@ void fpga_manage::fpga_manage_deal() {
     }
     if (output_resend == 1)
         set_output_status();
+    flush_screen_black();
     record.clock_record_deal();
 }
 

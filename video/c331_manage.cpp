@@ -217,7 +217,7 @@ void c331_manage::apply_changes() {
         return;
     // Work on a copy: a field written while this cycle runs (by a writer that raises the
     // request afterwards) stays a difference for the next cycle.
-    const RamParaImage now = store->ram_para;
+    const RamParaImage now = store->live_copy();
     if (g_force_bkcolor == 0)
         krxApi_forceColorDisable(c331_fd);
     apply_panel(now);
