@@ -148,11 +148,7 @@ velmosource::velmosource()
 }
 
 velmosource::~velmosource() {
-    if (thread_started_) {
-        stop_ = true;
-        wakeup.notify();
-        pthread_join(thread, nullptr);
-    }
+    stop_thread();
     if (Drv_I2C0::p_drv_i2c0 == i2c)
         Drv_I2C0::p_drv_i2c0 = nullptr;
     if (it6602 && it6602->fd >= 0)
@@ -186,6 +182,15 @@ int velmosource::initialize() {
     }
     thread_started_ = true;
     return 0;
+}
+
+void velmosource::stop_thread() {
+    if (!thread_started_)
+        return;
+    stop_ = true;
+    wakeup.notify();
+    pthread_join(thread, nullptr);
+    thread_started_ = false;
 }
 
 // In the run state the thread waits between polling cycles on its wakeup. While a receiver
