@@ -362,8 +362,14 @@ ChannelPicture C331Picture::decode(int och) const {
         }
         const std::optional<Stored> a =
             storedAt(addressIn(f->ich, b, f->x + leadX, f->y + leadY), b);
-        const std::optional<Stored> z =
-            storedAt(addressIn(f->ich, b, f->x + leadX + across - 1, f->y + leadY + down - 1), b);
+        std::optional<Stored> z;
+        // A zoom rounded up may reach one pixel (line) past the stored picture: the scaler
+        // repeats the last one.
+        for (int backX = 0; backX <= (zoomAcross ? 1 : 0) && !z; ++backX)
+            for (int backY = 0; backY <= (zoomDown ? 1 : 0) && !z; ++backY)
+                z = storedAt(addressIn(f->ich, b, f->x + leadX + across - 1 - backX,
+                                       f->y + leadY + down - 1 - backY),
+                             b);
         if (!a || !z) {
             p.faults.push_back("buffer " + std::to_string(b) + " reads past the picture");
             return p;
