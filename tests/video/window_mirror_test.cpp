@@ -239,6 +239,41 @@ TEST_F(MirrorTest, AMirroredZoomedWindowAcrossTwoChannels) {
     EXPECT_EQ(chip(0x18, 0x48), 0u);
 }
 
+// A screen of two rows (splice HV, 1920 x 2160 with output 1 1080 high: channel 0 above
+// channel 1) and a window from y = 540, 1080 lines high, mirrored top to bottom: the upper
+// row shows the source's last 540 lines upside down, the lower row its first 540.
+TEST_F(MirrorTest, AWindowMirroredTopToBottomAcrossTwoRows) {
+    {
+        ParaLock lock;
+        RamParaImage& p = store->ram_para;
+        p.setU16(1376, 1);
+        p.setU16(1378, 1920);
+        p.setU16(1380, 2160);
+        p.setU16(1412, 1920);
+        p.setU16(1414, 1080);
+    }
+    start();
+    ASSERT_EQ(manager->pnl.arrang, 8);
+    apply([](RamParaImage& p) {
+        place(p, 0, 1920, 1080);
+        p.setU16(win(0, 12), 540);
+        p.setU16(win(0, 4), 2);
+    });
+    const sim::C331Picture p = picture();
+    expectShown(p, 0);
+    expectShown(p, 1);
+    EXPECT_EQ(p.channel(0).area, (sim::PictureRect{0, 540, 1920, 540}));
+    EXPECT_EQ(p.channel(1).area, (sim::PictureRect{0, 0, 1920, 540}));
+    expectPixel(p, 0, 0, 540, 0, 1079);
+    expectPixel(p, 0, 0, 1079, 0, 540);
+    expectPixel(p, 1, 0, 0, 0, 539);
+    expectPixel(p, 1, 1919, 539, 1919, 0);
+    // The upper row reads from line 540 of the stored picture, the lower from line 0; each
+    // one line after it.
+    EXPECT_EQ(chip(0x16, 0x08, 4), base() + 540u * 65536u + 65536u);
+    EXPECT_EQ(chip(0x26, 0x08, 4), base() + 65536u);
+}
+
 // ---- the panel's x offset
 
 // Splice H, 3840 x 1080 with output 1 1280 wide: channels of 2560, the LED image starts
