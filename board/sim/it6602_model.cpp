@@ -213,6 +213,16 @@ void It6602Model::setMeasurementsZero(bool zero) {
     remeasure_ = true;
 }
 
+void It6602Model::setSyncLost(bool lost) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    syncLost_ = lost;
+}
+
+void It6602Model::finishAutoEq() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    runAutoEq(0);
+}
+
 void It6602Model::setOscillatorCount(uint32_t count) {
     std::lock_guard<std::mutex> lock(mutex_);
     oscillator_ = count & 0xFFFFFF;
@@ -347,7 +357,7 @@ It6602Model::Link It6602Model::linkNow(const std::optional<VideoTiming>& source)
     link.fiveV = source.has_value();
     link.clock = link.fiveV && hotPlugHigh();
     link.hdmi = link.clock && !source->dvi;
-    link.scdt = link.clock && !bit(regs_[0][kPortSelect], 0x01);
+    link.scdt = link.clock && !bit(regs_[0][kPortSelect], 0x01) && !syncLost_;
     return link;
 }
 
