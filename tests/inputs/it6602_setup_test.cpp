@@ -17,9 +17,8 @@ protected:
         sources->plug(ch, cta(16));
         ASSERT_TRUE(pictureOn(ch));
         const IT6602_dev_data& d = driver(ch);
-        ASSERT_TRUE(passUntil([&] {
-            return !d.eq[0].busy && !d.event_flags && d.audio_state == ASTATE_AudioOn;
-        }));
+        ASSERT_TRUE(passUntil(
+            [&] { return !d.eq[0].busy && !d.event_flags && d.audio_state == ASTATE_AudioOn; }));
     }
     // The passes run until found() holds after one (the chip's writes of each pass are
     // cleared before it), at most maxPasses; 0 when it never did.
