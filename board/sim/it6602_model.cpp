@@ -168,6 +168,15 @@ uint8_t It6602Model::reg(int bank, uint8_t index) const {
     return index == kBankRegister ? regs_[0][index] : regs_[bank][index];
 }
 
+void It6602Model::setReg(int bank, uint8_t index, uint8_t value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (bank < 0 || bank >= kBanks || index == kBankRegister || kindOf(bank, index) != Kind::Rw)
+        return;
+    if (bank == 0 && index == kPixelClockTrigger)
+        value &= static_cast<uint8_t>(~0x01);  // reads 0
+    at(bank, index) = value;
+}
+
 std::vector<It6602Model::Write> It6602Model::writes() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return writes_;

@@ -112,6 +112,9 @@ public:
 
     // A stored register as the chip holds it.
     uint8_t reg(int bank, uint8_t index) const;
+    // Stores a value in a read-write register as a left-over of earlier work, without the
+    // effects of a write and without logging it.
+    void setReg(int bank, uint8_t index, uint8_t value);
     // Every data byte written to a mapped register, in order.
     std::vector<Write> writes() const;
     void clearWrites();

@@ -80,8 +80,18 @@ const Row kInitTable[81] = {
 
 // Each row is one read-modify-write: the chip receives the register's bits outside the mask
 // as they were, those inside as the row gives them, in the bank the rows before selected.
+// Every register starts with the complement of its first row's value, so that a bit on the
+// wrong side of a mask shows.
 TEST_F(It6602Setup, TheInitTableReachesTheChipRowByRow) {
     steadyPicture(1);
+    int bank = 0;
+    for (const Row& row : kInitTable) {
+        if (row.reg == 0x0F) {
+            bank = row.value;
+            continue;
+        }
+        chip(1).setReg(bank, row.reg, static_cast<u8>(~row.value));
+    }
     std::vector<std::vector<u8>> before(3, std::vector<u8>(256));
     for (int bank = 0; bank < 3; ++bank)
         for (int reg = 0; reg < 256; ++reg)
@@ -93,7 +103,7 @@ TEST_F(It6602Setup, TheInitTableReachesTheChipRowByRow) {
 
     std::vector<Write> writes = chip(1).writes();
     ASSERT_GE(writes.size(), 81u);
-    int bank = before[0][0x0F] & 0x03;
+    bank = before[0][0x0F] & 0x03;
     for (size_t i = 0; i < 81; ++i) {
         const Row& row = kInitTable[i];
         int inBank = row.reg == 0x0F ? 0 : bank;
