@@ -93,10 +93,10 @@ TEST_F(It6602Setup, TheInitTableReachesTheChipRowByRow) {
         chip(1).setReg(bank, row.reg, static_cast<u8>(~row.value));
     }
     std::vector<std::vector<u8>> before(3, std::vector<u8>(256));
-    for (int bank = 0; bank < 3; ++bank)
+    for (int b = 0; b < 3; ++b)
         for (int reg = 0; reg < 256; ++reg)
-            before[static_cast<size_t>(bank)][static_cast<size_t>(reg)] =
-                chip(1).reg(bank, static_cast<u8>(reg));
+            before[static_cast<size_t>(b)][static_cast<size_t>(reg)] =
+                chip(1).reg(b, static_cast<u8>(reg));
     chip(1).clearWrites();
     source->it6602_step[1] = 0;  // the channel is initialised again
     pass();
