@@ -74,9 +74,9 @@
 // the PLL lock, HDMI mode and SCDT (on the selected port) follow 5 V and hot-plug, unless
 // the source's stream has no sync the chip can find (setSyncLost): clock and PLL lock stay,
 // SCDT drops. The chip's automatic equalisation runs when the clock appears and when it is
-// restarted; it ends at once with "done" (amplitudes valid) or "failed". A failed one is retried
-// until the equalisation is manual: "failed" rises again at the fourth read of 0xD0 after it was
-// cleared (the driver reads it once a polling cycle).
+// restarted; it ends at once with "done" (amplitudes valid) or "failed". A failed one is
+// retried until the equalisation is manual: "failed" rises again at the fourth read of 0xD0
+// after it was cleared (the driver reads it once a polling cycle).
 // Equaliser readings and error counts are scripted per port (setAmplitudes, setEqErrors).
 #pragma once
 
