@@ -249,7 +249,8 @@ public:
     void Sleep(int ms);
     void wait1_pivs(int fd, int ch);
     void wait1_pivs2(int fd);
-    void wait1_povs(int fd, int ch);
+    // 1 when the output channel's vertical sync came, 0 when the wait ran out without it.
+    int wait1_povs(int fd, int ch);
     int wait_ifld_change(int fd, int ch);
     int wait_ofld_change(int fd, int ch);
     void set_sypol(int fd, int which, int ch);
@@ -374,6 +375,9 @@ public:
     void set_freeze(int dev, int on);
     void reset_act(int dev, int mode);
     void reset_layer_coef(int dev, int mode);
+    // A fade steps once per output frame. When a wait for a frame runs out (the output has
+    // lost its sync) the fade ends at once on its final weights, and so does the fade-in of
+    // the same pass: a fade-out begins a pass's fade, so it tries the output's frames again.
     void set_layer_coef(int dev, int slot, int steps, int dir);
     void win_freeze_sel(int fd, int slot, int output);
 
@@ -569,6 +573,7 @@ public:
     // Frame-buffer record of each slot (five buffer indexes r0..r4) and its freeze mark.
     int fb_rec[kWindows][5]{};
     int freeze_mark[kWindows]{};
+    bool fade_sync_lost{};  // a wait of this pass's fade found no output frame
     int no_vzoom[kWindows]{};
     int mem_mode{};       // the manager's memory mode (2: tall windows narrowed)
     int PS_MEM_WMODE{1};  // memory write mode of a slot's picture
@@ -653,6 +658,7 @@ private:
     void release_dbd_memory();
     void clear_change_flags();
     void write_layer_step(int slot, int own, int below);
+    void write_fade_step(int slot, int own, int below);
     // Writes the fields the chip does not already hold inside the register-update hold;
     // when it holds them all, nothing is sent, not even the hold. The fields written.
     int write_held(int fd, const std::vector<HeldWrite>& writes);
