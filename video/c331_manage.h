@@ -406,6 +406,16 @@ public:
     static int shrink_class_4sym(int ratio);
     void set_lut_hshrnk(int fd, int ratio, int path, int both);
     void set_lut_vshrnk_4sym(int fd, int ratio, int path, int both);
+    // The horizontal zoom kernel of path 0..7 (the ratio does not choose it). Nothing in
+    // the running system calls it.
+    void set_lut_hzoom(int fd, int ratio, int path);
+    // The vertical shrink kernel of path 0..5: paths 0..3 are chip input ports 0..3 (the
+    // parallel ports), 4 and 5 the V-by-One ports, which always load the kernel into both
+    // slots of their pair. A parallel path's mode value is its port's state word PI_STATE:
+    // below 4 (no signal, or a picture the chip receives split: states 1 and 3) loads the
+    // path's own slot only; from 4 on (a measured picture) both slots of the path's pair.
+    // Nothing in the running system calls it.
+    void set_lut_vshrnk(int fd, int ratio, int path);
 
     // ---- picture, test patterns and window attributes
     // A register field the picture code writes: the whole field, or only the bits of mask.
@@ -451,6 +461,10 @@ public:
     int osd_paint(int fd, int x, int w, int y, int h, int fill, u32 base);
     int osd_copy(int fd, u32 src, u32 dst, int w, int h, int mode);
     void set_char_color(int fd);
+    // Prints the 32-pixel glyph of a code (0x20..0x7F, 0x4E00..0x9FFF) as the serial flash
+    // holds it: rows of 'O' (pixel set) and blank. A bench aid nothing in the running system
+    // calls.
+    void krxApi_debug_printf_unicode(int fd, int code);
     OsdArrangement osd_arrangement() const;
 
     // ---- the chip's serial flash and the OSD fonts (c331_flash.cpp). Safe from any thread:
@@ -699,6 +713,7 @@ private:
     bool osd_debug() const;
     bool flash_debug() const;
     void osd_stride(int canvasWidth);
+    OsdBlock osd_scroll_block() const;
     bool osd_canvas_fits(int width, int height) const;
     int blit(u8 command);
     void flash_pins(bool dma);
