@@ -33,7 +33,6 @@ TEST_F(ScalerKernelTest, TheZoomKernelIsClass46InSlot4PathPlus129) {
     EXPECT_EQ(kernels([&] { manager->set_lut_hzoom(fd(), 100, 7); }),
               (Loads{{0x79, 46}, {0x7A, 157}}));
     EXPECT_TRUE(kernels([&] { manager->set_lut_hzoom(fd(), 100, 8); }).empty());
-    EXPECT_TRUE(kernels([&] { manager->set_lut_hzoom(fd(), 100, -1); }).empty());
 }
 
 TEST_F(ScalerKernelTest, TheShrinkKernelGoesToOneSlotOrAPairByThePathsState) {
@@ -55,8 +54,6 @@ TEST_F(ScalerKernelTest, TheShrinkKernelGoesToOneSlotOrAPairByThePathsState) {
     manager->PI_PORT_INFO[3].STATE = 0;
     EXPECT_EQ(kernels([&] { manager->set_lut_vshrnk(fd(), 65001, 3); }),
               (Loads{{0x79, 44}, {0x7A, 142}}));
-    EXPECT_EQ(kernels([&] { manager->set_lut_vshrnk(fd(), 0, 0); }),
-              (Loads{{0x79, 44}, {0x7A, 130}}));
     EXPECT_TRUE(kernels([&] { manager->set_lut_vshrnk(fd(), 32768, 6); }).empty());
 }
 
