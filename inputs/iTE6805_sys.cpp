@@ -196,8 +196,8 @@ void ite6805_sys::iTE6805_Port_Reset(u8 port, u8 dev) {
 }
 
 // The register work of a reset, and of a change to port 1, is not part of this driver:
-// the board wires port 0 only. What a request does here is restart the equaliser, which a
-// new link needs.
+// the board wires port 0 only. What a request does here is send the equaliser back to
+// Off, as a new link needs.
 void ite6805_sys::serve_port_reset() {
     if (!data.Flag_PortReset_Request)
         return;

@@ -131,7 +131,7 @@ TEST_F(It6805Access, EdidRamAndLvdsBlockWritesReachTheirPorts) {
 }
 
 // A request is served by the next pass: selecting the current port only reports it, a
-// change of port or a reset restarts the equaliser; a port beyond 1 is refused.
+// change of port or a reset sends the equaliser back to Off; a port beyond 1 is refused.
 TEST_F(It6805Test, PortRequestsAreServedByTheNextPass) {
     sources->plug(3, *sim::VideoTiming::cta861(16));
     startUp();
