@@ -467,6 +467,12 @@ void OutputPorts::setMultifunctionOutputs(int port, bool on) {
         c->vmf.setOutputs(on);
 }
 
+void OutputPorts::setMultifunctionRam0(int port, size_t at, uint8_t value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Chain* c = chain(port))
+        c->vmf.setRam0(at, value);
+}
+
 MultifunctionCard OutputPorts::multifunctionCard(int port) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return port >= 0 && port < kPorts ? chains_[port].vmf : MultifunctionCard{};

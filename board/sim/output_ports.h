@@ -97,6 +97,7 @@ public:
     void setMultifunctionSilent(int port, bool silent);
     void setMultifunctionFaults(int port, const MultifunctionCard::Faults& faults);
     void setMultifunctionOutputs(int port, bool on);
+    void setMultifunctionRam0(int port, size_t at, uint8_t value);
     // A copy of the chain's multifunction card as it stands.
     MultifunctionCard multifunctionCard(int port) const;
     void setConfigId(int port, uint32_t id);
