@@ -4,6 +4,9 @@
 // read for that report.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "board/sim/wall_clock.h"
 #include "tests/fpga/card_fixture.h"
 
@@ -73,6 +76,7 @@ protected:
                 out.push_back(f);
         return out;
     }
+    void write(u8 reg, u8 value) { manager->write_to_register(reg, 0xFF, value, 0); }
     int outputsOn() {
         int n = 0;
         for (int o = 1; o <= 8; ++o)
@@ -276,6 +280,38 @@ TEST_F(PowerControl, StopAndStartTakeEightStepsAndANinthThatEnds) {
     EXPECT_EQ(outputsOn(), 8);
     EXPECT_EQ(manager->data_send_stopped, 0);
     EXPECT_EQ(manager->power_request, 0);
+}
+
+// A transport polls the receive path for a PC meanwhile (under passby_mutex, as the
+// power control's own looks are): whichever takes the card's answers, every output is
+// switched and the power state arrives.
+TEST_F(PowerControl, TheSwitchingSharesTheReceivePathWithTheTransports) {
+    ports()->setMultifunctionOutputs(kPort, true);
+    std::atomic<bool> stop{false};
+    std::thread transport([&] {
+        while (!stop) {
+            pthread_mutex_lock(&manager->passby_mutex);
+            manager->reg_IRQ_Dealwith(0, 0);
+            pthread_mutex_unlock(&manager->passby_mutex);
+        }
+    });
+    int reports = 0;
+    for (int i = 0; i < 20; ++i) {
+        manager->Power_ctrl_task();
+        reports += shadow(67) == 1;
+        write(67, 0);
+    }
+    manager->Power_ctrl_reset();
+    g_change[21] = 0;
+    for (int i = 0; i < 9; ++i) {
+        G_timeTicks += 51;
+        manager->eth_data_send_start();
+    }
+    stop = true;
+    transport.join();
+    EXPECT_EQ(reports, 20) << "every reading answered";
+    EXPECT_EQ(outputsOn(), 8);
+    EXPECT_EQ(shadow(85), 0);
 }
 
 }  // namespace
