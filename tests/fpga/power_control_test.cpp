@@ -296,7 +296,7 @@ TEST_F(PowerControl, TheSwitchingSharesTheReceivePathWithTheTransports) {
         }
     });
     int reports = 0;
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 60; ++i) {
         manager->Power_ctrl_task();
         reports += shadow(67) == 1;
         write(67, 0);
@@ -309,7 +309,7 @@ TEST_F(PowerControl, TheSwitchingSharesTheReceivePathWithTheTransports) {
     }
     stop = true;
     transport.join();
-    EXPECT_EQ(reports, 20) << "every reading answered";
+    EXPECT_EQ(reports, 60) << "every reading answered";
     EXPECT_EQ(outputsOn(), 8);
     EXPECT_EQ(shadow(85), 0);
 }
