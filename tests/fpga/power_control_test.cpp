@@ -251,37 +251,6 @@ TEST_F(PowerControl, SwitchCommandsOutsideTheEightOutputsSendNothing) {
     EXPECT_EQ(manager->wait_VMF_result(), 1u);
 }
 
-// The stepping itself: eight calls at least 51 ticks apart each switch one output, the
-// ninth ends the sequence and says whether data sending is stopped.
-TEST_F(PowerControl, StopAndStartTakeEightStepsAndANinthThatEnds) {
-    ports()->setMultifunctionOutputs(kPort, true);
-    manager->Power_check_VMF();
-    g_change[24] = 0;
-    manager->power_index = 1;
-    for (int call = 1; call <= 8; ++call) {
-        manager->eth_data_send_stop();
-        EXPECT_EQ(outputsOn(), 8 - call);
-        EXPECT_EQ(manager->data_send_stopped, 0);
-        G_timeTicks += 50;
-        if (call < 8) {
-            manager->eth_data_send_stop();  // too soon
-            EXPECT_EQ(outputsOn(), 8 - call);
-        }
-        G_timeTicks += 1;
-    }
-    manager->eth_data_send_stop();
-    EXPECT_EQ(manager->data_send_stopped, 1);
-    EXPECT_EQ(manager->power_index, 1);
-    manager->power_request = 1;
-    for (int call = 1; call <= 9; ++call) {
-        G_timeTicks += 51;
-        manager->eth_data_send_start();
-    }
-    EXPECT_EQ(outputsOn(), 8);
-    EXPECT_EQ(manager->data_send_stopped, 0);
-    EXPECT_EQ(manager->power_request, 0);
-}
-
 // A transport polls the receive path for a PC meanwhile (under passby_mutex, as the
 // power control's own looks are): whichever takes the card's answers, every output is
 // switched and the power state arrives.
