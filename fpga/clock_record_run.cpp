@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
+#include "board/board.h"
 #include "core/global.h"
 #include "core/le.h"
 #include "core/utils.h"
@@ -183,18 +186,24 @@ void clock_record_run::set_start_date_now() {
 void clock_record_run::clock_record_init() {
     std::lock_guard<std::mutex> lock(record_mutex);
     CLOCK_RECORD& r = g_clock_record;
+    stopped_ = false;
     u8 marker[3];
     if (!ExFlash_RD(kSelect, kMarkerAddress, sizeof marker, marker))
         return;
-    if (std::memcmp(marker, kMarker, sizeof marker) != 0) {
+    const bool marked = std::memcmp(marker, kMarker, sizeof marker) == 0;
+    if (!marked) {
         ExFlash_Erase_Format(kSelect, kMarkerSector, fpga_drv::kErase4K, 1);
         ExFlash_WR(kSelect, kMarkerAddress, kMarker, sizeof kMarker);
     }
     const int n = check_record_sec();
-    if (n < 0)
+    if (n == -1)
         return;
     r.ready = 1;
-    if (n == 0) {
+    if (n == kUnsound && marked) {
+        // The checks may be stricter than what once wrote the record: the device's running
+        // minutes are never erased on their word.
+        keep_unsound_record();
+    } else if (n <= 0) {
         for (u32 sector : {kPrimarySector, kBackupSector, kSequenceSector})
             ExFlash_Erase_Format(kSelect, sector, fpga_drv::kErase4K, 1);
         r.total_minutes = 0;
@@ -222,9 +231,9 @@ int clock_record_run::check_record_sec() {
         return -1;
     const SectorScan p = scan(primary.data());
     const SectorScan b = scan(backup.data());
-    // Neither copy can be trusted (it holds what the recorder never writes): start over.
+    // Neither copy can be trusted (it holds what the recorder never writes).
     if (p.torn && b.torn)
-        return 0;
+        return kUnsound;
     // The primary is written first, so it is the newer copy, unless a step it was taking
     // broke off, or the table wrap had erased it and the backup still holds the table.
     const bool use_backup = p.torn || (!b.torn && b.count > p.count);
@@ -238,6 +247,36 @@ int clock_record_run::check_record_sec() {
     else
         merge_groups(primary.data(), backup.data(), p.count);
     return static_cast<int>(p.count);
+}
+
+void clock_record_run::keep_unsound_record() {
+    std::printf(
+        "\n clock_record_run: the run-time record is not sound, kept as it is; recording "
+        "stopped\n");
+    stopped_ = true;
+    CLOCK_RECORD& r = g_clock_record;
+    r.total_minutes = 0;
+    r.seq_word = 0;
+    r.group_index = 0;
+    std::vector<u8> primary(kSector), backup(kSector);
+    if (!ExFlash_RD(kSelect, kPrimaryAddress, kSector, primary.data()) ||
+        !ExFlash_RD(kSelect, kBackupAddress, kSector, backup.data()))
+        return;
+    const SectorScan p = scan(primary.data());
+    const SectorScan b = scan(backup.data());
+    const bool use_backup = b.count > p.count;
+    const unsigned count = use_backup ? b.count : p.count;
+    if (count == 0)
+        return;
+    const u8* last = (use_backup ? backup.data() : primary.data()) + kGroupSize * (count - 1);
+    r.total_minutes = get_u32(last + kTotalAt) + group_minutes(last + kSlotsAt);
+    r.seq_word = get_u24(last + kSeqAt);
+    r.group_index = static_cast<u8>(count);
+}
+
+bool clock_record_run::recording_stopped() const {
+    std::lock_guard<std::mutex> lock(record_mutex);
+    return stopped_;
 }
 
 void clock_record_run::merge_groups(const u8* primary, const u8* backup, unsigned count) {
@@ -395,7 +434,7 @@ void clock_record_run::clock_record_deal() {
     ++r.minute_count;
     ++r.minutes_since_start;
     ++r.minutes_counter;
-    if (!(r.minute_count & 1)) {
+    if (!(r.minute_count & 1) && !stopped_) {
         if (!r.first_write_pending)
             write_slot();
         else if (r.minutes_since_start >= kFirstWriteMinutes)
@@ -410,6 +449,8 @@ void clock_record_run::dealwith_record_timing() {
     if (!r.ready)
         return;
     r.clock_set_marker = kClockSet;
+    if (stopped_)
+        return;
     if (r.first_write_pending) {
         u32 address = kPrimaryAddress + kClockSetAt;
         if (r.group_index >= kGroups) {
@@ -426,4 +467,42 @@ void clock_record_run::dealwith_record_timing() {
     write_byte(r.seq_entry_address + kEntryMarkerAt, kClockSet);
     write_byte(kPrimaryAddress + kClockSetAt + kGroupSize * r.group_index, kClockSet);
     write_byte(kBackupAddress + kClockSetAt + kGroupSize * r.group_index, kClockSet);
+}
+
+int clock_record_run::check_file_dir(QString dir) {
+    const std::string device = dir.toStdString();
+    const std::filesystem::path path = board::path(device);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        std::printf("\n %s clock_record_run exists !\n", device.c_str());
+        return 0;
+    }
+    std::filesystem::create_directories(path, ec);
+    if (!std::filesystem::is_directory(path, ec)) {
+        std::printf("\n %s clock_record_run created error!\n", device.c_str());
+        return -1;
+    }
+    std::printf("\n %s clock_record_run created sucess!\n", device.c_str());
+    return 1;
+}
+
+QStringList clock_record_run::get_file_list_path(QString dir) {
+    QStringList names;
+    std::error_code ec;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(board::path(dir.toStdString()), ec))
+        names << QString::fromStdString(entry.path().filename().string());
+    names.sort();
+    return names;
+}
+
+int clock_record_run::issetDefaultpara(QString file) {
+    const std::string device = file.toStdString();
+    if (Utils::isFileExists(device))
+        return 0;
+    const std::vector<u8> blank(kDefaultFileSize, kBlank);
+    if (!Utils::writeFileAtomic(device, blank.data(), blank.size()))
+        return -1;
+    Utils::system_mutex("sync");
+    return 1;
 }

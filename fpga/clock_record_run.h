@@ -20,6 +20,8 @@
 // power cut interrupted, one copy holds a sound record and the other is repaired from it.
 #pragma once
 
+#include <QString>
+#include <QStringList>
 #include <mutex>
 
 #include "core/types.h"
@@ -82,8 +84,13 @@ public:
     explicit clock_record_run(fpga_manage& manager);
 
     // Once at start: marker check, group scan and repair, partial-group accounting,
-    // start date. Leaves the recorder off when the flash cannot be read.
+    // start date. Leaves the recorder off when the flash cannot be read. When neither copy
+    // of the groups holds a sound record under a sound marker, the area is left as it is:
+    // the minutes its sound groups hold are taken and nothing is recorded (a message says
+    // so); only an area without its marker is formatted.
     void clock_record_init();
+    // Recording stopped at start: the record could not be trusted and was kept.
+    bool recording_stopped() const;
     // Last step of every FPGA pass: one slot mark every two minutes.
     void clock_record_deal();
     // After a clock change: marks the open group (or the one the next write opens).
@@ -98,7 +105,9 @@ public:
     u32 get_new_seq(unsigned int minutes, unsigned int seq);
     void get_last_record_info(unsigned char group);
     // Repairs the group sectors from the copy that holds the sound record; the number of
-    // groups in use (8: full).
+    // groups in use (8: full), kUnsound when neither copy is sound (nothing written), -1
+    // when the flash cannot be read.
+    static constexpr int kUnsound = -2;
     int check_record_sec();
     // Erases sector `to` and copies sector `from` into it, byte 0 (the first group's
     // marker) last.
@@ -114,6 +123,16 @@ public:
     // Minutes a group's slot bytes hold.
     static u32 group_minutes(const u8* slots);
 
+    // File helpers, without a caller in this system (device paths).
+    // Creates a missing directory: 0 it existed, 1 created, -1 it could not be.
+    int check_file_dir(QString dir);
+    // The names of a directory's entries, sorted (empty when it is missing).
+    QStringList get_file_list_path(QString dir);
+    // Creates a missing file as 0xA4000 bytes of 0xFF (written whole, so that a power cut
+    // leaves no short file), then runs "sync": 1 created, 0 it existed, -1 failed.
+    int issetDefaultpara(QString file);
+    static constexpr u32 kDefaultFileSize = 0xA4000;
+
 private:
     void first_group_write();
     void write_slot();
@@ -126,6 +145,11 @@ private:
     // groups in use.
     void merge_groups(const u8* primary, const u8* backup, unsigned count);
 
+    // The record was kept unread at start: the minutes its sound groups hold, no
+    // recording.
+    void keep_unsound_record();
+
     static std::mutex record_mutex;
     fpga_manage& manager_;
+    bool stopped_ = false;
 };

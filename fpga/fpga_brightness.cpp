@@ -88,7 +88,6 @@ enum : unsigned {
     kWordReload = 17,
     kWordResends = 18,
     kWordInit = 19,
-    kWordVmfPower = 21,
     kWordSensorMisses = 26,
     kWordVmfGroup = 27,
     kWordVmfAddress = 28,
@@ -402,6 +401,12 @@ void fpga_manage::Send_read_VMF_data_cmd() {
     Send_to_port(frame, sizeof frame, static_cast<u16>(port), 0);
 }
 
+void fpga_manage::Brightness_task_run() {
+    pthread_mutex_lock(&passby_mutex);
+    reg_IRQ_Dealwith(0, 0);
+    pthread_mutex_unlock(&passby_mutex);
+}
+
 void fpga_manage::Brightness_VMF_run() {
     // Like every receive, under passby_mutex: a transport may be passing a PC frame.
     pthread_mutex_lock(&passby_mutex);
@@ -473,20 +478,6 @@ void fpga_manage::dealwith_onoff() {
         onoff_state = 1;
         Power_ctrl_reset();
     }
-}
-
-void fpga_manage::Power_ctrl_init() {
-    power_request = 0;
-    power_index = 1;
-    for (unsigned word = kWordVmfPower; word <= 25; ++word)
-        g_change[word] = 0;
-}
-
-void fpga_manage::Power_ctrl_reset() {
-    power_request = 1;
-    power_index = 1;
-    for (unsigned word = kWordVmfPower; word <= 24; ++word)
-        g_change[word] = 0;
 }
 
 bool fpga_manage::set_output_status() {

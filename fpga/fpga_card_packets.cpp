@@ -60,7 +60,41 @@ bool fits(const u8* buf, const u8* data, unsigned len, unsigned fixed) {
     return buf && (data || len == 0) && len + fixed <= Cmd::kMaxSize;
 }
 
+// The stored packets of Send_rcv_card_cmd, by mode: the card search, and the brightness
+// packets (kind "f"): RAM write of 0xFF at 0x80, register write 01 08 00 08, save 09 00.
+// Byte 1 gets the port bits and the last byte the check byte when one is sent.
+constexpr u8 SEARCH_CARD_BUF[] = {0xFE, 0x0F, 0x00, 0xF0, 0x10, 0xAA, 0xFF, 0x00,
+                                  0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00};
+constexpr u8 SEND_BRI_ETH_CMD[] = {0xFE, 0x0F, 0x00, 0xF0, 0x10, 0x66, 0x01, 0x00, 0x00, 0x60,
+                                   0x80, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFF, 0x00};
+constexpr u8 SEND_BRI_ETH_REG[] = {0xFE, 0x0F, 0x00, 0xF0, 0x10, 0x66, 0x01, 0x00,
+                                   0x00, 0xA0, 0x01, 0x08, 0x00, 0x08, 0x00};
+constexpr u8 SEND_BRI_SAVE_CMD[] = {0xFE, 0x0F, 0x00, 0xF0, 0x10, 0x66, 0x01,
+                                    0x00, 0x00, 0x81, 0x09, 0x00, 0x00};
+constexpr struct {
+    const u8* bytes;
+    u16 size;
+} kStoredPackets[] = {
+    {SEARCH_CARD_BUF, sizeof SEARCH_CARD_BUF},
+    {SEND_BRI_ETH_CMD, sizeof SEND_BRI_ETH_CMD},
+    {SEND_BRI_ETH_REG, sizeof SEND_BRI_ETH_REG},
+    {SEND_BRI_SAVE_CMD, sizeof SEND_BRI_SAVE_CMD},
+};
+constexpr unsigned kStoredPacketMax = sizeof SEND_BRI_ETH_CMD;
+
 }  // namespace
+
+int fpga_manage::Send_rcv_card_cmd(unsigned char port, unsigned char mode, unsigned char fpga) {
+    if (mode >= sizeof kStoredPackets / sizeof kStoredPackets[0])
+        return 0;
+    const auto& stored = kStoredPackets[mode];
+    u8 packet[kStoredPacketMax];
+    std::memcpy(packet, stored.bytes, stored.size);
+    packet[1] = static_cast<u8>((packet[1] & 0xCF) | (port & 3) << 4);
+    // The stored check bytes are blank: a card refuses a packet without its check byte.
+    close(packet, stored.size);
+    return Send_to_port(packet, stored.size, port, fpga);
+}
 
 u16 fpga_manage::rcv_card_cmd_create(unsigned char* buf, unsigned char port) {
     if (!buf)

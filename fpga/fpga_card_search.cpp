@@ -134,6 +134,12 @@ void fpga_manage::store_card_count(const u8* frame, u8 port, u8 fpga) {
     write_fpga_ram(bytes, first, n, 1, fpga);
 }
 
+void fpga_manage::Search_Card_task_run() {
+    pthread_mutex_lock(&passby_mutex);
+    reg_IRQ_Dealwith(0, 0);
+    pthread_mutex_unlock(&passby_mutex);
+}
+
 void fpga_manage::Check_search_card() {
     if (!pc_cmd_valid && get_fpga_status()) {
         check_vbo_status(0);

@@ -181,3 +181,7 @@ int fpga_manage::send_setup_packet(const unsigned char* packet, unsigned short l
     }
     return Send_to_port(packet, len, port, fpga);
 }
+
+int fpga_manage::check_multi_port_send(unsigned int, unsigned char*) {
+    return 0;
+}

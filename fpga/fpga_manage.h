@@ -25,9 +25,10 @@
 // The manager's work is split by topic: fpga_manage.cpp (link and start-up),
 // fpga_manage_thread.cpp (thread, pass, power-up, output start, link watch),
 // fpga_controller.cpp (controller registers, command area, parameter RAM, records),
-// fpga_brightness.cpp, the receiving-card side (fpga_card_packets.cpp, fpga_card_transmit.cpp,
-// fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp), fpga_rcv_recovery.cpp and
-// fpga_rcv_operate.cpp (scan-file load and recovery),
+// fpga_brightness.cpp, fpga_power_ctrl.cpp (the multifunction card's outputs),
+// fpga_lcd_size.cpp (the monitor size), the receiving-card side (fpga_card_packets.cpp,
+// fpga_card_transmit.cpp, fpga_card_receive.cpp, fpga_card_search.cpp, fpga_card_jobs.cpp),
+// fpga_rcv_recovery.cpp and fpga_rcv_operate.cpp (scan-file load and recovery),
 // fpga_passthrough.cpp and usb_upgrade.cpp (the USB upgrade installer, with the package
 // reader upgrade_package.cpp).
 #pragma once
@@ -382,6 +383,71 @@ public:
     void Power_ctrl_init();
     void Power_ctrl_reset();
 
+    // ---- Multifunction-card power control, monitor (LCD) size and the card routines that
+    // nothing in the pass starts (fpga_power_ctrl.cpp, fpga_lcd_size.cpp).
+    //
+    // Power control: while FPGA 0 runs and only window 0 is on, the card's eight outputs are
+    // switched on one by one when a signal comes to window 0's source (or the schedule asks
+    // for it), and off once the signal has been gone for 10 s while the card says its
+    // power is on. The card's RAM 0 byte 44 says whether its power is on (1).
+    static constexpr u8 kNoVmfPort = 252;
+    static constexpr u8 kRegVmfPower = 67;  // shadow only: the card's power state
+    static constexpr u8 kVmfOutputs = 8;
+    // Switch requests of the card's outputs (eth_data_send_start / _stop).
+    static constexpr u8 kVmfSwitchOn = 0;
+    static constexpr u8 kVmfSwitchOff = 1;
+
+    void Power_ctrl_deal();
+    void Power_ctrl_task();
+    void Power_check_VMF();
+    void Power_read_VMF_value();
+    // One look at the card's answer: the receive buffer of its port pair, then the
+    // service of both FPGAs, under passby_mutex.
+    void Power_VMF_run();
+    void VMF_RAM0_data_back_result();
+    void VMF_reg_back_result();
+    void Power_ctrl_filter();
+    // Waits (at most 35 ticks) for the answer to the request just sent: g_change word 31,
+    // 1 good, 2 wrong, 0 none.
+    u32 wait_VMF_result();
+    // The card's register command for output `index` 1..8: on (option 0) or off (option
+    // 1). False when nothing was sent (no card, an index outside 1..8, the port did not
+    // take it).
+    bool Send_write_VMF_reg_cmd(unsigned char option, unsigned char index);
+    bool Send_read_VMF_RAM0_data_cmd();
+    // One step of switching the card's outputs off / on: an output per call, at least 51
+    // ticks apart; the ninth call ends the sequence.
+    void eth_data_send_stop();
+    void eth_data_send_start();
+    // Always 0.
+    int check_multi_port_send(unsigned int, unsigned char*);
+    // One stored packet to a port, its port bits set: mode 0 the card search, 1 the
+    // brightness RAM write, 2 the brightness register write, 3 the brightness save.
+    // Send_to_port's result; 0 for another mode.
+    int Send_rcv_card_cmd(unsigned char port, unsigned char mode, unsigned char fpga);
+    // One service of FPGA 0 each.
+    void Brightness_task_run();
+    void Search_Card_task_run();
+
+    // Monitor size: the FPGA measures its monitor output (RAM block 0 at 116); once the
+    // monitor's SiI9022 answers, the LED size goes to the FPGA (parameter RAM 424) with
+    // the row and column tables (RAM blocks 35 and 34). One step per call.
+    static constexpr u8 kMonitorIdle = 0;
+    static constexpr u8 kMonitorChanged = 3;
+    static constexpr u32 kMonitorTicks = 100;
+    void check_monitor_change(unsigned char fpga);
+    void set_lcd_change_flag();
+    // The monitor's transmitter of that FPGA answers: 1 (and the monitor step goes on),
+    // else 0.
+    int set_9022_para(int fpga);
+    void set_fpga_lcd_wh(unsigned char fpga);
+    void set_fpga_row_col_ram(unsigned short w, unsigned short h, unsigned char fpga);
+    // The line mask for n source lines shown on m: one bit per line, LSB first; nothing for
+    // n or m 0; m / 8 bytes of 0xFF when n <= m; otherwise m of the n lines marked, spread
+    // evenly, and the bytes inverted. Writes at most `room` bytes (a longer mask is cut).
+    static void row_col_calcul_ram(unsigned int n, unsigned int m, unsigned char* out,
+                                   unsigned int room);
+
     // Receiving-card packets. Each builder fills the caller's buffer (at least the packet's
     // length) and returns the packet's length; all but rcv_card_cmd_create also store it in
     // g_send_para.packet_len. A packet that would pass 1024 bytes is not built (0).
@@ -579,6 +645,18 @@ public:
     // switched on again; the pass runs no power control that would serve the request.
     u8 power_request = 0;
     u8 power_index = 1;
+    // Power control (fpga_power_ctrl.cpp): the card's port (kNoVmfPort none) and FPGA, the
+    // copy of its RAM 0, the switch-off request, whether its outputs were switched off,
+    // and whether window 0's source had a signal at the last look.
+    u8 vmf_port = kNoVmfPort;
+    u8 vmf_fpga = 0;
+    u8 vmf_ram0[256] = {};
+    u8 power_stop_request = 0;
+    u8 data_send_stopped = 0;
+    u8 power_signal = 0;
+    // Monitor size (fpga_lcd_size.cpp).
+    u32 monitor_stamp[kFpgaCount] = {};
+    u32 monitor_interval[kFpgaCount] = {kMonitorTicks, kMonitorTicks};
 
     // Schedule (decoded from the command area or the stored record).
     u8 onoff_count = 0;

@@ -10,6 +10,8 @@
 namespace ite6805 {
 
 constexpr u8 kRxAddress = 0x90;
+constexpr u8 kEdidRamAddress = 0xA8;
+constexpr u8 kLvdsAddress = 0xB4;
 
 // Bank select.
 constexpr u8 REG_BANK = 0x0F;
@@ -175,6 +177,11 @@ constexpr u8 Color_Format_YUV420 = 3;
 struct iTE6805_DATA {
     u8 ChipID = 0;
     u8 CurrentPort = 0;
+    // Port requests, served by the next pass of the main body.
+    u8 Flag_PortSelect_Request = 0;
+    u8 PortSelect_Port = 0;
+    u8 Flag_PortReset_Request = 0;
+    u8 PortReset_Port = 0;
     u32 VidState = STATEV_Unplug;
     u32 AudState = STATEA_AudioOff;
     u32 EQState = STATEEQ_Off;
@@ -204,6 +211,8 @@ struct iTE6805_DATA {
     u8 ECCErr_Count = 0;
     u8 ECCTimeout_Count = 0;
     u8 Flag_HDCP_Check = 1;
+    // The equaliser's EQ value of CH0, CH1, CH2 as last read or chosen (7 bits).
+    u8 Report_EQ[3] = {};
 
     u8 VBO_LaneCount = 0;  // 0..3 = 1, 2, 4, 8 lanes
     u8 VBO_ByteMode = 1;
@@ -234,6 +243,27 @@ struct iTE6805_VTiming {
     u8 ScanMode = 0;  // 1 interlaced
     u8 VSyncPol = 0;  // 1 positive
     u8 HSyncPol = 0;
+};
+
+// A timing the IT6807's down-scaler accepts.
+struct iTE6805_DSTiming {
+    u16 HActive;
+    u16 VActive;
+    u16 HTotal;
+    u16 VTotal;
+    u32 PCLK;  // kHz
+    u16 HFrontPorch;
+    u16 HSyncWidth;
+    u16 HBackPorch;
+    u16 VFrontPorch;
+    u16 VSyncWidth;
+    u16 VBackPorch;
+    u32 FrameRate;  // Hz x 1000
+    u8 ScanMode;    // 1 interlaced
+    u8 HSyncPol;    // 1 positive
+    u8 VSyncPol;
+    const char* Name;
+    u8 VIC;
 };
 
 // The revision bits the driver branches on.

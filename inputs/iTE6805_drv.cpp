@@ -80,6 +80,17 @@ const iTE6805_INI_REG ite6805_drv::iTE6805_INIT_HDMI_TABLE[] = {
 };
 // clang-format on
 
+// clang-format off
+const iTE6805_DSTiming ite6805_drv::iTE6805_SupportedDSTiming[kDSTimings] = {
+    {3840, 2160, 5280, 2250, 297000, 1056, 88, 296, 8, 10, 72, 25000, 0, 1, 1, "3840x2160p25", 94},
+    {4096, 2160, 5280, 2250, 297000,  968, 88, 128, 8, 10, 72, 25000, 0, 1, 1, "4096x2160p25", 99},
+    {3840, 2160, 4400, 2250, 297000,  176, 88, 296, 8, 10, 72, 30000, 0, 1, 1, "3840x2160p30", 95},
+    {4096, 2160, 5500, 2250, 297000, 1020, 88, 296, 8, 10, 72, 24000, 0, 1, 1, "4096x2160p24", 98},
+    {3840, 2160, 5500, 2250, 297000, 1276, 88, 296, 8, 10, 72, 24000, 0, 1, 1, "3840x2160p24", 93},
+    {4096, 2160, 4400, 2250, 297000,   88, 88, 128, 8, 10, 72, 30000, 0, 1, 1, "4096x2160p30", 100},
+};
+// clang-format on
+
 ite6805_drv::ite6805_drv(ite6805_sys& sys)
     : sys_(sys), i2c_(*sys.i2c), data_(sys.data), timing_(sys.timing) {}
 
@@ -126,6 +137,8 @@ void ite6805_drv::iTE6805_Init_fsm(u8 dev) {
     wr(0x28, 0x88);
     iTE6805_Set_Video_Tristate(1, 0);
     iTE6805_OCLK_Cal(0);
+    data_.Flag_PortSelect_Request = 0;
+    data_.Flag_PortReset_Request = 0;
     set(0xC5, 0x01, 0x01);
     bank(4);
     set(0xC5, 0x01, 0x01);
@@ -135,7 +148,8 @@ void ite6805_drv::iTE6805_Init_fsm(u8 dev) {
     sys_.cec->iTE6805_CEC_INIT(0);
     // Port 0 is the only port of this board: selecting it is a message only.
     data_.CurrentPort = 0;
-    debugLog("\n\nCustomer Setting Current Port = %d ! \n\n", data_.CurrentPort);
+    sys_.iTE6805_Port_Select(0, 0);
+    sys_.serve_port_select();
     data_.HDCP_Status = 0;
     sys_.iTE6805_INT_5VPWR_Chg(0, 0);
 }

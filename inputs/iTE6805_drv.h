@@ -16,8 +16,13 @@ public:
     static constexpr u32 kRclkMaxKHz = 27000;
     static constexpr u32 kRclkTypicalKHz = 19000;
     static const iTE6805_INI_REG iTE6805_INIT_HDMI_TABLE[];
+    // The 4K timings the IT6807's down-scaler accepts. This board never enables the
+    // down-scaler: the lane set-up never takes its path.
+    static constexpr u8 kDSTimings = 6;
+    static const iTE6805_DSTiming iTE6805_SupportedDSTiming[kDSTimings];
 
     u8 cec_time_unit[2] = {};  // reference clock / 160: the CEC engine's 100 us
+    u8 ds_timing_count = kDSTimings;
     u32 rclk_khz[2] = {kRclkTypicalKHz, kRclkTypicalKHz};
 
     explicit ite6805_drv(ite6805_sys& sys);

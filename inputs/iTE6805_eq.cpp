@@ -448,7 +448,13 @@ void ite6805_eq::read_values() {
     bank(0);
     for (int c = 0; c < kChannels; ++c)
         chosen[c] = values[c] & 0x7F;
+    report_chosen();
     debugLog("EQ CH0=%02X CH1=%02X CH2=%02X\n", chosen[0], chosen[1], chosen[2]);
+}
+
+void ite6805_eq::report_chosen() {
+    static_assert(sizeof data_.Report_EQ == sizeof chosen, "one value per channel");
+    std::memcpy(data_.Report_EQ, chosen, sizeof chosen);
 }
 
 // A channel whose SAR result reads all ones found nothing: its DFE is not used.
@@ -512,6 +518,7 @@ void ite6805_eq::choose() {
         chosen[c] = best < 0 ? 0 : eq_table[best];
         debugLog("EQ choice CH%d = %02X\n", c, chosen[c]);
     }
+    report_chosen();
 }
 
 void ite6805_eq::toggle_scdc_ratio() {

@@ -49,7 +49,7 @@ public:
     const u8* eq_table = iTE6805_EQ_Table_Hdmi10;
     u8 sweep_index = 0;
 
-    // The chosen EQ value per channel (7 bits).
+    // The chosen EQ value per channel (7 bits), reported in the driver's Report_EQ.
     u8 chosen[kChannels] = {};
     // A channel's mark: it passed a bit-error check since the reset.
     u8 passed[kChannels] = {};
@@ -105,6 +105,7 @@ private:
     void clear_interrupt_flags();
     void pulse_port_reset(unsigned holdMs);
     void read_values();
+    void report_chosen();
     void read_result_flags();
     void read_dfe_table();
     void write_dfe(int channel, u8 value);

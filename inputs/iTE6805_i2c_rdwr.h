@@ -27,6 +27,13 @@ public:
     // Applies the rows of a table in order up to its terminator row.
     void hdimrx_write_init(const iTE6805_INI_REG* table, u8 dev);
 
+    // The chip's EDID RAM at 0xA8: n bytes from offset reg on in one transfer. Nothing in
+    // this system calls it: the inputs' EDIDs live in EEPROMs.
+    void edid_ram_wr(u8 reg, u8 n, const u8* data, u8 dev);
+    // One byte to the LVDS/auxiliary block at 0xB4; 0 when written, 1 when not. Nothing in
+    // this system calls it.
+    u8 lvdsrxwr(u8 reg, u8 value, u8 dev);
+
     // The CEC engine at 0xC8 (no banks). One byte: the register, 0 when the read fails;
     // 0 when written, 1 when not; read-modify-write. Blocks: 1 when read (the bytes zeroed
     // when not); a write of n = 0 sends nothing.

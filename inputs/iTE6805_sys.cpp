@@ -177,7 +177,51 @@ void ite6805_sys::identify() {
     fsm_step[0] = kSettle;
 }
 
+void ite6805_sys::iTE6805_Port_Select(u8 port, u8 dev) {
+    if (dev != 0)
+        return;
+    if (port > 1) {
+        debugLog("User Setting Current Port Warning !");
+        return;
+    }
+    data.PortSelect_Port = port;
+    data.Flag_PortSelect_Request = 1;
+}
+
+void ite6805_sys::iTE6805_Port_Reset(u8 port, u8 dev) {
+    if (dev != 0 || port > 1)
+        return;
+    data.PortReset_Port = port;
+    data.Flag_PortReset_Request = 1;
+}
+
+// The register work of a reset, and of a change to port 1, is not part of this driver:
+// the board wires port 0 only. What a request does here is send the equaliser back to
+// Off, as a new link needs.
+void ite6805_sys::serve_port_reset() {
+    if (!data.Flag_PortReset_Request)
+        return;
+    data.Flag_PortReset_Request = 0;
+    debugLog("Port %d reset\n", data.PortReset_Port);
+    data.EQState = STATEEQ_Off;
+    eq->iTE6805_EQ_chg(STATEEQ_Off, 0);
+}
+
+void ite6805_sys::serve_port_select() {
+    if (!data.Flag_PortSelect_Request)
+        return;
+    data.Flag_PortSelect_Request = 0;
+    if (data.PortSelect_Port != data.CurrentPort) {
+        data.CurrentPort = data.PortSelect_Port;
+        data.EQState = STATEEQ_Off;
+        eq->iTE6805_EQ_chg(STATEEQ_Off, 0);
+    }
+    debugLog("\n\nCustomer Setting Current Port = %d ! \n\n", data.CurrentPort);
+}
+
 void ite6805_sys::main_body() {
+    serve_port_reset();
+    serve_port_select();
     if (data.VidState > STATEV_Unplug) {
         iTE6805_hdmirx_port0_SYS_irq(0);
         eq->iTE6805_hdmirx_port0_EQ_irq(0);

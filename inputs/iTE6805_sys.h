@@ -67,6 +67,13 @@ public:
     bool steady() const;
     void iTE6805_Set_HPD_Ctrl(u8 port, u8 level, u8 dev);
     void iTE6805_Init_fsm(u8 dev);
+    // Requests served by the next pass of the main body: a change of the current port and
+    // a reset of a port. Nothing in this system raises them but the initialisation, which
+    // selects port 0.
+    void iTE6805_Port_Select(u8 port, u8 dev);
+    void iTE6805_Port_Reset(u8 port, u8 dev);
+    // Serves a pending select request at once.
+    void serve_port_select();
     void delay1ms(unsigned ms);
 
     // State changes with their entry actions.
@@ -97,6 +104,7 @@ public:
 private:
     void identify();
     void main_body();
+    void serve_port_reset();
     void video_fsm();
     void audio_fsm();
     void check_sync();

@@ -210,12 +210,18 @@ void velmo_it6602::clear_error_counters(int ch, int port) {
 }
 
 // Index 2 when its sum is no worse than both others, else the smaller of the first two.
+// Every trial value has bit 7 set; a value register found without it holds the amplitudes
+// the chip measured during the last trial, and those are written in place of the chosen value.
+// The register is read before anything is written, or it would always show the value.
 void velmo_it6602::JudgeBestEQ(int ch, int port) {
-    const u8* s = dev[ch].eq[port].ecc_sum;
+    const IT6602_EQ_DATA& eq = dev[ch].eq[port];
+    const u8* s = eq.ecc_sum;
     int index = s[2] <= std::min(s[0], s[1]) ? 2 : (s[0] < s[1] ? 0 : 1);
-    set_eq_value(ch, port, index);
-    if (!(rd(REG_EQ_VALUE[port]) & 0x80))
+    bool measured = !(rd(REG_EQ_VALUE[port]) & 0x80);
+    if (measured && eq.amp_valid == kAllAmplitudes)
         OverWriteAmpValue2EQ(ch, port);
+    else
+        set_eq_value(ch, port, index);
 }
 
 void velmo_it6602::OverWriteAmpValue2EQ(int ch, int port) {

@@ -14,6 +14,8 @@ constexpr u8 kEqDetect = IT6602_dev_data::kEqDetect;
 constexpr u8 kHoldSteps = 3;
 // Port ECC and deskew interrupts tolerated before the link is reset.
 constexpr u8 kEventLimit = 22;
+// Data bytes of the vendor-specific infoframe that carries a 3D structure.
+constexpr u8 kVendorFrameLength = 12;
 
 u8 ev(int port, u8 bit) {
     return IT6602_dev_data::event(port, bit);
@@ -244,14 +246,16 @@ void velmo_it6602::IT6602HDMIEventManager(int ch) {
     }
 }
 
-// A new vendor-specific infoframe: HDMI's (type 0x81 with the OUI 00-0C-03) announcing a 3D
-// structure. Frame packing gets the chip's 3D frame timing; 1 when it was set up.
+// A new vendor-specific infoframe: HDMI's (type 0x81, 12 data bytes, the OUI 00-0C-03)
+// announcing a 3D structure. Frame packing gets the chip's 3D frame timing; 1 when it was
+// set up.
 int velmo_it6602::IT6602_DE3DFrame(int ch) {
     u8 f[9] = {};  // header 0..2, checksum, OUI, video format, 3D structure
     bank(2);
     rd_block(REG_VENDOR_FRAME, f, sizeof f);
     bank(0);
-    bool hdmi = f[0] == 0x81 && f[4] == 0x03 && f[5] == 0x0C && f[6] == 0x00;
+    bool hdmi =
+        f[0] == 0x81 && f[2] == kVendorFrameLength && f[4] == 0x03 && f[5] == 0x0C && f[6] == 0x00;
     bool is3d = hdmi && ((f[7] >> 5) & 0x07) == 0x02;
     u8 structure = f[8] >> 4;
     if (is3d && debugOn()) {

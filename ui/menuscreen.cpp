@@ -88,7 +88,7 @@ void MenuScreen::keyPressEvent(QKeyEvent* event) {
 void MenuScreen::keyReleaseEvent(QKeyEvent* event) {
     const int code = event->key();
     const PanelKey key = panelKey(code);
-    traceRelease(traceName_, key, tracedSelect());
+    traceKey(key);
     switch (key) {
         case PanelKey::Left:
             keyLeft();

@@ -16,6 +16,7 @@
 #include "core/global.h"
 #include "ui/focusring.h"
 #include "ui/krx_keyboard.h"
+#include "ui/panelkey.h"
 
 class QAbstractButton;
 class QLabel;
@@ -62,6 +63,8 @@ protected:
     // The index the Left and Right traces carry: the focused item's, unless the screen
     // counts its selection otherwise.
     virtual u8 tracedSelect() const { return focus.ui_select(); }
+    // The debug line of a released key; a screen whose own lines say more overrides it.
+    virtual void traceKey(PanelKey key) { traceRelease(traceName_, key, tracedSelect()); }
     virtual void keyLeft() { focus.move(-1); }
     virtual void keyRight() { focus.move(1); }
     // Runs the item under the focus: a button is clicked, which runs its slot.

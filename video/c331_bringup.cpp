@@ -795,21 +795,24 @@ void c331_manage::wait1_pivs2(int fd) {
         Sleep(kSyncFallbackMs);
 }
 
-void c331_manage::wait1_povs(int, int ch) {
+int c331_manage::wait1_povs(int, int ch) {
     if (ch < 0 || ch >= kOutputChannels)
-        return;
+        return 1;
     const u8 bit = static_cast<u8>(1u << ch);
     wr(c331reg::kOutputSyncArm, bit);
     int sleeps = 0;
+    int seen = 1;
     while (!(rd(c331reg::kOutputSync) & bit)) {
         if (sleeps >= kOutputSyncPolls) {
             c331_log("\n\n\n\n tavrin error .....wait1_povs = %d \n\n\n", sleeps);
+            seen = 0;
             break;
         }
         Sleep(1);
         ++sleeps;
     }
     wr(c331reg::kOutputSyncArm, 0);
+    return seen;
 }
 
 int c331_manage::wait_ifld_change(int, int ch) {

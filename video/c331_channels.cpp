@@ -283,12 +283,39 @@ void c331_manage::set_idual(int, int ich, int on, int port) {
 
 namespace {
 
+constexpr int kIdle = -1;  // DbdCapture::port of an input channel that takes nothing
+
 // A capture of one input channel of a dot-by-dot slot, and where it lies in the picture.
 struct DbdCapture {
     int port;
     int x, y;   // inside the joined picture
     bool half;  // half of a two-pixel-a-clock picture
 };
+
+// The V-by-One ports of a slot, two input channels each, in list order. A port the chip
+// takes two pixels a clock (state 3 and below) comes in halves, one on each channel; any
+// other port comes whole on its first channel, and its second takes nothing: its
+// receiver's second line brings the same picture again, which the joined picture has no
+// room for.
+std::vector<DbdCapture> vbo_captures(std::initializer_list<int> ports, bool stacked,
+                                     const _ImageWindowDef_st* A, const PiPortInfo* info) {
+    std::vector<DbdCapture> out;
+    int x = 0, y = 0;
+    for (int p : ports) {
+        if (info[p].STATE <= 3) {
+            out.push_back({p, x, y, true});
+            out.push_back({p, x + A[p].HW / 2, y, true});
+        } else {
+            out.push_back({p, x, y, false});
+            out.push_back({kIdle, 0, 0, false});
+        }
+        if (stacked)
+            y += A[p].VW;
+        else
+            x += A[p].HW;
+    }
+    return out;
+}
 
 std::vector<DbdCapture> dbd_captures(int mode, int port, const _ImageWindowDef_st* A,
                                      const PiPortInfo* info) {
@@ -301,24 +328,10 @@ std::vector<DbdCapture> dbd_captures(int mode, int port, const _ImageWindowDef_s
         }
         return out;
     };
-    auto halves = [&](std::initializer_list<int> ports, bool stacked) {
-        std::vector<DbdCapture> out;
-        int x = 0, y = 0;
-        for (int p : ports) {
-            const bool split = info[p].STATE <= 3;
-            out.push_back({p, x, y, split});
-            out.push_back({p, x + (split ? A[p].HW / 2 : A[p].HW), y, split});
-            if (stacked)
-                y += A[p].VW;
-            else
-                x += A[p].HW;
-        }
-        return out;
-    };
     switch (mode) {
         case 1:
-            if (port >= 4 && port < 6 && info[port].STATE < 4)
-                return halves({port}, false);
+            if (port >= 4 && port < 6)
+                return vbo_captures({port}, false, A, info);
             return {{port, 0, 0, false}};
         case 20:
             return across({0, 1});
@@ -338,9 +351,9 @@ std::vector<DbdCapture> dbd_captures(int mode, int port, const _ImageWindowDef_s
                     {2, 0, A[0].VW, false},
                     {3, A[0].HW, A[0].VW, false}};
         case 50:
-            return halves({4, 5}, false);
+            return vbo_captures({4, 5}, false, A, info);
         case 51:
-            return halves({4, 5}, true);
+            return vbo_captures({4, 5}, true, A, info);
         default:
             return {};
     }
@@ -376,14 +389,24 @@ void c331_manage::set_display_window_ich_dbd(int dev, int slot, int dbdMode) {
     const c331plan::MemoryUnits m = c331plan::memory_units(PM_MEM_WMODE[slot]);
     const long long P = static_cast<long long>(win_mem_line[slot]) * 1024;
     const int ich0 = ichs[0];
-    for (size_t i = 0; i < captures.size(); ++i) {
-        const DbdCapture& cap = captures[i];
+    for (int i = 0; i < n; ++i) {
         const int ich = ichs[i];
         const int o = kBanks * ich;
+        const u32 control = i == 0 ? 1u : static_cast<u32>(ich0 + 8);
+        // A channel of the slot with nothing to take captures nothing, so that it writes
+        // into no other channel's picture.
+        if (static_cast<size_t>(i) >= captures.size() ||
+            captures[static_cast<size_t>(i)].port == kIdle) {
+            wr_changed(c331reg::kInputControl, control, o);
+            wr_changed(c331reg::kCaptureWidth, 0, o);
+            wr_changed(at(c331reg::kInputLink, ich), 0);
+            continue;
+        }
+        const DbdCapture& cap = captures[static_cast<size_t>(i)];
         const _ImageWindowDef_st& a = PI_ACT_FULL[cap.port];
         const int start = cap.half ? a.HST / 2 : a.HST;
         const int width = cap.half ? a.HW / 2 : a.HW;
-        wr_changed(c331reg::kInputControl, i == 0 ? 1u : static_cast<u32>(ich0 + 8), o);
+        wr_changed(c331reg::kInputControl, control, o);
         wr_changed(c331reg::kCaptureHStart, static_cast<u32>(start - 7), o);
         wr_changed(c331reg::kCaptureWidth, static_cast<u32>(width), o);
         wr_changed(c331reg::kCaptureVStart, static_cast<u32>(a.VST + 1), o);

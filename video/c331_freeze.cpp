@@ -189,17 +189,32 @@ void c331_manage::write_layer_step(int slot, int own, int below) {
     }
 }
 
+// One step of a fade, inside the hold of the chip's register update.
+void c331_manage::write_fade_step(int slot, int own, int below) {
+    wr(c331reg::kRegUpdateTime, kStepHold);
+    wr(at(c331reg::kRegUpdateTime, 1), kStepHold);
+    write_layer_step(slot, own, below);
+    wr(c331reg::kRegUpdateTime, kStepRelease0);
+    wr(at(c331reg::kRegUpdateTime, 1), kStepRelease1);
+}
+
 void c331_manage::set_layer_coef(int dev, int slot, int steps, int dir) {
     c331_log("set_layer_coef  win=%d  cnt=%d  dir=%d\n", slot, steps, dir);
+    if (dir == 0)
+        fade_sync_lost = false;
     if (slot < 0 || slot >= kWindows)
         return;
+    const std::vector<c331plan::FadeStep> plan = c331plan::fade_steps(steps, dir);
     const int och = output_channel_of(slot);
-    for (const c331plan::FadeStep& step : c331plan::fade_steps(steps, dir)) {
-        wr(c331reg::kRegUpdateTime, kStepHold);
-        wr(at(c331reg::kRegUpdateTime, 1), kStepHold);
-        write_layer_step(slot, step.own, step.below);
-        wr(c331reg::kRegUpdateTime, kStepRelease0);
-        wr(at(c331reg::kRegUpdateTime, 1), kStepRelease1);
-        wait1_povs(dev, och);
+    // Without output frames every step's wait would run its full 70 s: up to 256 of them.
+    for (size_t i = 0; i < plan.size(); ++i) {
+        if (fade_sync_lost) {
+            c331_log("set_layer_coef  no output frame: the fade ends at step %d of %d\n",
+                     static_cast<int>(i), static_cast<int>(plan.size() - 1));
+            write_fade_step(slot, plan.back().own, plan.back().below);
+            return;
+        }
+        write_fade_step(slot, plan[i].own, plan[i].below);
+        fade_sync_lost = wait1_povs(dev, och) == 0;
     }
 }

@@ -95,6 +95,7 @@ constexpr u8 kIpGroupB[9] = {70, 0, 3, 0, 0, 0, 9, 0, 0};
 // ---- scaler kernels, bank 0x00
 constexpr u32 kKernelClass = reg(0x00, 0x79);
 constexpr u32 kKernelLoad = reg(0x00, 0x7A);
+constexpr u32 kZoomKernelClass = 46;
 constexpr u32 kVShrinkKernel = reg(0x11, 0x68);  // 24 taps
 constexpr int kKernelTaps = 24;
 
@@ -479,6 +480,30 @@ void c331_manage::set_lut_hshrnk(int, int ratio, int path, int both) {
     wr(kKernelLoad, static_cast<u32>(4 * path + 131));
     if (both)
         wr(kKernelLoad, static_cast<u32>(4 * path + 135));
+}
+
+void c331_manage::set_lut_hzoom(int, int, int path) {
+    if (path < 0 || path >= kInputChannels)
+        return;
+    wr(kKernelClass, kZoomKernelClass);
+    wr(kKernelLoad, static_cast<u32>(4 * path + 129));
+}
+
+void c331_manage::set_lut_vshrnk(int, int ratio, int path) {
+    if (path < 0 || path >= kPorts)
+        return;
+    wr(kKernelClass, static_cast<u32>(shrink_class(ratio)));
+    if (path >= kProcessors) {
+        wr(kKernelLoad, static_cast<u32>(8 * (path - kProcessors) + 146));
+        wr(kKernelLoad, static_cast<u32>(8 * (path - kProcessors) + 150));
+        return;
+    }
+    if (!ip_signal(path)) {
+        wr(kKernelLoad, static_cast<u32>(4 * path + 130));
+        return;
+    }
+    wr(kKernelLoad, static_cast<u32>(8 * (path / 2) + 130));
+    wr(kKernelLoad, static_cast<u32>(8 * (path / 2) + 134));
 }
 
 void c331_manage::set_lut_vshrnk_4sym(int, int ratio, int path, int both) {

@@ -249,7 +249,8 @@ public:
     void Sleep(int ms);
     void wait1_pivs(int fd, int ch);
     void wait1_pivs2(int fd);
-    void wait1_povs(int fd, int ch);
+    // 1 when the output channel's vertical sync came, 0 when the wait ran out without it.
+    int wait1_povs(int fd, int ch);
     int wait_ifld_change(int fd, int ch);
     int wait_ofld_change(int fd, int ch);
     void set_sypol(int fd, int which, int ch);
@@ -374,6 +375,9 @@ public:
     void set_freeze(int dev, int on);
     void reset_act(int dev, int mode);
     void reset_layer_coef(int dev, int mode);
+    // A fade steps once per output frame. When a wait for a frame runs out (the output has
+    // lost its sync) the fade ends at once on its final weights, and so does the fade-in of
+    // the same pass: a fade-out begins a pass's fade, so it tries the output's frames again.
     void set_layer_coef(int dev, int slot, int steps, int dir);
     void win_freeze_sel(int fd, int slot, int output);
 
@@ -402,6 +406,16 @@ public:
     static int shrink_class_4sym(int ratio);
     void set_lut_hshrnk(int fd, int ratio, int path, int both);
     void set_lut_vshrnk_4sym(int fd, int ratio, int path, int both);
+    // The horizontal zoom kernel of path 0..7 (the ratio does not choose it). Nothing in
+    // the running system calls it.
+    void set_lut_hzoom(int fd, int ratio, int path);
+    // The vertical shrink kernel of path 0..5: paths 0..3 are chip input ports 0..3 (the
+    // parallel ports), 4 and 5 the V-by-One ports, which always load the kernel into both
+    // slots of their pair. A parallel path's mode value is its port's state word PI_STATE:
+    // below 4 (no signal, or a picture the chip receives split: states 1 and 3) loads the
+    // path's own slot only; from 4 on (a measured picture) both slots of the path's pair.
+    // Nothing in the running system calls it.
+    void set_lut_vshrnk(int fd, int ratio, int path);
 
     // ---- picture, test patterns and window attributes
     // A register field the picture code writes: the whole field, or only the bits of mask.
@@ -447,6 +461,10 @@ public:
     int osd_paint(int fd, int x, int w, int y, int h, int fill, u32 base);
     int osd_copy(int fd, u32 src, u32 dst, int w, int h, int mode);
     void set_char_color(int fd);
+    // Prints the 32-pixel glyph of a code (0x20..0x7F, 0x4E00..0x9FFF) as the serial flash
+    // holds it: rows of 'O' (pixel set) and blank. A bench aid nothing in the running system
+    // calls.
+    void krxApi_debug_printf_unicode(int fd, int code);
     OsdArrangement osd_arrangement() const;
 
     // ---- the chip's serial flash and the OSD fonts (c331_flash.cpp). Safe from any thread:
@@ -569,6 +587,7 @@ public:
     // Frame-buffer record of each slot (five buffer indexes r0..r4) and its freeze mark.
     int fb_rec[kWindows][5]{};
     int freeze_mark[kWindows]{};
+    bool fade_sync_lost{};  // a wait of this pass's fade found no output frame
     int no_vzoom[kWindows]{};
     int mem_mode{};       // the manager's memory mode (2: tall windows narrowed)
     int PS_MEM_WMODE{1};  // memory write mode of a slot's picture
@@ -653,6 +672,7 @@ private:
     void release_dbd_memory();
     void clear_change_flags();
     void write_layer_step(int slot, int own, int below);
+    void write_fade_step(int slot, int own, int below);
     // Writes the fields the chip does not already hold inside the register-update hold;
     // when it holds them all, nothing is sent, not even the hold. The fields written.
     int write_held(int fd, const std::vector<HeldWrite>& writes);
@@ -693,6 +713,7 @@ private:
     bool osd_debug() const;
     bool flash_debug() const;
     void osd_stride(int canvasWidth);
+    OsdBlock osd_scroll_block() const;
     bool osd_canvas_fits(int width, int height) const;
     int blit(u8 command);
     void flash_pins(bool dma);

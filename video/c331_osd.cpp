@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/global.h"
 #include "core/krxrampara.h"
@@ -94,6 +95,10 @@ constexpr u32 kBitmapPaletteBytes = 816;
 // Glyph sets: codes 0x20..0x7F in the EN sets, 0x4E00.. in the CN sets.
 constexpr int kFirstAscii = 0x20;
 constexpr int kFirstCjk = 0x4E00;
+constexpr int kLastAscii = 0x7F;
+constexpr int kLastCjk = 0x9FFF;
+constexpr int kGlyph32Bytes = 128;
+constexpr int kGlyph32RowBytes = 4;
 constexpr int kMaxLineCodes = OsdState::kLineCodes - 1;
 constexpr int kMaxLines = OsdState::kLines - 1;
 
@@ -352,18 +357,30 @@ bool c331_manage::osd_canvas_fits(int width, int height) const {
            pitch * 2 * static_cast<u64>(height) <= page1;
 }
 
-void c331_manage::calc_osd() {
-    const OsdArrangement a = osd_arrangement();
+// Page 1 repeats the block 2 x 2 and the chip wraps the scroll at the block's size: both
+// take it from here, or the picture shows a seam where the copies and the wrap disagree.
+OsdBlock c331_manage::osd_scroll_block() const {
     const bool text = pm.PM_OSD_DATA_MODE != 0;
     const long long canvasW = text ? osd.PS_BG_HACT : osd.PS_BMP_HACT;
     const long long canvasH = text ? osd.PS_BG_VACT : osd.PS_BMP_VACT;
-    const int* out = pm.PM_OSD_OUTPUT_OFFSET;
     const int* in = pm.PM_OSD_INPUT_OFFSET;
-    // The limits never reach past the canvas, however the margins came out.
-    long long limitW = std::min(canvasW - in[0] - in[1], canvasW - std::max(0, in[0]));
-    long long limitH = std::min(canvasH - in[2] - in[3], canvasH - std::max(0, in[2]));
-    limitW = std::max(0LL, limitW) * (pm.PM_OSD_HZOOM_EN ? 2 : 1);
-    limitH = std::max(0LL, limitH) * (pm.PM_OSD_VZOOM_EN ? 2 : 1);
+    OsdBlock b{};
+    b.x = clamp_int(std::clamp<long long>(in[0], 0, std::max(0LL, canvasW)));
+    b.y = clamp_int(std::clamp<long long>(in[2], 0, std::max(0LL, canvasH)));
+    b.width = clamp_int(std::min(canvasW - in[0] - in[1], canvasW - b.x));
+    b.height = clamp_int(std::min(canvasH - in[2] - in[3], canvasH - b.y));
+    return b;
+}
+
+void c331_manage::calc_osd() {
+    const OsdArrangement a = osd_arrangement();
+    const int* out = pm.PM_OSD_OUTPUT_OFFSET;
+    // The window shows no more than the scroll block, however the margins came out.
+    const OsdBlock block = osd_scroll_block();
+    const long long limitW =
+        std::max(0LL, static_cast<long long>(block.width)) * (pm.PM_OSD_HZOOM_EN ? 2 : 1);
+    const long long limitH =
+        std::max(0LL, static_cast<long long>(block.height)) * (pm.PM_OSD_VZOOM_EN ? 2 : 1);
     long long w = static_cast<long long>(a.outputWidth()) - out[0] - out[1];
     long long h = static_cast<long long>(a.outputHeight()) - out[2] - out[3];
     osd.x = std::max(0, out[0]);
@@ -425,12 +442,9 @@ void c331_manage::set_scroll(int) {
     const OsdArrangement a = osd_arrangement();
     if (a.cols < 1 || a.rows < 1 || a.tiles() > OsdState::kMaxTiles)
         return;
-    const bool text = pm.PM_OSD_DATA_MODE != 0;
-    const int* in = pm.PM_OSD_INPUT_OFFSET;
-    const long long canvasW = text ? osd.PS_BG_HACT : osd.PS_BMP_HACT;
-    const long long width = std::max(0LL, canvasW - in[0] - in[1]);
-    const long long height =
-        text ? osd.height : std::max(0LL, static_cast<long long>(osd.PS_BMP_VACT) - in[2] - in[3]);
+    const OsdBlock block = osd_scroll_block();
+    const int width = std::max(0, block.width);
+    const int height = std::max(0, block.height);
     for (int t = 0; t < a.tiles(); ++t) {
         wr(kScrollSpeed, static_cast<u32>(osd_scroll_speed), tile_bank(t));
         wr(kScrollWidth, static_cast<u32>(width), tile_bank(t));
@@ -511,15 +525,16 @@ int c331_manage::osd_put_unicode_string(int, const u8* line, int x, int y, u8 fg
         const u32 code = static_cast<u32>(line[2 * j]) << 8 | line[2 * j + 1];
         if (code == 0)
             break;
-        // A code no glyph set holds draws as a space.
+        // A code no glyph set holds draws as a space, advancing as its kind does: half a
+        // cell for a one-byte code, a whole cell for any other (full-width punctuation).
+        const bool oneByte = code >> 8 == 0;
+        const int advance = oneByte ? halfAdvance : fullAdvance;
         u32 index = 0;
-        int advance = halfAdvance;
-        if (code >> 8 == 0) {
+        if (oneByte) {
             if (code >= kFirstAscii && code - kFirstAscii < enGlyphs)
                 index = code - kFirstAscii;
         } else if (code >= kFirstCjk && code - kFirstCjk < cnGlyphs) {
             index = code - kFirstCjk + enGlyphs;
-            advance = fullAdvance;
         }
         const u32 entry[5] = {index & 0xFF, index >> 8 & 0xFF, fg, bg, static_cast<u32>(advance)};
         for (u32 byte : entry)
@@ -562,6 +577,32 @@ void c331_manage::set_char_color(int) {
         wr(kPaletteData, colour >> 16 & 0xFF);
     }
     wr(kPaletteAccess, 0);
+}
+
+void c331_manage::krxApi_debug_printf_unicode(int fd, int code) {
+    u32 address;
+    if (code >= kFirstAscii && code <= kLastAscii) {
+        address = osd.PS_CHAR_ADDR_32ASCII + static_cast<u32>(code - kFirstAscii) * kGlyph32Bytes;
+    } else if (code >= kFirstCjk && code <= kLastCjk) {
+        address = osd.PS_CHAR_ADDR_32CHN + static_cast<u32>(code - kFirstCjk) * kGlyph32Bytes;
+    } else {
+        std::printf("\t unicode:%x OOR, rang:%x - %x, return;\n", static_cast<unsigned>(code),
+                    kFirstCjk, kLastCjk);
+        return;
+    }
+    u8 glyph[kGlyph32Bytes];
+    if (read_flash(fd, static_cast<int>(address), kGlyph32Bytes, glyph) != 0) {
+        std::printf("c331 OSD: the glyph of %x could not be read\n", static_cast<unsigned>(code));
+        return;
+    }
+    std::string rows;
+    for (int i = 0; i < kGlyph32Bytes; ++i) {
+        for (int bit = 0; bit < 8; ++bit)
+            rows += (glyph[i] >> bit & 1) ? 'O' : ' ';
+        if (i % kGlyph32RowBytes == kGlyph32RowBytes - 1)
+            rows += '\n';
+    }
+    std::fputs(rows.c_str(), stdout);
 }
 
 void c331_manage::update_osd(int fd) {
@@ -608,21 +649,17 @@ void c331_manage::update_osd(int fd) {
 
     // The scroll source: the window's part of the canvas, repeated 2 x 2 into page 1 so
     // that scrolling wraps without a seam.
-    const int* in = pm.PM_OSD_INPUT_OFFSET;
-    const int x2 = std::clamp(in[0], 0, canvasW);
-    const int y2 = std::clamp(in[2], 0, canvasH);
-    const long long sw =
-        std::min<long long>(static_cast<long long>(canvasW) - in[0] - in[1], canvasW - x2);
-    const long long sh =
-        std::min<long long>(static_cast<long long>(canvasH) - in[2] - in[3], canvasH - y2);
-    if (sw < 0 || sh < 0)
+    const OsdBlock block = osd_scroll_block();
+    if (block.width < 0 || block.height < 0)
         return;
     const u64 pitch = osd.pitch();
-    const u32 source = static_cast<u32>(page0 + static_cast<u64>(x2) + pitch * y2);
-    const long long offsets[4][2] = {{0, 0}, {sw, 0}, {0, sh}, {sw, sh}};
+    const u64 sw = static_cast<u64>(block.width);
+    const u64 sh = static_cast<u64>(block.height);
+    const u32 source = static_cast<u32>(page0 + static_cast<u64>(block.x) + pitch * block.y);
+    const u64 offsets[4][2] = {{0, 0}, {sw, 0}, {0, sh}, {sw, sh}};
     for (const auto& o : offsets) {
         const u32 to = static_cast<u32>(page1 + o[0] + pitch * o[1]);
-        if (osd_copy(fd, source, to, static_cast<int>(sw), static_cast<int>(sh), 0) != 0)
+        if (osd_copy(fd, source, to, block.width, block.height, 0) != 0)
             return;
     }
     set_rtct(fd, 2);

@@ -25,6 +25,15 @@ struct OsdSpan {
     bool last;
 };
 
+// The part of the canvas that scrolls: from window B's origin (x, y) over its size, cut at
+// the canvas; negative when window B lies outside the canvas.
+struct OsdBlock {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
 struct OsdState {
     static constexpr int kLines = 64;
     static constexpr int kLineCodes = 128;  // 16-bit codes a line holds, terminator included

@@ -342,8 +342,10 @@ std::vector<ChannelProgramme> plan_output_side(const OutputSideInput& in) {
     const ReadStart rs = read_start(in.iwin, sc, m, P);
     const std::vector<SplitRead> cols = split(
         {areas, hcnt, true, sc.h_mode == 2 ? sc.h_zoom : 0, in.owin.HW, in.hMirror != 0, m.u, m.d});
-    const std::vector<SplitRead> rows =
-        split({areas, vcnt, false, sc.v_mode == 2 ? sc.v_zoom : 0, in.owin.VW, false, P, 1});
+    // Rows split as the columns do: mirrored top to bottom, the upper row reads the lower
+    // part of the picture.
+    const std::vector<SplitRead> rows = split(
+        {areas, vcnt, false, sc.v_mode == 2 ? sc.v_zoom : 0, in.owin.VW, in.vMirror != 0, P, 1});
     bool smallColumn = false, smallRow = false;
     for (int c = 0; c < hcnt; ++c)
         smallColumn = smallColumn || (areas[c].HW != 0 && areas[c].HST < kSmallColumnStart);

@@ -109,19 +109,16 @@ void parse(const std::string& content, OSD_LIST& list) {
     trace("\n *************************OSDS OVER******************************** ");
 }
 
-// A file that does not parse goes, so that the PC sends it again. Only that file: a broken
-// copy in a user mode must not cost the live overlay.
-void drop(const char* path, const char* message) {
+// The live file that does not parse goes, so that the PC sends it again. A user mode's
+// copy stays where it is: it is what the user kept. It is not applied, and the console says
+// so.
+void reject(const char* path, const char* message) {
     trace("json error: %s", message);
     if (std::string(path) == kLiveFile) {
         Utils::system_mutex(QString("rm -rf %1").arg(kLiveFile));
         return;
     }
-    {
-        QMutexLocker lock(&Utils::_file_deal_mutex);
-        std::remove(board::path(path).c_str());
-    }
-    Utils::system_mutex("sync");
+    std::printf("OSD file %s does not parse (%s): kept, not applied\n", path, message);
 }
 
 using TextLine = u32[OsdState::kLineCodes];
@@ -199,7 +196,7 @@ void get_json_omenu_para(const char* path, OSD_LIST* list) {
     try {
         parse(content, parsed);
     } catch (const pt::ptree_error& error) {
-        drop(path, error.what());
+        reject(path, error.what());
         return;
     }
     *list = parsed;

@@ -9,8 +9,9 @@
 // verticalspace, color} and "texts" [text]; a bitmap overlay "bmppara" {}, "start" and
 // "end". Colours are hexadecimal RRGGBB strings.
 //
-// A file that does not parse, or lacks a key or holds one of the wrong type, is deleted
-// (the PC sends it again) and leaves the list without overlays.
+// A file that does not parse, or lacks a key or holds one of the wrong type, leaves the
+// list without overlays. The live file is then deleted (the PC sends it again); a user
+// mode's copy is kept as the user stored it, and a console line says it was not applied.
 #pragma once
 
 #include <string>

@@ -85,12 +85,13 @@ int C331InputMeasure::inputOfPort(int port) {
 
 std::optional<VideoTiming> C331InputMeasure::arriving(const C331Chip& chip, int port) const {
     const int input = kInputOfPort[port];
-    if (input < 0 || dropped_[port] || !sources_)
-        return std::nullopt;
     const int rx = port - kParallelPorts;
+    const bool sent = rx >= 0 && sent_[rx];
+    if ((input < 0 && !sent) || dropped_[port] || (!sources_ && !sent))
+        return std::nullopt;
     if (rx >= 0 && driven_[rx] && !*driven_[rx])
         return std::nullopt;  // the transmitter sends nothing
-    std::optional<VideoTiming> timing = sources_->source(input);
+    std::optional<VideoTiming> timing = sent ? sent_[rx] : sources_->source(input);
     if (!timing || timing->pixelClockKHz == 0 || timing->hTotal() == 0)
         return std::nullopt;
     if (port >= kParallelPorts &&
@@ -188,6 +189,11 @@ void C331InputMeasure::setBadLane(int rx, int lane, bool bad) {
 void C331InputMeasure::setLock(int rx, bool locked) {
     if (rx == 0 || rx == 1)
         driven_[rx] = locked;
+}
+
+void C331InputMeasure::send(int rx, std::optional<VideoTiming> picture) {
+    if (rx == 0 || rx == 1)
+        sent_[rx] = picture;
 }
 
 void C331InputMeasure::pin(uint8_t bank, uint8_t address, int bytes, uint32_t value) {

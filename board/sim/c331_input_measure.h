@@ -28,7 +28,9 @@
 //
 // A V-by-One transmitter on the board (the HDMI 2.0 receiver's model) or a test can drive
 // a receiver's link instead (setLock): locked, its lock bit reads set and it takes what
-// arrives; unlocked, it takes nothing.
+// arrives; unlocked, it takes nothing. A test can also connect a transmitter of its own to
+// a receiver (send): the receiver then takes that transmitter's picture, whatever the
+// device's inputs carry; receiver 0 (port 4) gets a picture only this way.
 //
 // Faults a test injects: the signal at a port dropped (the source stays plugged), a bad
 // V-by-One lane, and a measure pinned to a value (a counter that reads what a test wants,
@@ -59,6 +61,9 @@ public:
     void setBadLane(int rx, int lane, bool bad);
     // Drives the link of receiver rx from now on.
     void setLock(int rx, bool locked);
+    // A transmitter of the test's on receiver rx's link sends this picture (nullopt: the
+    // transmitter is taken away).
+    void send(int rx, std::optional<VideoTiming> picture);
     // A field of bytes registers of bank 0xAE or 0xAF reads value until unpinned.
     void pin(uint8_t bank, uint8_t address, int bytes, uint32_t value);
     void unpin(uint8_t bank, uint8_t address, int bytes);
@@ -93,6 +98,7 @@ private:
     bool dropped_[kPorts] = {};
     bool badLane_[2][8] = {};
     std::optional<bool> driven_[2];
+    std::optional<VideoTiming> sent_[2];
 };
 
 }  // namespace sim

@@ -70,8 +70,11 @@ C331Picture C331Picture::of(C331Model& chip) {
 
 C331Picture::C331Picture(std::vector<uint8_t> registers,
                          std::array<std::optional<VideoTiming>, kPorts> pictures)
-    : registers_(std::move(registers)), pictures_(pictures) {
+    : registers_(std::move(registers)), pictures_(pictures), captures_(kChannels) {
     registers_.resize(256 * 128);
+    for (int i = 0; i < kChannels; ++i)
+        capture(i);
+    findSharedMemory();
     for (int c = 0; c < kChannels; ++c)
         channels_[c] = decode(c);
 }
@@ -98,52 +101,185 @@ int C331Picture::inputChannelOf(int och, std::string& fault) const {
     return -1;
 }
 
+std::optional<C331Picture::Line> C331Picture::lineOf(int source) const {
+    if (source <= 6 && source % 2 == 0) {
+        const int port = source / 2;
+        const std::optional<VideoTiming>& t = pictures_[static_cast<size_t>(port)];
+        if (!t)
+            return std::nullopt;
+        Line line;
+        line.port = port;
+        line.start = t->hSync + t->hBack;
+        line.width = t->hActive;
+        line.perClock = (field(0x00, 0x18, 2) >> (4 * port) & 1) ? 2 : 1;
+        return line;
+    }
+    const int rx = source >= 8 && source <= 10 ? 0 : source >= 12 && source <= 14 ? 1 : -1;
+    if (rx < 0)
+        return std::nullopt;
+    const int port = 4 + rx;
+    const int k = source - 8 - 4 * rx;
+    const std::optional<VideoTiming>& t = pictures_[static_cast<size_t>(port)];
+    if (!t)
+        return std::nullopt;
+    const int lanes = C331InputMeasure::transmitterLanes(*t);
+    Line line;
+    line.port = port;
+    line.start = t->hSync + t->hBack;
+    line.width = t->hActive;
+    if (lanes < 4)
+        return k == 2 ? std::nullopt : std::optional<Line>(line);
+    // Two lines of half the clock: the left half, then the right half.
+    const int half = t->hActive / 2;
+    line.start /= 2;
+    if (k == 0) {
+        line.width = half;
+        return line;
+    }
+    if (k != (lanes > 4 ? 2 : 1))
+        return std::nullopt;
+    line.width = t->hActive - half;
+    line.offset = half;
+    return line;
+}
+
+std::optional<C331Picture::Line> C331Picture::captureLine(int ich, std::string& fault) const {
+    const int q = ich / 2;
+    if (reg(0x03, 0x08 + 9 * q) != 3)
+        return lineOf(reg(0x00, 0x10 + ich));
+    const std::optional<Line> a = lineOf(reg(0x00, 0x10 + 2 * q));
+    const std::optional<Line> b = lineOf(reg(0x00, 0x10 + 2 * q + 1));
+    const int start = static_cast<int>(field(0x03, 0x09 + 9 * q, 2));
+    const int half = static_cast<int>(field(0x03, 0x0B + 9 * q, 2)) / 2;
+    const std::string pair = "input pair " + std::to_string(q);
+    if (!a || !b) {
+        fault = pair + " joins a line that brings nothing";
+        return std::nullopt;
+    }
+    auto within = [&](const Line& l) {
+        return start >= l.start && start + half <= l.start + l.width;
+    };
+    const int first = a->offset + start - a->start;
+    const int second = b->offset + start - b->start;
+    if (a->port != b->port || !within(*a) || !within(*b) || second != first + half) {
+        fault = pair + " joins two lines that do not continue each other";
+        return std::nullopt;
+    }
+    Line joined;
+    joined.port = a->port;
+    joined.start = start;
+    joined.width = 2 * half;
+    joined.offset = first;
+    return joined;
+}
+
+void C331Picture::capture(int ich) {
+    Capture& c = captures_[static_cast<size_t>(ich)];
+    const int b10 = 0x10 + kBlock * ich, b11 = 0x11 + kBlock * ich, b16 = 0x16 + kBlock * ich;
+    const int width = static_cast<int>(field(b10, 0x19, 2));
+    c.height = static_cast<int>(field(b10, 0x1D, 2));
+    c.pitch = static_cast<long long>(reg(b16, 0x31)) * 1024;
+    c.active = width != 0 && c.height != 0 && c.pitch > 0;
+    if (!c.active)
+        return;
+    std::string fault;
+    const std::optional<Line> line = captureLine(ich, fault);
+    if (!fault.empty())
+        ichFaults_[ich].push_back(fault);
+    const int perClock = line ? line->perClock : 1;
+    c.captured = width * perClock;
+    c.hKept = kept(c.captured, reg(b11, 0x42) ? static_cast<int>(field(b11, 0x47, 2)) : kOne);
+    c.vKept = kept(c.height, reg(b11, 0x49) ? static_cast<int>(field(b11, 0x4C, 2)) : kOne);
+    const Units m = units_of(reg(b16, 0x65));
+    c.units = m.u;
+    c.unitsDiv = m.d;
+    for (int b = 0; b < kBuffers; ++b)
+        c.base[b] = field(b16, 0x1C + 4 * b, 4);
+    if (!line)
+        return;
+    const VideoTiming& t = *pictures_[static_cast<size_t>(line->port)];
+    c.port = line->port;
+    const int position = static_cast<int>(field(b10, 0x17, 2)) * perClock + kCaptureLead;
+    const int firstLine = static_cast<int>(field(b10, 0x1B, 2)) - 1;
+    const int vStart = t.vSync + t.vBack;
+    c.srcX = line->offset + position - line->start;
+    c.srcY = firstLine - vStart;
+    const bool across =
+        position >= line->start && position + c.captured <= line->start + line->width;
+    const bool down = firstLine >= vStart && firstLine + c.height <= vStart + t.vActive;
+    if (!across || !down)
+        ichFaults_[ich].push_back("input channel " + std::to_string(ich) +
+                                  " captures outside the picture of its line");
+}
+
+namespace {
+
+long long floor_div(long long a, long long b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+bool meet(long long lo1, long long hi1, long long lo2, long long hi2) {
+    return lo1 < hi2 && lo2 < hi1;
+}
+
+// Whether the lines of b, written from base d units after a's, fall on a's: both with
+// the same pitch P, a's lines wa units wide (ha of them), b's wb (hb).
+bool lines_meet(long long d, long long P, long long wa, long long ha, long long wb, long long hb) {
+    const long long dy = floor_div(d, P);
+    const long long dx = d - dy * P;
+    // A line of b begins dx into a line of a and may run on into the lines after it.
+    for (long long m = 0; m == 0 || dx + wb > m * P; ++m) {
+        const bool across = m == 0 ? dx < wa : wa > 0;
+        if (across && meet(dy + m, dy + m + hb, 0, ha))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void C331Picture::findSharedMemory() {
+    for (int i = 0; i < kChannels; ++i) {
+        for (int j = i + 1; j < kChannels; ++j) {
+            const Capture& a = captures_[static_cast<size_t>(i)];
+            const Capture& b = captures_[static_cast<size_t>(j)];
+            if (!a.active || !b.active || a.pitch != b.pitch)
+                continue;
+            bool shared = false;
+            for (int k = 0; k < kBuffers && !shared; ++k) {
+                const long long d = static_cast<int32_t>(b.base[k] - a.base[k]);
+                shared = lines_meet(d, a.pitch, a.lineUnits(), a.vKept, b.lineUnits(), b.vKept) ||
+                         lines_meet(-d, a.pitch, b.lineUnits(), b.vKept, a.lineUnits(), a.vKept);
+            }
+            if (!shared)
+                continue;
+            const std::string fault = "input channels " + std::to_string(i) + " and " +
+                                      std::to_string(j) + " write the same memory";
+            ichFaults_[i].push_back(fault);
+            ichFaults_[j].push_back(fault);
+        }
+    }
+}
+
 std::optional<C331Picture::Stored> C331Picture::storedAt(long long address, int buffer) const {
-    for (int i = 0; i < 8; ++i) {
-        const int b10 = 0x10 + kBlock * i, b11 = 0x11 + kBlock * i, b16 = 0x16 + kBlock * i;
-        const int width = static_cast<int>(field(b10, 0x19, 2));
-        const int height = static_cast<int>(field(b10, 0x1D, 2));
-        if (width == 0 || height == 0)
+    for (int i = 0; i < kChannels; ++i) {
+        const Capture& c = captures_[static_cast<size_t>(i)];
+        if (!c.active)
             continue;
-        const int source = reg(0x00, 0x10 + i);
-        int port = -1;
-        if (source <= 6 && source % 2 == 0)
-            port = source / 2;
-        else if (source >= 8 && source <= 10)
-            port = 4;
-        else if (source >= 12 && source <= 14)
-            port = 5;
-        const bool twoPerClock = port >= 0 && port < 4 && (field(0x00, 0x18, 2) >> (4 * port) & 1);
-        const int captured = width * (twoPerClock ? 2 : 1);
-        const int hKept =
-            kept(captured, reg(b11, 0x42) ? static_cast<int>(field(b11, 0x47, 2)) : kOne);
-        const int vKept =
-            kept(height, reg(b11, 0x49) ? static_cast<int>(field(b11, 0x4C, 2)) : kOne);
-        const Units m = units_of(reg(b16, 0x65));
-        const long long pitch = static_cast<long long>(reg(b16, 0x31)) * 1024;
         // Addresses wrap at 32 bits, as the chip's do.
-        const uint32_t base = field(b16, 0x1C + 4 * buffer, 4);
-        if (pitch <= 0)
-            continue;
-        const long long offset = static_cast<uint32_t>(static_cast<uint32_t>(address) - base);
-        const long long line = offset / pitch;
-        const long long unitsIn = offset % pitch;
-        if (line >= vKept || unitsIn >= (m.u * hKept + m.d - 1) / m.d)
+        const long long offset =
+            static_cast<uint32_t>(static_cast<uint32_t>(address) - c.base[buffer]);
+        const long long line = offset / c.pitch;
+        const long long unitsIn = offset % c.pitch;
+        if (line >= c.vKept || unitsIn >= c.lineUnits())
             continue;
         Stored s;
         s.ich = i;
-        s.x = static_cast<int>((unitsIn * m.d + m.u - 1) / m.u);
+        s.x = static_cast<int>((unitsIn * c.unitsDiv + c.units - 1) / c.units);
         s.y = static_cast<int>(line);
-        s.port = port;
-        const std::optional<VideoTiming>& picture =
-            port >= 0 ? pictures_[static_cast<size_t>(port)] : std::nullopt;
-        const int hActive = picture ? picture->hSync + picture->hBack : 0;
-        const int vActive = picture ? picture->vSync + picture->vBack : 0;
-        const int hStart =
-            static_cast<int>(field(b10, 0x17, 2)) * (twoPerClock ? 2 : 1) + kCaptureLead;
-        const int vStart = static_cast<int>(field(b10, 0x1B, 2)) - 1;
-        s.srcX = hStart - hActive + unshrunk(s.x, captured, hKept);
-        s.srcY = vStart - vActive + unshrunk(s.y, height, vKept);
+        s.port = c.port;
+        s.srcX = c.srcX + unshrunk(s.x, c.captured, c.hKept);
+        s.srcY = c.srcY + unshrunk(s.y, c.height, c.vKept);
         return s;
     }
     return std::nullopt;
@@ -186,13 +322,13 @@ ChannelPicture C331Picture::decode(int och) const {
     const int pitchReg = reg(b16, 0x30);
     p.vMirror = pitchReg >= 128;
     const long long step = (p.vMirror ? -(256 - pitchReg) : pitchReg) * 1024LL;
-    if (p.vMirror) {
-        p.faults.push_back("mirrored top to bottom: not decoded");
-        return p;
-    }
     // The shown span in stored pixels and lines from the first one, zoom undone.
     const bool zoomAcross = reg(b0A, 0x46) == kZoomAcross;
     const bool zoomDown = reg(b0A, 0x44) == kZoomDown;
+    if ((p.hMirror && zoomAcross) || (p.vMirror && zoomDown)) {
+        p.faults.push_back("mirrored and zoomed: not decoded");
+        return p;
+    }
     const int hz = static_cast<int>(field(b0A, 0x49, 2));
     const int vz = static_cast<int>(field(b0A, 0x4E, 2));
     // A zoom by r shows of n output pixels ceil((n - 1) (r - 1) / 65536) + 1 source pixels.
@@ -202,6 +338,7 @@ ChannelPicture C331Picture::decode(int och) const {
     // Every buffer the channel reads must hold the same part of the same picture.
     std::optional<Stored> first, last;
     bool consistent = true;
+    std::vector<int> read;  // the input channels whose pictures it reads
     for (int b = 0; b < kBuffers; ++b) {
         bool used = false;
         for (int n = 0; n < 4; ++n)
@@ -225,12 +362,21 @@ ChannelPicture C331Picture::decode(int och) const {
         }
         const std::optional<Stored> a =
             storedAt(addressIn(f->ich, b, f->x + leadX, f->y + leadY), b);
-        const std::optional<Stored> z =
-            storedAt(addressIn(f->ich, b, f->x + leadX + across - 1, f->y + leadY + down - 1), b);
+        std::optional<Stored> z;
+        // A zoom rounded up may reach one pixel (line) past the stored picture: the scaler
+        // repeats the last one.
+        for (int backX = 0; backX <= (zoomAcross ? 1 : 0) && !z; ++backX)
+            for (int backY = 0; backY <= (zoomDown ? 1 : 0) && !z; ++backY)
+                z = storedAt(addressIn(f->ich, b, f->x + leadX + across - 1 - backX,
+                                       f->y + leadY + down - 1 - backY),
+                             b);
         if (!a || !z) {
             p.faults.push_back("buffer " + std::to_string(b) + " reads past the picture");
             return p;
         }
+        for (int i : {a->ich, z->ich})
+            if (std::find(read.begin(), read.end(), i) == read.end())
+                read.push_back(i);
         if (first && (first->srcX != a->srcX || first->srcY != a->srcY || last->srcX != z->srcX ||
                       last->srcY != z->srcY || first->port != a->port))
             consistent = false;
@@ -249,13 +395,16 @@ ChannelPicture C331Picture::decode(int och) const {
     if (first->ich != ich && !partner)
         p.faults.push_back("shows input channel " + std::to_string(first->ich) +
                            " in the frames of input channel " + std::to_string(ich));
-    p.port = first->port;
-    p.input = p.port >= 0 ? C331InputMeasure::inputOfPort(p.port) : -1;
-    if (p.port < 0 || !pictures_[static_cast<size_t>(p.port)]) {
-        p.input = -1;
+    for (int i : read)
+        for (const std::string& f : ichFaults_[i])
+            if (std::find(p.faults.begin(), p.faults.end(), f) == p.faults.end())
+                p.faults.push_back(f);
+    if (first->port < 0 || !pictures_[static_cast<size_t>(first->port)]) {
         p.faults.push_back("its port brings no picture");
         return p;
     }
+    p.port = first->port;
+    p.input = C331InputMeasure::inputOfPort(p.port);
     p.source = PictureRect{first->srcX, first->srcY, last->srcX - first->srcX + 1,
                            last->srcY - first->srcY + 1};
     p.hScale = static_cast<double>(p.area.w) / p.source.w;
@@ -307,10 +456,11 @@ std::vector<PixelSource> C331Picture::at(int position, int x, int y) const {
         s.weight = weight;
         if (c.shows()) {
             s.input = c.input;
+            s.port = c.port;
             const int dx = c.hMirror ? c.area.w - 1 - (x - c.area.x) : x - c.area.x;
+            const int dy = c.vMirror ? c.area.h - 1 - (y - c.area.y) : y - c.area.y;
             s.x = c.source.x + static_cast<int>(static_cast<long long>(dx) * c.source.w / c.area.w);
-            s.y = c.source.y +
-                  static_cast<int>(static_cast<long long>(y - c.area.y) * c.source.h / c.area.h);
+            s.y = c.source.y + static_cast<int>(static_cast<long long>(dy) * c.source.h / c.area.h);
         }
         out.push_back(s);
     }
@@ -319,7 +469,7 @@ std::vector<PixelSource> C331Picture::at(int position, int x, int y) const {
 
 std::optional<PixelSource> C331Picture::visible(int position, int x, int y) const {
     const std::vector<PixelSource> all = at(position, x, y);
-    if (all.size() != 1 || all[0].weight != 128 || all[0].input < 0)
+    if (all.size() != 1 || all[0].weight != 128 || all[0].port < 0)
         return std::nullopt;
     return all[0];
 }
@@ -334,13 +484,19 @@ std::string C331Picture::describe() const {
         if (p.frozen)
             s << " frozen";
         s << " area " << p.area.x << "," << p.area.y << " " << p.area.w << "x" << p.area.h;
-        if (p.input >= 0)
+        if (p.port >= 0)
             s << " input " << p.input << " (port " << p.port << ") " << p.source.x << ","
               << p.source.y << " " << p.source.w << "x" << p.source.h;
+        if (p.hMirror || p.vMirror)
+            s << " mirrored" << (p.hMirror ? " left-right" : "")
+              << (p.vMirror ? " top-bottom" : "");
         for (const std::string& f : p.faults)
             s << " [" << f << "]";
         s << "\n";
     }
+    for (int i = 0; i < kChannels; ++i)
+        for (const std::string& f : ichFaults_[i])
+            s << "ICH" << i << " [" << f << "]\n";
     for (int u = 0; u < kChannels; ++u) {
         s << "position " << u << ":";
         for (int och : layers(u))

@@ -20,6 +20,8 @@ constexpr uint8_t kFieldLast = 0x4E;
 }  // namespace
 
 uint8_t C331SyncStatus::syncBits(const C331Chip& chip, int which) const {
+    if (which == 1 && outputLost_)
+        return 0;
     uint64_t now = chip.frame();
     uint8_t bits = 0;
     for (int ch = 0; ch < 8; ++ch)
@@ -51,7 +53,11 @@ bool C331SyncStatus::read(const C331Chip& chip, uint8_t bank, uint8_t address, u
             if (skewReads_[ch] > 0)
                 --skewReads_[ch];
         }
-        const uint8_t output = frame & 3;
+        if (outputLost_ && !lostFrameKnown_) {
+            outputLostFrame_ = frame;
+            lostFrameKnown_ = true;
+        }
+        const uint8_t output = (outputLost_ ? outputLostFrame_ : frame) & 3;
         const uint8_t input = (frame + static_cast<uint64_t>(skew & 3)) & 3;
         value = static_cast<uint8_t>(output | input << 2);
         return true;
@@ -66,6 +72,11 @@ void C331SyncStatus::skewInputField(int ich, int fields, int reads) {
     skewReads_[ich] = reads;
 }
 
+void C331SyncStatus::loseOutputSync(bool lost) {
+    outputLost_ = lost;
+    lostFrameKnown_ = false;
+}
+
 void C331SyncStatus::written(C331Chip& chip, uint8_t bank, uint8_t address, uint8_t value) {
     if (bank != kSyncBank || (address != kInputArm && address != kOutputArm))
         return;
@@ -73,8 +84,11 @@ void C331SyncStatus::written(C331Chip& chip, uint8_t bank, uint8_t address, uint
     uint64_t now = chip.frame();
     for (int ch = 0; ch < 8; ++ch) {
         bool on = value >> ch & 1;
-        if (on && !armed_[which][ch])
+        if (on && !armed_[which][ch]) {
             armFrame_[which][ch] = now;
+            if (which == 1)
+                ++outputArms_;
+        }
         armed_[which][ch] = on;
     }
 }

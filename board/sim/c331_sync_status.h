@@ -9,7 +9,9 @@
 //
 // Faults a test injects: an input channel's field running ahead of the others by a number
 // of fields, for good or for its next so many reads of its field register (a source whose
-// fields line up with the others only after a while).
+// fields line up with the others only after a while); the output timing losing its sync
+// (no output channel raises a vertical sync and the output fields stand still from the
+// first read after the loss, while the inputs run on).
 #pragma once
 
 #include "board/sim/c331_model.h"
@@ -27,6 +29,10 @@ public:
     // Input channel ich's field runs `fields` ahead, for the next `reads` reads of its field
     // register (kForever: until set again).
     void skewInputField(int ich, int fields, int reads = kForever);
+    // The output sync gone (true) or back (false).
+    void loseOutputSync(bool lost);
+    // How many times an output channel's sync was armed (a wait for it begun).
+    uint64_t outputArms() const { return outputArms_; }
 
 private:
     uint8_t syncBits(const C331Chip& chip, int which) const;
@@ -36,6 +42,10 @@ private:
     uint64_t armFrame_[2][kChannels] = {};
     int skew_[kChannels] = {};
     int skewReads_[kChannels] = {};  // reads left skewed; kForever: for good
+    uint64_t outputArms_ = 0;
+    bool outputLost_ = false;
+    bool lostFrameKnown_ = false;
+    uint64_t outputLostFrame_ = 0;  // the output fields stand at this frame's
 };
 
 }  // namespace sim

@@ -303,25 +303,12 @@ void FpgaModel::data(const std::vector<uint8_t>& tx, std::vector<uint8_t>& rx) {
         const bool lost = !c.read && ramFault_[c.block];
         for (size_t i = 0; i < tx.size(); ++i) {
             const uint32_t address = (c.address + i) % kBlockSize;
-            const bool measured = c.block == kMeasuredBlock && address >= kMeasuredAt &&
-                                  address < kMeasuredAt + kMeasuredBytes;
-            if (c.read) {
-                rx[i] = b[address];
-            } else if (!measured && !lost) {
+            uint8_t value = 0;
+            const bool byFpga = driven(c.block, address, value);
+            if (c.read)
+                rx[i] = byFpga ? value : b[address];
+            else if (!byFpga && !lost)
                 b[address] = tx[i];
-            }
-        }
-        if (c.read && c.block == kMeasuredBlock) {
-            const uint8_t measured[kMeasuredBytes] = {
-                static_cast<uint8_t>(width_),        static_cast<uint8_t>(width_ >> 8),
-                static_cast<uint8_t>(height_),       static_cast<uint8_t>(height_ >> 8),
-                static_cast<uint8_t>(period_),       static_cast<uint8_t>(period_ >> 8),
-                static_cast<uint8_t>(period_ >> 16), static_cast<uint8_t>(period_ >> 24)};
-            for (size_t i = 0; i < tx.size(); ++i) {
-                const uint32_t address = (c.address + i) % kBlockSize;
-                if (address >= kMeasuredAt && address < kMeasuredAt + kMeasuredBytes)
-                    rx[i] = measured[address - kMeasuredAt];
-            }
         }
         access.data = c.read ? rx : tx;
     }
@@ -411,6 +398,33 @@ uint16_t FpgaModel::links() const {
 
 int FpgaModel::cards(int port) const {
     return ports_->cards(port);
+}
+
+bool FpgaModel::driven(uint8_t number, uint32_t address, uint8_t& value) const {
+    if (number == kMeasuredBlock && address >= kMeasuredAt &&
+        address < kMeasuredAt + kMeasuredBytes) {
+        const uint8_t measured[kMeasuredBytes] = {
+            static_cast<uint8_t>(width_),        static_cast<uint8_t>(width_ >> 8),
+            static_cast<uint8_t>(height_),       static_cast<uint8_t>(height_ >> 8),
+            static_cast<uint8_t>(period_),       static_cast<uint8_t>(period_ >> 8),
+            static_cast<uint8_t>(period_ >> 16), static_cast<uint8_t>(period_ >> 24)};
+        value = measured[address - kMeasuredAt];
+        return true;
+    }
+    if (number == kMonitorBlock && address >= kMonitorAt && address < kMonitorAt + kMonitorBytes) {
+        const uint8_t monitor[kMonitorBytes] = {
+            static_cast<uint8_t>(monitorWidth_), static_cast<uint8_t>(monitorWidth_ >> 8),
+            static_cast<uint8_t>(monitorHeight_), static_cast<uint8_t>(monitorHeight_ >> 8)};
+        value = monitor[address - kMonitorAt];
+        return true;
+    }
+    return false;
+}
+
+void FpgaModel::setMonitor(uint16_t width, uint16_t height) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    monitorWidth_ = width;
+    monitorHeight_ = height;
 }
 
 void FpgaModel::setOutput(uint16_t width, uint16_t height, uint32_t periodCycles) {

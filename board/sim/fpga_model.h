@@ -28,7 +28,9 @@
 // - registers 128 and 144: the link bitmap of output ports 0..7 and 8..15 (writes are
 //   ignored);
 // - RAM block 1 bytes 116..123: the output it measures, u16 width, u16 height and u32
-//   frame period in 50 MHz cycles (writes there are ignored);
+//   frame period in 50 MHz cycles; RAM block 0 bytes 116..119: the size of the monitor on
+//   its monitor output, u16 width and u16 height, 0 x 0 without one (writes there are
+//   ignored);
 // - the service line (FPGA 0 0x207908, FPGA 1 0x207910, bit 0) while an event bit of
 //   register 22 is set.
 //
@@ -69,6 +71,9 @@ public:
     static constexpr uint8_t kMeasuredBlock = 1;
     static constexpr uint32_t kMeasuredAt = 116;
     static constexpr uint32_t kMeasuredBytes = 8;
+    static constexpr uint8_t kMonitorBlock = 0;
+    static constexpr uint32_t kMonitorAt = 116;
+    static constexpr uint32_t kMonitorBytes = 4;
     static constexpr double kDefaultConfigMs = 100;
     static constexpr uint32_t kPeriodClockHz = 50000000;
 
@@ -110,6 +115,8 @@ public:
     // The output ports and their chains of receiving cards.
     std::shared_ptr<OutputPorts> ports() const { return ports_; }
     void setOutput(uint16_t width, uint16_t height, uint32_t periodCycles);
+    // The monitor on the FPGA's monitor output (0 x 0: none).
+    void setMonitor(uint16_t width, uint16_t height);
     // Faults of the V-by-One link: an error at every training, a link that never locks,
     // a locked link that drops until it is trained again.
     void setLinkError(bool error);
@@ -151,6 +158,9 @@ private:
     std::vector<uint8_t>& block(uint8_t number);
     void error(const std::string& what);
     void record(Access access);
+    // A RAM byte the FPGA drives itself (what it measures): its value. Writes there are
+    // ignored.
+    bool driven(uint8_t block, uint32_t address, uint8_t& value) const;
     // Answers the ports collected: the receive event stays raised while one waits.
     void collectAnswers();
 
@@ -178,6 +188,7 @@ private:
     std::shared_ptr<OutputPorts> ports_;
     uint16_t width_ = 1920, height_ = 1080;
     uint32_t period_ = kPeriodClockHz / 60;
+    uint16_t monitorWidth_ = 0, monitorHeight_ = 0;
     bool linkError_ = false;
     bool noLock_ = false;
     bool dropped_ = false;

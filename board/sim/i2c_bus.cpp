@@ -34,7 +34,9 @@ I2cBus::I2cBus()
       expander_(std::make_shared<I2cRegisterFile>(8, std::vector<uint8_t>{0xFF})),
       d0_(std::make_shared<I2cRegisterFile>(63)),
       it6805_(get<It6805Model>("it6805")),
-      cec_(get<It6805CecModel>("it6805-cec")) {
+      cec_(get<It6805CecModel>("it6805-cec")),
+      edidRam_(makeIt6805EdidRam()),
+      lvds_(makeIt6805LvdsBlock()) {
     QJsonArray kinds = scene().value("edid").toArray();
     for (int i = 0; i < 4; ++i) {
         std::string kind = i < kinds.size() ? kinds[i].toString().toStdString() : "valid";
@@ -57,6 +59,8 @@ I2cBus::I2cBus()
         routes_.push_back({0x94 >> 1, it6602_[c], receiverSwitch_.get(), kInputChannel[c]});
     routes_.push_back({0x90 >> 1, it6805_, receiverSwitch_.get(), kInputChannel[3]});
     routes_.push_back({0xC8 >> 1, cec_, receiverSwitch_.get(), kInputChannel[3]});
+    routes_.push_back({0xA8 >> 1, edidRam_, receiverSwitch_.get(), kInputChannel[3]});
+    routes_.push_back({0xB4 >> 1, lvds_, receiverSwitch_.get(), kInputChannel[3]});
     for (int i = 0; i < 4; ++i)
         routes_.push_back({0xA0 >> 1, eeproms_[i], edidSwitch_.get(), kInputChannel[i]});
     routes_.push_back({0xD0 >> 1, d0_, edidSwitch_.get(), kD0Channel});
@@ -94,6 +98,8 @@ void I2cBus::followResetLines(uint32_t offset, uint16_t value) {
     if (offset == kHdmi20ResetGpio) {
         it6805_->setInReset(low);
         cec_->setInReset(low);
+        edidRam_->setInReset(low);
+        lvds_->setInReset(low);
     }
 }
 
@@ -263,6 +269,9 @@ std::vector<std::string> I2cBus::protocolErrors() const {
     for (const auto& [address, chip] : dormant_)
         for (const std::string& error : chip->protocolErrors())
             all.push_back(chip->name() + ": " + error);
+    for (const auto& chip : {edidRam_, lvds_})
+        for (const std::string& error : chip->protocolErrors())
+            all.push_back(chip->name() + ": " + error);
     return all;
 }
 
@@ -271,6 +280,8 @@ void I2cBus::clearProtocolErrors() {
         chip->clearProtocolErrors();
     for (auto& [address, chip] : dormant_)
         chip->clearProtocolErrors();
+    edidRam_->clearProtocolErrors();
+    lvds_->clearProtocolErrors();
 }
 
 std::vector<I2cBus::Transfer> I2cBus::log() const {

@@ -8,7 +8,8 @@
 //        bits 6, 5, 4, 2 select the source of inputs 0..3
 //   0x98 IT66121 (SDI card), 0x76 SiI9022, 0xCA CDCE913: chips the program carries drivers
 //        for but does not start (PlainRegisterChip, each with its register map)
-//   0xEE channel 0x20 also reaches the IT6805's CEC engine at 0xC8 (It6805CecModel)
+//   0xEE channel 0x20 also reaches the IT6805's CEC engine at 0xC8 (It6805CecModel), its
+//        EDID RAM at 0xA8 and its LVDS/auxiliary block at 0xB4 (it6805_blocks.h)
 // A device answers only while it is routed and out of reset; the receivers' reset lines
 // are the SoC window's GPIO words. A transfer stops at the first byte nobody acknowledges
 // and the ioctl then fails with ENXIO, as the kernel reports a NACK. Each IT6602 channel is
@@ -26,6 +27,7 @@
 
 #include "board/sim/i2c_device.h"
 #include "board/sim/it6602_model.h"
+#include "board/sim/it6805_blocks.h"
 #include "board/sim/it6805_cec_model.h"
 #include "board/sim/it6805_model.h"
 #include "board/sim/plain_register_chip.h"
@@ -69,6 +71,8 @@ public:
     It6602Model& it6602(int channel) { return *it6602_.at(static_cast<size_t>(channel)); }
     It6805Model& it6805() { return *it6805_; }
     It6805CecModel& it6805Cec() { return *cec_; }
+    PlainRegisterChip& it6805EdidRam() { return *edidRam_; }
+    PlainRegisterChip& it6805Lvds() { return *lvds_; }
     // 0xCA, 0x98 or 0x76.
     PlainRegisterChip& dormant(uint8_t address);
 
@@ -100,6 +104,7 @@ private:
     std::shared_ptr<I2cRegisterFile> expander_, d0_;
     std::shared_ptr<It6805Model> it6805_;
     std::shared_ptr<It6805CecModel> cec_;
+    std::shared_ptr<PlainRegisterChip> edidRam_, lvds_;
     std::array<std::shared_ptr<It6602Model>, 3> it6602_;
     std::array<std::shared_ptr<I2cEeprom>, 4> eeproms_;
     std::map<uint8_t, std::shared_ptr<PlainRegisterChip>> dormant_;

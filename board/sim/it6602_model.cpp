@@ -168,6 +168,15 @@ uint8_t It6602Model::reg(int bank, uint8_t index) const {
     return index == kBankRegister ? regs_[0][index] : regs_[bank][index];
 }
 
+void It6602Model::setReg(int bank, uint8_t index, uint8_t value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (bank < 0 || bank >= kBanks || index == kBankRegister || kindOf(bank, index) != Kind::Rw)
+        return;
+    if (bank == 0 && index == kPixelClockTrigger)
+        value &= static_cast<uint8_t>(~0x01);  // reads 0
+    at(bank, index) = value;
+}
+
 std::vector<It6602Model::Write> It6602Model::writes() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return writes_;
@@ -211,6 +220,16 @@ void It6602Model::setMeasurementsZero(bool zero) {
     std::lock_guard<std::mutex> lock(mutex_);
     measurementsZero_ = zero;
     remeasure_ = true;
+}
+
+void It6602Model::setSyncLost(bool lost) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    syncLost_ = lost;
+}
+
+void It6602Model::finishAutoEq() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    runAutoEq(0);
 }
 
 void It6602Model::setOscillatorCount(uint32_t count) {
@@ -347,7 +366,7 @@ It6602Model::Link It6602Model::linkNow(const std::optional<VideoTiming>& source)
     link.fiveV = source.has_value();
     link.clock = link.fiveV && hotPlugHigh();
     link.hdmi = link.clock && !source->dvi;
-    link.scdt = link.clock && !bit(regs_[0][kPortSelect], 0x01);
+    link.scdt = link.clock && !bit(regs_[0][kPortSelect], 0x01) && !syncLost_;
     return link;
 }
 

@@ -64,17 +64,19 @@
 //   0..2 output signal type, 0x8E bits 0..1 output colour depth; 0x8F..0x9F 3D frame
 //   timing; 0xB0 bits 0..1 hot-plug of port 0 (the line is high while both are set);
 //   read-only: 0xD0 / 0xD8 amplitude-valid bit pairs of the three TMDS channels of port 0 /
-//   1, 0xD5..0xD7 / 0xDD..0xDF their amplitudes.
+//   1, 0xD5..0xD7 / 0xDD..0xDF their amplitudes. 0xB1 (port 1: 0xC1) bits 5..7 and 0xB2
+//   (0xC2) bits 0..2 override the receiver PLL; they only store here.
 // Bank 2 (read-only): 0x14..0x19 AVI infoframe (0x14 checksum, 0x15.. data bytes 1..5);
 //   0x30..0x4E vendor-specific infoframe (0x30..0x32 header, 0x33.. checksum and data);
 //   0xC0..0xC2 pixel clock in kHz: 0xC1 bits 19..12, 0xC2 bits 11..4, 0xC0 bits 7..4.
 //
 // The link: a source sends TMDS only while it sees the hot-plug line high, so the clock,
-// the PLL lock, HDMI mode and SCDT (on the selected port) follow 5 V and hot-plug. The
-// chip's automatic equalisation runs when the clock appears and when it is restarted; it
-// ends at once with "done" (amplitudes valid) or "failed". A failed one is retried until the
-// equalisation is manual: "failed" rises again at the fourth read of 0xD0 after it was
-// cleared (the driver reads it once a polling cycle).
+// the PLL lock, HDMI mode and SCDT (on the selected port) follow 5 V and hot-plug, unless
+// the source's stream has no sync the chip can find (setSyncLost): clock and PLL lock stay,
+// SCDT drops. The chip's automatic equalisation runs when the clock appears and when it is
+// restarted; it ends at once with "done" (amplitudes valid) or "failed". A failed one is
+// retried until the equalisation is manual: "failed" rises again at the fourth read of 0xD0
+// after it was cleared (the driver reads it once a polling cycle).
 // Equaliser readings and error counts are scripted per port (setAmplitudes, setEqErrors).
 #pragma once
 
@@ -109,6 +111,9 @@ public:
 
     // A stored register as the chip holds it.
     uint8_t reg(int bank, uint8_t index) const;
+    // Stores a value in a read-write register as a left-over of earlier work, without the
+    // effects of a write and without logging it.
+    void setReg(int bank, uint8_t index, uint8_t value);
     // Every data byte written to a mapped register, in order.
     std::vector<Write> writes() const;
     void clearWrites();
@@ -126,6 +131,11 @@ public:
     void setVendorInfoFrame(std::vector<uint8_t> frame);
     // Faults: every clock and timing measurement reads 0.
     void setMeasurementsZero(bool zero);
+    // Fault: the TMDS clock runs but the chip detects no sync in the stream (SCDT low).
+    void setSyncLost(bool lost);
+    // The automatic equalisation of port 0 ends now, as the chip measured the amplitudes
+    // again (a cable that changed under it): readings as scripted, "done" or "failed".
+    void finishAutoEq();
     void setOscillatorCount(uint32_t count);
     // Raises interrupt bits as the chip would (bank 0 register 0x05..0x09 or 0xD0).
     void raiseInterrupt(uint8_t index, uint8_t bits);
@@ -191,6 +201,7 @@ private:
     uint32_t pixelClockKHz_ = 0;
     bool remeasure_ = true;  // measurements to be written even without a link change
     bool measurementsZero_ = false;
+    bool syncLost_ = false;
     uint32_t oscillator_ = kNominalOscillatorCount;
     std::vector<uint8_t> vendorFrame_;
     bool vendorSent_ = false;

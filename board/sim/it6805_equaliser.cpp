@@ -97,7 +97,7 @@ void It6805Equaliser::counterWritten(uint8_t old, uint8_t value, const Bank& ban
         return;
     ++measurements_;
     for (int c = 0; c < kChannels; ++c) {
-        Errors e = counting_ ? errorsAt(c, this->value(c, bank3)) : std::nullopt;
+        Errors e = counting_ && !counterDead_ ? errorsAt(c, this->value(c, bank3)) : std::nullopt;
         readings_[static_cast<size_t>(c)] =
             e ? static_cast<uint16_t>(kValid | std::min<uint16_t>(*e, kCountMax)) : 0;
     }

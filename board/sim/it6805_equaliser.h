@@ -17,8 +17,9 @@
 //   0x63/0x64 (0x3FFF: no result).
 //
 // Scene side (the script): the engine's report and values, the errors each channel makes
-// at each EQ value, the DFE readings and the result flags. By default the engine reports
-// done with 0x0F on every channel and every channel decodes without errors.
+// at each EQ value, the DFE readings and the result flags, and a counter that latches no
+// valid count. By default the engine reports done with 0x0F on every channel and every
+// channel decodes without errors.
 #pragma once
 
 #include <array>
@@ -45,6 +46,7 @@ public:
     void setErrors(int channel, uint8_t eqValue, Errors errors);
     void setDfe(int channel, int rsIndex, const std::array<uint8_t, 4>& readings);
     void setResultFlags(int channel, uint16_t flags);
+    void setCounterDead(bool dead) { counterDead_ = dead; }
 
     // Leaving reset: the engine's values and the latched counts are gone.
     void powerOn();
@@ -78,6 +80,7 @@ private:
     std::array<uint8_t, kChannels> resultValues_{};  // what 0xD5.. read
     std::array<uint16_t, kChannels> readings_{};     // latched counts, bit 15 valid
     bool counting_ = false;
+    bool counterDead_ = false;
     unsigned engineStarts_ = 0;
     unsigned measurements_ = 0;
 };

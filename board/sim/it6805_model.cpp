@@ -480,7 +480,9 @@ uint8_t It6805Model::statusLocked(unsigned bank, unsigned index) const {
                 return static_cast<uint8_t>(std::min(std::max(std::lround(exact), 1L), 255L) - 1);
             }
             case 0x98:
-                return l.tmds && l.timing.interlaced ? 0x02 : 0x00;
+                if (!l.tmds)
+                    return 0;
+                return static_cast<uint8_t>((depthCode_ & 0xF0) | (l.timing.interlaced ? 0x02 : 0));
             case 0x99:
                 return static_cast<uint8_t>(pclkLatched_ & 0xFF);
             case 0x9A:
@@ -720,6 +722,11 @@ void It6805Model::setAvMute(bool on) {
     avMute_ = on;
 }
 
+void It6805Model::setColourDepthCode(uint8_t code) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    depthCode_ = code;
+}
+
 void It6805Model::setOutputUnstable(bool unstable) {
     std::lock_guard<std::mutex> lock(mutex_);
     outputUnstable_ = unstable;
@@ -770,6 +777,11 @@ void It6805Model::setDfeReadings(int channel, int rsIndex, const std::array<uint
 void It6805Model::setEqResultFlags(int channel, uint16_t flags) {
     std::lock_guard<std::mutex> lock(mutex_);
     eq_.setResultFlags(channel, flags);
+}
+
+void It6805Model::setBitErrorCounterDead(bool dead) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    eq_.setCounterDead(dead);
 }
 
 uint8_t It6805Model::eqValue(int channel) const {

@@ -17,8 +17,8 @@
 //   the TMDS; port status 0x13/0x14; the TMDS count 0x48 with its range in 0x43 bits 7..5
 //   and the latched pixel-clock count 0x99/0x9A (latched when 0x9A bit 7 goes to 0), both
 //   against the reference clock, scattering so that their average is exact; the measured
-//   timing in one of two register maps; the AVI InfoFrame (bank 2 0x15..0x19), N and CTS
-//   (bank 2 0xBE..0xC2) and the audio status;
+//   timing in one of two register maps and the deep-colour code (0x98 bits 7..4); the AVI
+//   InfoFrame (bank 2 0x15..0x19), N and CTS (bank 2 0xBE..0xC2) and the audio status;
 // - a 4:2:0 picture is measured with half its pixels per line at half the pixel clock;
 // - changes latch interrupts: 5 V (0x05 bit 0), clock on and changed (0x05 bits 1, 2),
 //   HDMI/DVI mode (0x05 bit 4), channel lock (0x06 bit 0), clock ratio (0x08 bit 0),
@@ -102,6 +102,9 @@ public:
     void setSyncLost(bool lost);  // the TMDS stops while 5 V stays
     void setAudio(bool present, uint32_t n, uint32_t cts, uint8_t channelStatusCode);
     void setAvMute(bool on);
+    // Bits 7..4 of 0x98 while the input carries TMDS: the stream's deep-colour mode as the
+    // chip codes it (0 by default).
+    void setColourDepthCode(uint8_t code);
     void setOutputUnstable(bool unstable);
     // Latches interrupt bits of a bank-0 status register as the chip would.
     void raiseInterrupt(uint8_t reg, uint8_t bits);
@@ -116,6 +119,8 @@ public:
     void setBitErrors(int channel, uint8_t eqValue, It6805Equaliser::Errors errors);
     void setDfeReadings(int channel, int rsIndex, const std::array<uint8_t, 4>& abcd);
     void setEqResultFlags(int channel, uint16_t flags);
+    // A bit-error counter that latches no valid count, whatever the link does.
+    void setBitErrorCounterDead(bool dead);
     // The EQ value a channel decodes with now, the engine runs and the bit-error
     // measurements so far.
     uint8_t eqValue(int channel) const;
@@ -195,6 +200,7 @@ private:
     bool otpStuck_ = false;
     bool syncLost_ = false;
     bool avMute_ = false;
+    uint8_t depthCode_ = 0;
     bool outputUnstable_ = false;
     Audio audio_;
     It6805Equaliser eq_;

@@ -39,12 +39,8 @@ constexpr uint16_t kCardMask = 0x0FFF;
 constexpr uint8_t kSearchOpcode = 0x10;
 constexpr uint8_t kSearchKind = 0xAA;
 constexpr size_t kSearchAnswer = 30;
-// The multifunction card: its address bit, what it answers and where its data lie.
+// The multifunction card's address bit.
 constexpr uint16_t kMultifunctionBit = 0x4000;
-constexpr uint8_t kReadRam = 0x61;
-constexpr uint32_t kSensorBase = 0x02000000;
-constexpr size_t kSensorValid = 49;
-constexpr size_t kSensorLevel = 52;
 
 template <size_t N>
 bool in(const uint8_t (&list)[N], uint8_t value) {
@@ -250,7 +246,7 @@ void OutputPorts::deliver(int port, const Frame& frame, bool linked, double nowM
     }
     const uint16_t destination = u16At(frame, 0);
     if ((destination & 0xC000) == kMultifunctionBit) {
-        if (c.multifunction && !c.multifunctionSilent && ((destination >> 12) & 3) == (port & 3))
+        if (c.multifunction && ((destination >> 12) & 3) == (port & 3))
             multifunctionAnswer(port, frame, nowMs);
         return;
     }
@@ -300,28 +296,16 @@ void OutputPorts::search(int port, const Frame& request, double nowMs) {
 }
 
 void OutputPorts::multifunctionAnswer(int port, const Frame& request, double nowMs) {
-    const Chain& c = chains_[port];
-    Frame out(request.begin(), request.begin() + 10);
-    out[0] = request[2];
-    out[1] = request[3];
-    out[2] = request[0];
-    out[3] = request[1];
-    out[8] = 0;
-    out.push_back(0);  // status
-    if (request[9] == kReadRam && request.size() >= 17) {
-        const uint32_t at = request[10] | request[11] << 8 | request[12] << 16 |
-                            static_cast<uint32_t>(request[13]) << 24;
-        const uint16_t n = u16At(request, 14);
-        for (uint32_t i = 0; i < n; ++i) {
-            const uint32_t a = at + i;
-            if (a >= kSensorBase && a - kSensorBase < c.sensor.size())
-                out.push_back(c.sensor[a - kSensorBase]);
-            else
-                out.push_back(a < c.ram0.size() ? c.ram0[a] : 0);
-        }
-    }
-    out.push_back(xorOf(out.data(), out.size()));
-    schedule(port, out, CardFaults{}, nowMs);
+    MultifunctionCard& card = chains_[port].vmf;
+    std::string objection;
+    const Frame out = card.take(request, nowMs, objection);
+    if (!objection.empty())
+        error(objection + " on port " + std::to_string(port));
+    if (out.empty())
+        return;
+    CardFaults faults;
+    faults.lateMs = card.faults.lateMs;
+    schedule(port, out, faults, nowMs);
 }
 
 void OutputPorts::schedule(int port, const Frame& frame, const CardFaults& faults, double nowMs) {
@@ -468,16 +452,37 @@ void OutputPorts::setMultifunction(int port, bool present) {
 
 void OutputPorts::setLightLevel(int port, bool reading, uint8_t level) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (Chain* c = chain(port)) {
-        c->sensor[kSensorValid] = reading ? 0xFF : 0x00;
-        c->sensor[kSensorLevel] = level;
-    }
+    if (Chain* c = chain(port))
+        c->vmf.setLight(reading, level);
 }
 
 void OutputPorts::setMultifunctionSilent(int port, bool silent) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (Chain* c = chain(port))
-        c->multifunctionSilent = silent;
+        c->vmf.faults.silent = silent;
+}
+
+void OutputPorts::setMultifunctionFaults(int port, const MultifunctionCard::Faults& faults) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Chain* c = chain(port))
+        c->vmf.faults = faults;
+}
+
+void OutputPorts::setMultifunctionOutputs(int port, bool on) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Chain* c = chain(port))
+        c->vmf.setOutputs(on);
+}
+
+void OutputPorts::setMultifunctionRam0(int port, size_t at, uint8_t value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (Chain* c = chain(port))
+        c->vmf.setRam0(at, value);
+}
+
+MultifunctionCard OutputPorts::multifunctionCard(int port) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return port >= 0 && port < kPorts ? chains_[port].vmf : MultifunctionCard{};
 }
 
 void OutputPorts::setConfigId(int port, uint32_t id) {

@@ -27,11 +27,9 @@
 // a bad check byte; a buffer given back that holds nothing; what a card objects to in a
 // frame it took.
 //
-// The multifunction card of a chain shows in the chain's search answer (byte 13) and
-// answers at its own address, 0x4000 | (port & 3) << 12, a RAM read (0x61) of its sensor
-// data (128 bytes from 0x02000000: byte 49 is 0xFF while its light sensor reads, byte 52
-// the brightness level 1..16 the light asks for) or of its RAM 0 (256 bytes from 0), and
-// a register write (0xA0) with status 0.
+// The multifunction card of a chain (multifunction_card.h) shows in the chain's search
+// answer (byte 13) and answers at its own address, 0x4000 | (port & 3) << 12: RAM reads of
+// its sensor data and its RAM 0, and register writes that switch its eight power outputs.
 //
 // Scene, per entry of "outputs" (see fpga_model.h): "cards" (chain length),
 // "multifunction" (a multifunction card on the chain), "busy" (the port's pair stuck
@@ -49,6 +47,7 @@
 #include <string>
 #include <vector>
 
+#include "board/sim/multifunction_card.h"
 #include "board/sim/receiving_card.h"
 
 namespace sim {
@@ -99,6 +98,11 @@ public:
     void setLightLevel(int port, bool reading, uint8_t level);
     // A silent multifunction card takes its frames and never answers.
     void setMultifunctionSilent(int port, bool silent);
+    void setMultifunctionFaults(int port, const MultifunctionCard::Faults& faults);
+    void setMultifunctionOutputs(int port, bool on);
+    void setMultifunctionRam0(int port, size_t at, uint8_t value);
+    // A copy of the chain's multifunction card as it stands.
+    MultifunctionCard multifunctionCard(int port) const;
     void setConfigId(int port, uint32_t id);
     void setRecoveryResult(int port, uint8_t card);
     void setStuckBusy(int port, bool stuck);
@@ -132,9 +136,7 @@ private:
     struct Chain {
         std::vector<ReceivingCard> cards;
         bool multifunction = false;
-        bool multifunctionSilent = false;
-        std::array<uint8_t, 128> sensor{};
-        std::array<uint8_t, 256> ram0{};
+        MultifunctionCard vmf;
         bool stuckBusy = false;
         uint32_t configId = 0;
         uint8_t recovery = 0xFF;

@@ -105,6 +105,8 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     u8 tracedSelect() const override;
+    // The wizard's and the load-scan port page's own lines; elsewhere the shared ones.
+    void traceKey(PanelKey key) override;
     void keyLeft() override { step(-1); }
     void keyRight() override { step(1); }
     void keyOk() override;
@@ -178,6 +180,7 @@ private:
     std::vector<QWidget*> step2Items() const;
     std::vector<QWidget*> step3Items() const;
     std::vector<QWidget*> fileItems() const;
+    int wizardStep() const;
 
     // The port tiles of the group shown on page (step 2 or the load-scan port page).
     void wlan_init(QWidget* page);

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QToolButton>
+#include <cstdio>
 
 #include "fpga/send_para.h"
 #include "screens/cardtools/smartmapping.h"
@@ -17,6 +18,14 @@ namespace {
 
 int wrap(int index, int count) {
     return (index % count + count) % count;
+}
+
+// A key line with one or two numbers, formatted by the C library as the shared key lines
+// are.
+void trace(const char* format, unsigned a, unsigned b = 0) {
+    char line[128];
+    std::snprintf(line, sizeof line, format, a, b);
+    qDebug("%s", line);
 }
 
 }  // namespace
@@ -94,6 +103,70 @@ u8 SmartMapping::tracedSelect() const {
             return file_mode_ == 0 && total_count_ > 0 ? chosen_row_ : file_item_;
         default:
             return 0;
+    }
+}
+
+void SmartMapping::traceKey(PanelKey key) {
+    struct StepLines {
+        State state;
+        const char* left;
+        const char* right;
+    };
+    static constexpr StepLines kStepLines[] = {
+        {State::Step1, "this is shortcut_page1 left-code [smartmapping][Release],%#x\n",
+         "this is shortcut_page1 right-code [smartmapping][Release],%#x\n"},
+        {State::Step2, "this is shortcut_page2 left-code [smartmapping][Release],%#x\n",
+         "this is shortcut_page2 right-code [smartmapping][Release],%#x\n"},
+        {State::Step2Tiles,
+         "this is shortcut_page2 net sel left-code [smartmapping][Release],%#x\n",
+         "this is shortcut_page2 net sel right-code [smartmapping][Release],%#x\n"},
+        {State::LoadPort, "this is load_scan_page1 left-code [smartmapping][Release],%#x\n",
+         "this is load_scan_page1 right-code [smartmapping][Release],%#x\n"},
+        {State::LoadTiles,
+         "this is load_scan_page1 net sel left-code [smartmapping][Release],%#x\n",
+         "this is load_scan_page1 net sel right-code [smartmapping][Release],%#x\n"},
+    };
+    switch (key) {
+        case PanelKey::Left:
+        case PanelKey::Right:
+            for (const StepLines& lines : kStepLines)
+                if (lines.state == state_)
+                    return trace(key == PanelKey::Left ? lines.left : lines.right, tracedSelect());
+            break;
+        case PanelKey::Ok:
+            qDebug("this is OK button(SmartMapping)[Release]\n");
+            if (wizardStep() >= 0)
+                trace("this is shortcut_page1 ok [smartmapping][Release],%#x,%#x\n",
+                      static_cast<unsigned>(wizardStep()), tracedSelect());
+            return;
+        case PanelKey::Back:
+            if (state_ == State::Step3) {
+                qDebug("this is back page3 to page2");
+                return;
+            }
+            break;
+        case PanelKey::Mode:
+            qDebug("this is mode-code [smartmapping][Release]");
+            return;
+        case PanelKey::None:
+            break;
+    }
+    MenuScreen::traceKey(key);
+}
+
+// The wizard's step, 0 to 2 (the routing chooser is part of the third), -1 outside it.
+int SmartMapping::wizardStep() const {
+    switch (state_) {
+        case State::Step1:
+            return 0;
+        case State::Step2:
+        case State::Step2Tiles:
+            return 1;
+        case State::Step3:
+        case State::Routes:
+            return 2;
+        default:
+            return -1;
     }
 }
 

@@ -17,6 +17,7 @@
 #include "fpga/fpga_manage.h"
 #include "fpga/upgrade_package.h"
 #include "screens/settings/linkoption.h"
+#include "ui/QRoundProgressBar.h"
 #include "ui/language.h"
 #include "ui/pages.h"
 
@@ -214,11 +215,33 @@ void firmware_usbgrade::keyOk() {
     menulist_button_ok_page();
 }
 
-// A touch on OK starts the upgrade as the OK key does, and says it runs.
+// A touch on OK starts nothing. While an upgrade runs it warns, with the time, which is
+// kept; otherwise it shows the kept time and the time now, and an upgrade started here
+// that failed is called failed, as the end's log calls it.
 void firmware_usbgrade::on_Button_grade_clicked() {
-    menulist_button_ok_page();
-    time_text_ = clock_text();
-    showLog(kRed, 12, "downing ,Dont power off !!\r\n" + time_text_);
+    if (g_usb_grade) {
+        time_text_ = clock_text();
+        showLog(kRed, 12, "downing ,Dont power off !!\r\n" + time_text_);
+        return;
+    }
+    fpga_manage* manager = fpga_manage::p_fpga_manage;
+    const bool failed = file_downing_ && manager && manager->usb_upgrade_failed();
+    showLog(failed ? kRed : kGreen, 12,
+            QString(failed ? "downing failed \r\n" : "downing over \r\n") + time_text_ + "\r\n" +
+                clock_text());
+}
+
+void firmware_usbgrade::traceKey(PanelKey key) {
+    if (key != PanelKey::Back) {
+        MenuScreen::traceKey(key);
+        return;
+    }
+    // Formatted by the C library, as the shared key lines are.
+    char line[96];
+    std::snprintf(line, sizeof line,
+                  "this is back button(firmware_usbgrade)[Release] file_downing = %#x\n",
+                  file_downing_);
+    qDebug("%s", line);
 }
 
 bool firmware_usbgrade::keyMode() {
@@ -274,7 +297,8 @@ void firmware_usbgrade::slot_Button_back_clicked() {
 
 void firmware_usbgrade::menulist_back_page() {
     if (debugOn()) {
-        std::printf("\n menulist_back_page .... file_downing = %#x\n", file_downing_);
+        std::printf("\n menulist_back_page .... g_qround_bar = %#x\n",
+                    static_cast<unsigned>(g_qround_bar != nullptr));
         std::printf("\n menulist_back_page ....01");
     }
     backTo(

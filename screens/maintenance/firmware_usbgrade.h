@@ -5,7 +5,8 @@
 // upgrade failed, with its start and end times.
 //
 // The keys: OK starts, Back goes back (also while the upgrade runs), Mode is refused once
-// started; Left and Right only trace. The rows and page arrows answer a touch.
+// started; Left and Right only trace. The rows and page arrows answer a touch; a touch on
+// OK shows whether the upgrade started here runs or is over, and starts nothing.
 #pragma once
 
 #include <QStringList>
@@ -45,7 +46,7 @@ public:
 
 public slots:
     void slot_Button_back_clicked() override;
-    // A touch on a row, a page arrow or the OK button.
+    // A touch on a row, a page arrow or the OK button. A touch on OK only shows the log.
     void krx_button_file_clicked();
     void krx_Button_previous_clicked();
     void krx_Button_next_clicked();
@@ -56,6 +57,7 @@ protected:
     void keyRight() override {}
     void keyOk() override;
     bool keyMode() override;
+    void traceKey(PanelKey key) override;
 
 private:
     void styleRow(int row, bool highlighted);
@@ -77,7 +79,7 @@ private:
     u8 last_page_ = 0;
     u8 file_select_ = 0;
     u8 file_downing_ = 0;
-    // When a touch on OK last showed the upgrade running.
+    // When a touch on OK last showed the upgrade running; empty before.
     QString time_text_;
 };
 

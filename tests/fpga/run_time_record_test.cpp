@@ -369,5 +369,83 @@ TEST_F(RunTimeRecord, APowerCutAtEveryStepOfAWrapLeavesARecordThatGoesOn) {
     EXPECT_GE(k, 12u);
 }
 
+// Neither copy sound under a sound marker: the record stays as it is, its sound groups
+// still count for the PC, and nothing more is written (recording stops).
+TEST_F(RunTimeRecord, ARecordWhoseCopiesAreBothUnsoundIsKeptAndNotWritten) {
+    recordWithFullGroups(2);
+    const Bytes g2 = group(kStart, 5760, 2, 21);
+    putSector(kPrimary, 2, g2);
+    putSector(kBackup, 2, g2);
+    // A stray byte after the groups in use of the primary, a slot byte no mark makes in
+    // group 1 of the backup.
+    putSector(kPrimary, 5, Bytes{0xFF, 0x12});
+    Bytes spoiled = group(kStart, 2880, 1, 1440);
+    spoiled[48 + 100] = 0x12;
+    putSector(kBackup, 1, spoiled);
+    const Bytes before = at(kArea, kAreaSize);
+    flash()->clearLog();
+
+    init();
+    EXPECT_TRUE(flash()->operations(sim::SpiNorFlash::Op::Erase).empty());
+    EXPECT_EQ(at(kArea, kAreaSize), before);
+    EXPECT_TRUE(manager->record.recording_stopped());
+    EXPECT_EQ(state().ready, 1);
+    EXPECT_EQ(state().total_minutes, 5760u + 42u) << "what the three sound groups hold";
+    EXPECT_EQ(state().seq_word & 0xFFFFF, 2u);
+
+    minutes(40);
+    manager->record.dealwith_record_timing();
+    EXPECT_EQ(at(kArea, kAreaSize), before) << "nothing recorded";
+    EXPECT_TRUE(flash()->operations(sim::SpiNorFlash::Op::Program).empty());
+    EXPECT_EQ(state().minutes_counter, 40u);
+    EXPECT_EQ(state().total_minutes + state().minutes_counter, 5842u) << "what the PC is told";
+
+    powerCycle();
+    init();
+    EXPECT_EQ(at(kArea, kAreaSize), before) << "kept at every start";
+}
+
+TEST_F(RunTimeRecord, AnUnsoundRecordWithoutItsMarkerIsFormatted) {
+    recordWithFullGroups(2);
+    putSector(kPrimary, 5, Bytes{0xFF, 0x12});
+    putSector(kBackup, 5, Bytes{0xFF, 0x34});
+    flash()->setContents(kMarker, Bytes{0xFF, 0xFF, 0xFF});
+    init();
+    for (u32 sector : {kMarker, kPrimary, kBackup, kSequence})
+        EXPECT_EQ(erasesAt(sector), 1u) << std::hex << sector;
+    EXPECT_EQ(at(kMarker, 3), (Bytes{0xAA, 0x5A, 0xA5}));
+    EXPECT_FALSE(manager->record.recording_stopped());
+    EXPECT_EQ(state().total_minutes, 0u);
+    minutes(30);
+    EXPECT_EQ(primary(0)[0], 0xAA) << "recording goes on in the new record";
+}
+
+TEST_F(RunTimeRecord, FileHelpersCreateADirectoryListItAndCreateABlankFileOnce) {
+    clock_record_run& r = manager->record;
+    EXPECT_EQ(r.check_file_dir("/data/runtime"), 1);
+    EXPECT_TRUE(exists("/data/runtime"));
+    EXPECT_EQ(r.check_file_dir("/data/runtime"), 0);
+    EXPECT_TRUE(r.get_file_list_path("/data/runtime").isEmpty());
+    EXPECT_TRUE(r.get_file_list_path("/data/missing").isEmpty());
+
+    sim::clearCommands();
+    EXPECT_EQ(r.issetDefaultpara("/data/runtime/record.bin"), 1);
+    const Bytes file = readFile("/data/runtime/record.bin");
+    EXPECT_EQ(file.size(), 0xA4000u);
+    EXPECT_EQ(file, Bytes(0xA4000, 0xFF));
+    bool synced = false;
+    for (const sim::Command& c : sim::commands())
+        synced = synced || c.text == "sync";
+    EXPECT_TRUE(synced);
+
+    writeFile("/data/runtime/record.bin", Bytes{1, 2, 3});
+    EXPECT_EQ(r.issetDefaultpara("/data/runtime/record.bin"), 0);
+    EXPECT_EQ(readFile("/data/runtime/record.bin"), (Bytes{1, 2, 3})) << "an existing file is kept";
+
+    writeFile("/data/runtime/a.txt", Bytes{1});
+    ASSERT_EQ(r.check_file_dir("/data/runtime/sub"), 1);
+    EXPECT_EQ(r.get_file_list_path("/data/runtime"), (QStringList{"a.txt", "record.bin", "sub"}));
+}
+
 }  // namespace
 }  // namespace fpgatest

@@ -1,5 +1,6 @@
 // The IT6602 equaliser over scripted readings of the simulated chip: the amplitudes it
 // measures and the ECC errors it reports under each trial value (0xFF, 0x9F, 0x83).
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -71,6 +72,37 @@ TEST_F(It6602Eq, AValueWithFewErrorsIsKeptAtOnce) {
     EXPECT_EQ(eqWrites(0), (std::vector<u8>{0xFF}));
     EXPECT_EQ(settle(1, {{0xFF, 6}, {0x9F, 5}}), 0x9F);
     EXPECT_EQ(eqWrites(1), (std::vector<u8>{0xFF, 0x9F}));
+}
+
+// The chip measures the amplitudes while the last value is on trial: they, not the value
+// with the fewest errors, become the equaliser.
+TEST_F(It6602Eq, AmplitudesMeasuredDuringTheLastTrialReplaceTheChosenValue) {
+    chip(0).setAmplitudes(0, {5, 5, 5}, false);
+    chip(0).setEqErrors(0, 0xFF, 8);
+    chip(0).setEqErrors(0, 0x9F, 7);
+    chip(0).setEqErrors(0, 0x83, 9);
+    chip(0).clearWrites();
+    sources->plug(0, cta(16));
+    ASSERT_TRUE(pictureOn(0));
+    auto trying = [&](u8 value) {
+        std::vector<u8> w = eqWrites(0);
+        return std::find(w.begin(), w.end(), value) != w.end();
+    };
+    ASSERT_TRUE(passUntil([&] { return trying(0x83); }, 1000)) << "the third value on trial";
+    chip(0).setAmplitudes(0, {0x18, 0x20, 0x02}, true);
+    chip(0).finishAutoEq();
+    const IT6602_EQ_DATA& eq = driver(0).eq[0];
+    ASSERT_TRUE(passUntil([&] { return !eq.busy && eq.eq_state == 255; }, 1000));
+    EXPECT_EQ(chip(0).reg(0, 0x26) & 0x20, 0x20) << "manual equaliser";
+    EXPECT_EQ(chip(0).reg(0, 0x27), 0x18);
+    EXPECT_EQ(chip(0).reg(0, 0x28), 0x20);
+    EXPECT_EQ(chip(0).reg(0, 0x29), 0x03);
+    std::vector<u8> values = eqWrites(0);
+    ASSERT_GE(values.size(), 4u);
+    EXPECT_EQ(std::vector<u8>(values.begin(), values.begin() + 4),
+              (std::vector<u8>{0xFF, 0x9F, 0x83, 0x18}));
+    for (size_t i = 4; i < values.size(); ++i)
+        EXPECT_EQ(values[i], 0x18) << "no trial value after the measured amplitudes";
 }
 
 TEST_F(It6602Eq, FailedEqualisationTogglesTheClockPolarity16TimesFirst) {

@@ -25,11 +25,13 @@ sim::VideoTiming framePacked1080p24() {
     return t;
 }
 
-// HDMI vendor-specific infoframe: type 0x81, version 1, length 5; OUI 00-0C-03 low byte
-// first; HDMI_Video_Format 010 (3D); 3D_Structure in the high nibble.
-std::vector<u8> vendorFrame(u8 structure) {
+// HDMI vendor-specific infoframe: type 0x81, version 1, `length` data bytes (12 is the
+// one the receiver takes); OUI 00-0C-03 low byte first; HDMI_Video_Format 010 (3D);
+// 3D_Structure in the high nibble; the rest zero.
+std::vector<u8> vendorFrame(u8 structure, u8 length = 12) {
     std::vector<u8> f = {
-        0x81, 0x01, 0x05, 0x00, 0x03, 0x0C, 0x00, 0x40, static_cast<u8>(structure << 4)};
+        0x81, 0x01, length, 0x00, 0x03, 0x0C, 0x00, 0x40, static_cast<u8>(structure << 4)};
+    f.resize(4u + length);
     u8 sum = 0;
     for (u8 b : f)
         sum = static_cast<u8>(sum + b);
@@ -58,15 +60,28 @@ TEST_F(It6602Test, FramePacking3DGetsTheChipsFrameTiming) {
     EXPECT_EQ(field(7), 2250) << "right end";
 }
 
-TEST_F(It6602Test, TopAndBottom3DNeedsNoFrameTiming) {
-    chip(2).setVendorInfoFrame(vendorFrame(6));
-    sources->plug(2, cta(16));
-    ASSERT_TRUE(pictureOn(2));
-    pass(5);
-    EXPECT_EQ(driver(2).frame_3d, 0);
-    EXPECT_EQ(chip(2).reg(0, 0x66) & 0x10, 0);
-    EXPECT_EQ(chip(2).reg(0, 0x85) & 0x20, 0);
-    EXPECT_EQ(chip(2).reg(1, 0x8F), 0) << "no 3D frame timing";
+// Top-and-bottom needs no frame timing; frame packing announced in a frame of another length
+// is not taken.
+TEST_F(It6602Test, OnlyFramePackingInATwelveByteFrameGetsFrameTiming) {
+    struct Case {
+        int channel;
+        std::vector<u8> frame;
+        const char* what;
+    };
+    const Case cases[] = {{1, vendorFrame(6), "top and bottom"},
+                          {2, vendorFrame(0, 5), "frame packing, 5 data bytes"}};
+    for (const Case& c : cases) {
+        chip(c.channel).setVendorInfoFrame(c.frame);
+        sources->plug(c.channel, framePacked1080p24());
+    }
+    for (const Case& c : cases) {
+        ASSERT_TRUE(pictureOn(c.channel)) << c.what;
+        pass(5);
+        EXPECT_EQ(driver(c.channel).frame_3d, 0) << c.what;
+        EXPECT_EQ(chip(c.channel).reg(0, 0x66) & 0x10, 0) << c.what;
+        EXPECT_EQ(chip(c.channel).reg(0, 0x85) & 0x20, 0) << c.what;
+        EXPECT_EQ(chip(c.channel).reg(1, 0x8F), 0) << c.what << ": no 3D frame timing";
+    }
 }
 
 // From the 23rd ECC error interrupt on, the port is reset for 300 ms with hot-plug low.

@@ -10,6 +10,8 @@
 namespace {
 
 using test::It6805Test;
+using test::RegWrite;
+using test::wroteInOrder;
 
 // 1920x1080 at 60 Hz, 148.5 MHz: an HDMI 1.x link.
 sim::VideoTiming p1080() {
@@ -52,6 +54,7 @@ TEST_F(It6805Eq, AClearHdmi1LinkKeepsTheEnginesValuesWithoutASweep) {
     for (int c = 0; c < 3; ++c) {
         EXPECT_EQ(chip->reg(3, 0x27 + c), 0x00) << "channel " << c << " on the engine's value";
         EXPECT_EQ(chip->eqValue(c), 0x0F);
+        EXPECT_EQ(driver().data.Report_EQ[c], 0x0F) << "channel " << c << " reported";
     }
     ASSERT_TRUE(runUntil([&] { return published(); }));
     EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
@@ -90,6 +93,8 @@ TEST_F(It6805Eq, TheSweepTakesTheFewestErrorsTheFirstOfEqualsAndZeroWithoutARead
     EXPECT_EQ(chip->reg(3, 0x27), 0x80) << "no valid reading: value 0";
     EXPECT_EQ(chip->reg(3, 0x28), 0xBF) << "0x3F and 0x07 tie at 400: the first";
     EXPECT_EQ(chip->reg(3, 0x29), 0x87) << "0x07 and 0x0F tie at 260: the first";
+    const u8* reported = driver().data.Report_EQ;
+    EXPECT_EQ(std::vector<u8>(reported, reported + 3), (std::vector<u8>{0x00, 0x3F, 0x07}));
     EXPECT_EQ(chip->bitErrorMeasurements(), 6u) << "engine value, four sweep values, re-check";
     EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
 }
@@ -213,5 +218,142 @@ TEST_F(It6805Eq, ALinkThatCountsOnNoChannelForcesTheOtherClockRatio) {
     EXPECT_EQ(state(), STATEEQ_Off);
     EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
 }
+
+struct StartCase {
+    const char* name;
+    bool hdmi2;
+    std::optional<uint16_t> errors;  // of every channel at every EQ value
+    std::vector<RegWrite> writes;
+};
+
+void PrintTo(const StartCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class It6805EqStart : public It6805Eq, public testing::WithParamInterface<StartCase> {};
+
+TEST_P(It6805EqStart, EachEngineStartsWithItsSetUp) {
+    const StartCase& c = GetParam();
+    everyChannel(c.errors);
+    for (int ch = 0; ch < 3 && c.hdmi2; ++ch)
+        chip->setBitErrors(ch, 0x3F, 250);  // the fewest: the sweep's choice
+    sources->plug(3, c.hdmi2 ? p2160() : p1080());
+    startUp();
+    ASSERT_TRUE(runUntil([&] { return bool(wroteInOrder(chip->writes(), c.writes)); }, 300))
+        << wroteInOrder(chip->writes(), c.writes).message();
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Engines, It6805EqStart,
+    testing::Values(
+        // HDMI 1.x below 1 GHz: the automatic EQ.
+        StartCase{"automatic", false, uint16_t{0},
+                  {{0, 0x07, 0xFF, 0xFF}, {0, 0x23, 0xFF, 0xB0}, {0, 0x23, 0xFF, 0xA0},
+                   {3, 0x20, 0xFF, 0x1B}, {3, 0x21, 0xFF, 0x03}, {3, 0x26, 0xFF, 0x00},
+                   {3, 0x27, 0xFF, 0x00}, {3, 0x28, 0xFF, 0x00}, {3, 0x29, 0xFF, 0x00},
+                   {3, 0x22, 0xFF, 0x38}, {3, 0x22, 0x04, 0x04}, {3, 0x22, 0x04, 0x00}}},
+        // HDMI 2.0 whose first measurement fails: the successive-approximation EQ.
+        StartCase{"sar", true, uint16_t{300},
+                  {{3, 0x20, 0xFF, 0x1B}, {3, 0x21, 0xFF, 0x03}, {3, 0x20, 0x80, 0x00},
+                   {3, 0x22, 0xFF, 0x00}, {0, 0x07, 0xFF, 0xFF}, {0, 0x23, 0xFF, 0xB0},
+                   {0, 0x23, 0xFF, 0xA0}, {0, 0x3B, 0xFF, 0x23}, {3, 0x26, 0xFF, 0x00},
+                   {3, 0x27, 0xFF, 0x1F}, {3, 0x28, 0xFF, 0x1F}, {3, 0x29, 0xFF, 0x1F},
+                   {3, 0x2C, 0xC0, 0xC0}, {3, 0x2D, 0xF7, 0x20}, {3, 0x30, 0xFF, 0x8C},
+                   {3, 0x31, 0xFF, 0xB0}, {3, 0x32, 0xFF, 0x43}, {3, 0x33, 0xFF, 0x47},
+                   {3, 0x34, 0xFF, 0x4B}, {3, 0x35, 0xFF, 0x53}, {3, 0x36, 0xC0, 0x00},
+                   {3, 0x37, 0xFF, 0x0B}, {3, 0x38, 0xFF, 0xF2}, {3, 0x39, 0xFF, 0x0D},
+                   {3, 0x4A, 0x80, 0x00}, {3, 0x4B, 0x80, 0x00}, {3, 0x54, 0x80, 0x80},
+                   {3, 0x55, 0xFF, 0x40}, {3, 0x22, 0x04, 0x04}}},
+        // HDMI 2.0 after the sweep chose 0x3F: the skew EQ with the choice and its DFE bytes
+        // (equal readings a, b, c, d give 0x40, 0x20, 0x10).
+        StartCase{"skew", true, uint16_t{300},
+                  {{3, 0x22, 0x04, 0x00}, {3, 0x27, 0xFF, 0xBF}, {3, 0x28, 0xFF, 0xBF},
+                   {3, 0x29, 0xFF, 0xBF},
+                   {3, 0x4B, 0xFF, 0x40}, {3, 0x4C, 0xFF, 0x20}, {3, 0x4D, 0xFF, 0x10},
+                   {3, 0x4E, 0xFF, 0x40}, {3, 0x4F, 0xFF, 0x20}, {3, 0x50, 0xFF, 0x10},
+                   {3, 0x51, 0xFF, 0x40}, {3, 0x52, 0xFF, 0x20}, {3, 0x53, 0xFF, 0x10},
+                   {3, 0x4B, 0x80, 0x80}, {3, 0x2D, 0xFF, 0x00}, {3, 0x30, 0xFF, 0x94},
+                   {3, 0x31, 0xFF, 0xB0}, {3, 0x37, 0x10, 0x10}, {3, 0x54, 0x80, 0x00},
+                   {3, 0x22, 0x04, 0x04}}}),
+    [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+// clang-format on
+
+struct LimitCase {
+    const char* name;
+    uint16_t ch1Errors;  // at every EQ value; CH0 and CH2 make none
+    u32 settlesIn;
+    bool swept;
+};
+
+void PrintTo(const LimitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class It6805EqLimits : public It6805Eq, public testing::WithParamInterface<LimitCase> {};
+
+// A channel passes a check below 240 errors and the re-check after the sweep below 241.
+TEST_P(It6805EqLimits, BitErrorChecksPassBelow240AndTheRecheckBelow241) {
+    const LimitCase& c = GetParam();
+    chip->setBitErrors(1, c.ch1Errors);
+    sources->plug(3, p1080());
+    startUp();
+    ASSERT_TRUE(
+        runUntil([&] { return state() == STATEEQ_EQDone || state() == STATEEQ_Retry; }, 300));
+    EXPECT_EQ(state(), c.settlesIn);
+    EXPECT_EQ(manualEqWrites() > 0, c.swept);
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, It6805EqLimits,
+                         testing::Values(LimitCase{"errors239", 239, STATEEQ_EQDone, false},
+                                         LimitCase{"errors240", 240, STATEEQ_EQDone, true},
+                                         LimitCase{"errors241", 241, STATEEQ_Retry, true}),
+                         [](const testing::TestParamInfo<LimitCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct ParityCase {
+    const char* name;
+    bool hdmi2;
+    uint16_t ch1Errors;
+    bool good;  // the link is taken as tuned
+};
+
+void PrintTo(const ParityCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class It6805Parity : public It6805Eq, public testing::WithParamInterface<ParityCase> {};
+
+// With a counter that gives no valid count the parity test decides: port status 0xBF, all
+// channels locked, no audio or character error flag after clearing, and SCDT.
+TEST_P(It6805Parity, WithoutACountTheLinkStatusDecides) {
+    const ParityCase& c = GetParam();
+    chip->setBitErrorCounterDead(true);
+    chip->setBitErrors(1, c.ch1Errors);
+    sources->plug(3, c.hdmi2 ? p2160() : p1080());
+    startUp();
+    if (c.good) {
+        ASSERT_TRUE(reach(STATEEQ_EQDone));
+        EXPECT_EQ(chip->reg(3, 0xE5) & 0x1C, 0x00) << "the clock ratio left alone";
+        EXPECT_EQ(chip->eqEngineStarts(), c.hdmi2 ? 0u : 1u);
+    } else {
+        // No count anywhere and a bad status: the other clock ratio is tried.
+        ASSERT_TRUE(runUntil([&] { return (chip->reg(3, 0xE5) & 0x1C) == 0x1C; }));
+        EXPECT_EQ(state(), STATEEQ_Off);
+    }
+    EXPECT_EQ(manualEqWrites(), 0);
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, It6805Parity,
+                         testing::Values(ParityCase{"hdmi1Clean", false, 0, true},
+                                         ParityCase{"hdmi2Clean", true, 0, true},
+                                         ParityCase{"hdmi1CharacterErrors", false, 5, false}),
+                         [](const testing::TestParamInfo<ParityCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

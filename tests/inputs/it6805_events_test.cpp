@@ -8,6 +8,17 @@
 namespace {
 
 using test::It6805Test;
+using test::RegWrite;
+using test::wroteInOrder;
+
+// 1920x1080 at 60 Hz, 148.5 MHz: an HDMI 1.x link; 3840x2160 at 60 Hz RGB, 594 MHz: an
+// HDMI 2.0 link.
+sim::VideoTiming hdmi1Link() {
+    return *sim::VideoTiming::cta861(16);
+}
+sim::VideoTiming hdmi2Link() {
+    return *sim::VideoTiming::cta861(97);
+}
 
 void expectNoSignalRecord(const HDMI_INFO& r) {
     EXPECT_EQ(r.nosignal, 1u);
@@ -143,5 +154,106 @@ TEST_F(It6805Test, ACustomEdidOnInput3PullsTheHotPlugLowUntilItIsWritten) {
     EXPECT_EQ(record().Hact, 1920u);
     EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
 }
+
+// From the sixth ECC error on, every third one (the 7th and the 10th interrupt of a run)
+// sets bit 2 of 0xD9.
+TEST_F(It6805Test, EccErrorsFromTheSixthOnSetTheD9BitEveryThirdTime) {
+    plugAndWait(hdmi1Link());
+    std::vector<int> setAt;
+    for (int interrupt = 1; interrupt <= 11; ++interrupt) {
+        chip->clearWrites();
+        chip->raiseInterrupt(0x05, 0x20);
+        pass();
+        for (const auto& w : chip->writes())
+            if (w.bank == 0 && w.reg == 0xD9 && (w.value & 0x04)) {
+                setAt.push_back(interrupt);
+                break;
+            }
+    }
+    EXPECT_EQ(setAt, (std::vector<int>{7, 10}));
+    EXPECT_EQ(driver().data.ECCTimeout_Count, 1) << "the eleventh is a timeout";
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
+struct DeskewCase {
+    const char* name;
+    bool hdmi2;
+    std::vector<int> restartsAt;  // interrupts whose pass restarted the equaliser
+    std::vector<int> resetAt;     // interrupts whose pass reset the port logic
+};
+
+void PrintTo(const DeskewCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class It6805Deskew : public It6805Test, public testing::WithParamInterface<DeskewCase> {};
+
+// Reset_ALL_Logic: hot-plug low, then the port's resets with 0xAC on 0x23.
+const std::vector<RegWrite> kResetAllLogic = {
+    {3, 0xAB, 0xC0, 0x40}, {3, 0xAC, 0x7C, 0x40}, {0, 0x08, 0xFF, 0x04}, {0, 0x22, 0xFF, 0x12},
+    {0, 0x22, 0xFF, 0x10}, {0, 0x23, 0xFD, 0xAC}, {0, 0x23, 0xFD, 0xA0},
+};
+
+TEST_P(It6805Deskew, EverySeventhDeskewErrorRestartsTheEqualiserAndTheThirdRestartResets) {
+    const DeskewCase& c = GetParam();
+    plugAndWait(c.hdmi2 ? hdmi2Link() : hdmi1Link());
+    std::vector<int> restarts, resets;
+    std::vector<size_t> lowEdges;
+    for (int interrupt = 1; interrupt <= 21; ++interrupt) {
+        chip->clearWrites();
+        size_t edges = sources->hotPlugEdges(3).size();
+        chip->raiseInterrupt(0x05, 0x40);
+        pass();
+        auto writes = chip->writes();
+        // The restart's entry action sets the front end's speed bit (bank 3 0xA7).
+        for (const auto& w : writes)
+            if (w.bank == 3 && w.reg == 0xA7) {
+                restarts.push_back(interrupt);
+                break;
+            }
+        if (wroteInOrder(writes, kResetAllLogic)) {
+            resets.push_back(interrupt);
+            auto after = sources->hotPlugEdges(3);
+            ASSERT_GT(after.size(), edges);
+            EXPECT_FALSE(after[edges].high) << "the source is told to wait first";
+        }
+    }
+    EXPECT_EQ(restarts, c.restartsAt);
+    EXPECT_EQ(resets, c.resetAt);
+    ASSERT_TRUE(runUntil([&] { return published(); }));
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, It6805Deskew,
+                         testing::Values(DeskewCase{"hdmi1", false, {7, 14, 21}, {21}},
+                                         DeskewCase{"hdmi2OnlyCounts", true, {}, {}}),
+                         [](const testing::TestParamInfo<DeskewCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+class It6805SymbolLock : public It6805Test, public testing::WithParamInterface<bool> {};
+
+// 21 symbol-lock resets on every channel while the equaliser is off force the SCDC clock
+// ratio 1/40 (bank 3 0xE5 bits 4..2 = 111); not on an HDMI 2.0 link.
+TEST_P(It6805SymbolLock, TwentyOneResetsOnEveryChannelForceTheSlowClockRatio) {
+    bool hdmi2 = GetParam();
+    plugAndWait(hdmi2 ? hdmi2Link() : hdmi1Link());
+    driver().data.EQState = STATEEQ_Off;
+    int forcedAt = 0;
+    for (int interrupt = 1; interrupt <= 25 && !forcedAt; ++interrupt) {
+        chip->raiseInterrupt(0x06, 0x70);
+        pass();
+        if ((chip->reg(3, 0xE5) & 0x1C) == 0x1C)
+            forcedAt = interrupt;
+    }
+    EXPECT_EQ(forcedAt, hdmi2 ? 0 : 21);
+    EXPECT_EQ(driver().data.VidState, STATEV_VidStable) << "no clock change came with them";
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, It6805SymbolLock, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "hdmi2Never" : "hdmi1";
+                         });
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QMutexLocker>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,6 +25,66 @@
 #include "tests/support/sim_test.h"
 
 namespace test {
+
+// A write the chip must see: its bank, its register and the bits of mask it carries.
+struct RegWrite {
+    uint8_t bank, reg, mask, value;
+};
+
+// The writes without the bank selects (each write carries the bank it went to).
+inline std::vector<sim::It6805Model::Write> withoutBankSelects(
+    const std::vector<sim::It6805Model::Write>& writes) {
+    std::vector<sim::It6805Model::Write> out;
+    for (const auto& w : writes)
+        if (w.reg != 0x0F)
+            out.push_back(w);
+    return out;
+}
+
+inline std::string describe(const sim::It6805Model::Write& w) {
+    char text[48];
+    std::snprintf(text, sizeof text, "bank %u 0x%02X <- 0x%02X", w.bank, w.reg, w.value);
+    return text;
+}
+
+// Succeeds when the rows appear as consecutive writes (bank selects skipped); *at, when
+// given, receives where they start among those writes. A failure tells where the longest
+// partial run broke off.
+inline testing::AssertionResult wroteInOrder(const std::vector<sim::It6805Model::Write>& all,
+                                             const std::vector<RegWrite>& rows,
+                                             size_t* at = nullptr) {
+    std::vector<sim::It6805Model::Write> writes = withoutBankSelects(all);
+    auto matches = [](const sim::It6805Model::Write& w, const RegWrite& r) {
+        return w.bank == r.bank && w.reg == r.reg && (w.value & r.mask) == (r.value & r.mask);
+    };
+    size_t best = 0, bestAt = 0;
+    for (size_t start = 0; start < writes.size() || (rows.empty() && start == 0); ++start) {
+        size_t n = 0;
+        while (n < rows.size() && start + n < writes.size() && matches(writes[start + n], rows[n]))
+            ++n;
+        if (n == rows.size()) {
+            if (at)
+                *at = start;
+            return testing::AssertionSuccess();
+        }
+        if (n > best) {
+            best = n;
+            bestAt = start;
+        }
+    }
+    testing::AssertionResult miss = testing::AssertionFailure();
+    miss << "the longest run matched " << best << " of " << rows.size() << " rows";
+    if (best < rows.size()) {
+        char text[64];
+        const RegWrite& r = rows[best];
+        std::snprintf(text, sizeof text, "; then expected bank %u 0x%02X & 0x%02X = 0x%02X", r.bank,
+                      r.reg, r.mask, r.value & r.mask);
+        miss << text;
+        if (bestAt + best < writes.size())
+            miss << ", saw " << describe(writes[bestAt + best]);
+    }
+    return miss;
+}
 
 class It6805Test : public SimTest {
 protected:

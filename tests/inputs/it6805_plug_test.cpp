@@ -142,6 +142,7 @@ class It6805ChipIds : public It6805Test, public testing::WithParamInterface<int>
 
 TEST_P(It6805ChipIds, TimingIsReadFromTheMapOfTheChipId) {
     chip->setChipId(static_cast<uint8_t>(GetParam()));
+    bool late = GetParam() == 0x10 || GetParam() == 0xE0;
     sim::VideoTiming odd;
     odd.hActive = 1024;
     odd.hFront = 260;
@@ -169,6 +170,13 @@ TEST_P(It6805ChipIds, TimingIsReadFromTheMapOfTheChipId) {
     EXPECT_EQ(r.Vpol, 1u);
     EXPECT_EQ(r.lane, 2u);
     EXPECT_TRUE(vboLocked());
+    // The late revisions' own settings: 0x3E bit 5 clear, and the V-by-One transmitter's
+    // bank 5 0xD5, 0xD7, 0xDF and 0xE1 bit 7, which the others never have written.
+    EXPECT_EQ(chip->reg(0, 0x3E) & 0x20, late ? 0x00 : 0x20);
+    EXPECT_EQ(chip->reg(5, 0xD5), late ? 0x80 : 0x00);
+    EXPECT_EQ(chip->reg(5, 0xD7), late ? 0x0C : 0x00);
+    EXPECT_EQ(chip->reg(5, 0xDF), late ? 0x87 : 0x00);
+    EXPECT_EQ(chip->reg(5, 0xE1) & 0x80, late ? 0x80 : 0x00);
     EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
 }
 
@@ -212,7 +220,58 @@ INSTANTIATE_TEST_SUITE_P(
                     LaneCase{"p1080", 1920, 88, 44, 148, 1080, 4, 5, 36, 148500, 2},
                     LaneCase{"wide120MHz", 2560, 48, 32, 80, 1080, 3, 10, 18, 120000, 4},
                     LaneCase{"wideOddPorch", 2560, 110, 40, 220, 1080, 4, 5, 36, 197775, 2},
+                    // The sync width and back porch not multiples of 4, their sum and the
+                    // line's total are.
+                    LaneCase{"wideOddSync", 2560, 48, 34, 82, 1080, 3, 10, 18, 120000, 2},
                     LaneCase{"p2160at24", 3840, 1276, 88, 296, 2160, 8, 10, 72, 297000, 4}),
     [](const testing::TestParamInfo<LaneCase>& info) { return std::string(info.param.name); });
+
+// The picture counts as stable once AVI data byte 1 read the same for five passes after
+// the one that first took it: six passes in CheckSync.
+TEST_F(It6805Test, AStillAviByteMakesThePictureStableInSixPasses) {
+    plugAndWait(cta(16));
+    driver().iTE6805_vid_chg(STATEV_CheckSync, 0);
+    for (int p = 1; p <= 5; ++p) {
+        pass();
+        EXPECT_EQ(driver().data.VidState, STATEV_CheckSync) << "pass " << p;
+    }
+    pass();
+    EXPECT_EQ(driver().data.VidState, STATEV_VidStable);
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
+struct AudioWaitCase {
+    const char* name;
+    bool dvi;
+    int passes;  // from WaitForReady to AudioOn
+    int tries;
+};
+
+class It6805AudioWait : public It6805Test, public testing::WithParamInterface<AudioWaitCase> {};
+
+// Audio is waited for four passes and checked on the fifth; without it, twice more.
+TEST_P(It6805AudioWait, AudioIsWaitedForFourPassesAtATime) {
+    const AudioWaitCase& c = GetParam();
+    sim::VideoTiming t = cta(16);
+    t.dvi = c.dvi;
+    plugAndWait(t);
+    driver().iTE6805_aud_chg(STATEA_WaitForReady, 0);
+    int passes = 0;
+    while (passes < 40 && driver().data.AudState == STATEA_WaitForReady) {
+        pass();
+        ++passes;
+    }
+    EXPECT_EQ(driver().data.AudState, STATEA_AudioOn);
+    EXPECT_EQ(passes, c.passes);
+    EXPECT_EQ(driver().data.Current_AudioCheck_TryCount, c.tries);
+    EXPECT_TRUE(sim::allProtocolErrors().empty()) << errors();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, It6805AudioWait,
+                         testing::Values(AudioWaitCase{"hdmi", false, 5, 0},
+                                         AudioWaitCase{"dviWithoutAudio", true, 15, 2}),
+                         [](const testing::TestParamInfo<AudioWaitCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST_F(Sdi, TheTransmitterIsConstructedButNeitherItNorTheSiI9022IsReached) {
     EXPECT_TRUE(card->resetEdges().empty());
 }
 
-TEST_F(Sdi, TheCardsBringUpFindsTheTransmitterAndResetsTheReceiverOnce) {
+TEST_F(Sdi, TheCardsBringUpFindsTheTransmitterAndResetsTheReceiverOnceFor50ms) {
     source->it66121_sdi_enable();
     EXPECT_EQ(source->sdi_step, 1);
     EXPECT_FALSE(card->receiverInReset());
@@ -89,9 +89,13 @@ TEST_F(Sdi, TheCardsBringUpFindsTheTransmitterAndResetsTheReceiverOnce) {
     EXPECT_EQ(identity[0].bytes, (std::vector<u8>{0x00}));
     EXPECT_EQ(identity[1].bytes, (std::vector<u8>{0x54, 0x49}));
 
+    // The receiver's reset pulse as its line sees it, waits not shortened: 50 ms low.
+    sim::setSleepDivisor(1);
     source->it66121_sdi_enable();
     EXPECT_EQ(source->sdi_step, 3);
-    EXPECT_EQ(card->resetPulses().size(), 1u);
+    auto pulses = card->resetPulses();
+    ASSERT_EQ(pulses.size(), 1u);
+    EXPECT_GE(pulses[0].lengthMs(), 50.0);
     EXPECT_FALSE(card->receiverInReset());
     // Input format 7 is CEA format 16: 1920x1080 at 60 Hz, 148.5 MHz, 16:9, RGB.
     it66121_hdmitx_sys& tx = *source->it66121->hdmitx_sys;

@@ -16,6 +16,7 @@
 
 #include "board/sim/sim.h"
 #include "board/sim/usb_stick.h"
+#include "board/sim/wall_clock.h"
 #include "screens/maintenance/firmware_usbgrade.h"
 #include "screens/maintenance/usbserver.h"
 #include "screens/settings/linkoption.h"
@@ -255,16 +256,70 @@ TEST_F(UsbScreen, AFailedUpgradeIsShownAsFailed) {
         log.startsWith("<font style = 'font-size:13px' color = #FF0000 >downing failed<br>"))
         << log.toStdString();
     EXPECT_FALSE(log.contains("downing over"));
+    button("Button_grade")->click();
+    EXPECT_TRUE(textOf(g_firmware_usbgrade, "label_log")
+                    .startsWith("<font style = 'font-size:12px' color = #FF0000 >downing failed"))
+        << "a touch afterwards does not call it over";
 }
 
-TEST_F(UsbScreen, ATouchOnOkStartsAndSaysNotToPowerOff) {
+// The OK button touched with a pointer: before the start it shows "downing over" with no
+// kept time, while the upgrade runs the warning with the time, which it keeps, and after
+// the end "downing over" with the kept time and the time now. It never starts anything.
+TEST_F(UsbScreen, ATouchOnOkStartsNothingAndShowsTheLogOfEachState) {
+    startFpga();
+    openWindows();
+    onStick("A.KRX");
+    auto clock = sim::get<sim::WallClock>("wall-clock");
+    clock->set(2025, 3, 4, 14, 25, 37);
     open();
     button("Button_grade")->click();
-    EXPECT_EQ(g_usb_grade.load(), 1u);
-    const QRegularExpression running(
-        "^<font style = 'font-size:12px' color = #FF0000 >downing ,Dont power off !!\r\n"
-        "\\d{1,2}:\\d{1,2}:\\d{1,2}</font>$");
-    EXPECT_TRUE(running.match(textOf(g_firmware_usbgrade, "label_log")).hasMatch());
+    EXPECT_EQ(g_usb_grade.load(), 0u) << "a touch starts nothing";
+    EXPECT_EQ(g_firmware_usbgrade->fileDowning(), 0);
+    EXPECT_EQ(
+        textOf(g_firmware_usbgrade, "label_log"),
+        "<font style = 'font-size:12px' color = #51BB28 >downing over \r\n\r\n14:25:37</font>");
+
+    test::sendKey('Q');
+    ASSERT_EQ(g_usb_grade.load(), 1u);
+    clock->set(2025, 3, 4, 14, 31, 52);
+    button("Button_grade")->click();
+    EXPECT_EQ(textOf(g_firmware_usbgrade, "label_log"),
+              "<font style = 'font-size:12px' color = #FF0000 >downing ,Dont power off !!\r\n"
+              "14:31:52</font>");
+    EXPECT_TRUE(child<QLabel>(g_firmware_usbgrade, "label_log")->isVisible());
+    shot(g_firmware_usbgrade, "firmware_usbgrade-log-running");
+
+    runInstaller();
+    ASSERT_EQ(g_usb_grade.load(), 0u);
+    clock->set(2025, 3, 4, 14, 40, 19);
+    button("Button_grade")->click();
+    EXPECT_EQ(textOf(g_firmware_usbgrade, "label_log"),
+              "<font style = 'font-size:12px' color = #51BB28 >downing over \r\n14:31:52\r\n"
+              "14:40:19</font>");
+    EXPECT_EQ(g_usb_grade.load(), 0u) << "nor after the end";
+    shot(g_firmware_usbgrade, "firmware_usbgrade-log-over");
+}
+
+// Back traces whether this screen started the upgrade.
+TEST_F(UsbScreen, TheBackLineCarriesFileDowning) {
+    static std::vector<std::string> lines;
+    lines.clear();
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+        lines.push_back(text.toStdString());
+    });
+    open();
+    test::sendKey('O');
+    open();
+    test::sendKey('Q');
+    test::sendKey('O');
+    qInstallMessageHandler(nullptr);
+    std::vector<std::string> back;
+    for (const std::string& line : lines)
+        if (line.rfind("this is back", 0) == 0)
+            back.push_back(line);
+    EXPECT_EQ(back, (std::vector<std::string>{
+                        "this is back button(firmware_usbgrade)[Release] file_downing = 0\n",
+                        "this is back button(firmware_usbgrade)[Release] file_downing = 0x1\n"}));
 }
 
 TEST_F(UsbScreen, AnUpgradeRunningFromAnEarlierVisitIsNotStartedAgain) {

@@ -100,6 +100,21 @@ TEST_F(InputMeasureTest, AVbyOneReceiverLocksAndMeasuresTheLanesItLetsIn) {
     EXPECT_EQ(read(0xAE, 0x10, 2), 0xFFFFu);
 }
 
+// A transmitter of the test's own on receiver 0 (port 4): its picture is measured once
+// the lane mask lets lane 0 in, and taken away the port reads all ones again.
+TEST_F(InputMeasureTest, ATestsTransmitterFeedsReceiverZero) {
+    write(0x02, 0x4F, 0x80);
+    measure([](sim::C331InputMeasure& m) { m.send(0, *sim::VideoTiming::cta861(16)); });
+    EXPECT_EQ(read(0xB2, 0x63), 0x20u) << "receiver 0 locked";
+    EXPECT_EQ(read(0xAE, 0x10, 2), 2199u);
+    EXPECT_EQ(read(0xAE, 0x28, 2), 1125u);
+    EXPECT_EQ(read(0xAF, 0x10, 2), 1920u);
+    EXPECT_EQ(read(0xAE, 0x18, 2), 0xFFFFu) << "receiver 1 still has nothing";
+    measure([](sim::C331InputMeasure& m) { m.send(0, std::nullopt); });
+    EXPECT_EQ(read(0xAE, 0x10, 2), 0xFFFFu);
+    EXPECT_EQ(read(0xB2, 0x63), 0u);
+}
+
 TEST_F(InputMeasureTest, TransmitterLanesFollowThePicture) {
     using sim::C331InputMeasure;
     EXPECT_EQ(C331InputMeasure::transmitterLanes(*sim::VideoTiming::cta861(97)), 8);

@@ -247,10 +247,15 @@ TEST_F(OsdEngineTest, ACodeNoGlyphSetHoldsDrawsASpace) {
     text({{0x09, 0xE9, 0x100, 0xA000, 0x1F600, 0x7F}});
     clearEngineLog();
     manager->gen_char(fd());
-    const std::vector<uint8_t> space{0x00, 0x00, kFg, kBg, 16};
+    // One-byte codes advance half a cell, two-byte codes a whole one.
+    const std::vector<uint8_t> halfSpace{0x00, 0x00, kFg, kBg, 16};
+    const std::vector<uint8_t> fullSpace{0x00, 0x00, kFg, kBg, 32};
+    const std::vector<std::vector<uint8_t>> spaces{halfSpace, halfSpace, fullSpace, fullSpace,
+                                                   halfSpace};
     const std::vector<uint8_t> entries = fifo(0, 30);
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(std::vector<uint8_t>(entries.begin() + 5 * i, entries.begin() + 5 * i + 5), space)
+        EXPECT_EQ(std::vector<uint8_t>(entries.begin() + 5 * i, entries.begin() + 5 * i + 5),
+                  spaces[static_cast<size_t>(i)])
             << i;
     EXPECT_EQ(entries[25], 0x5F) << "0x7F is the English set's last glyph";
 }

@@ -226,15 +226,17 @@ TEST_F(OsdFileTest, ABrokenFileIsDeletedAndLeavesNoOverlay) {
     EXPECT_EQ(g_osd_list.osd[0].valid, 0);
 }
 
-TEST_F(OsdFileTest, ABrokenModeCopyCostsOnlyItself) {
+TEST_F(OsdFileTest, ABrokenModeCopyIsKeptAndNotApplied) {
     writeFile(kLive, bytes(file(textOverlay())));
     writeFile("/data/modes/MO01.json", bytes("{ broken"));
     sim::clearCommands();
     OSD_LIST mode;
     mode.osd[0].valid = 1;
-    get_json_omenu_para("/data/modes/MO01.json", &mode);
+    const std::string out = printed([&] { get_json_omenu_para("/data/modes/MO01.json", &mode); });
     EXPECT_EQ(mode.osd[0].valid, 0);
-    EXPECT_FALSE(exists("/data/modes/MO01.json"));
+    EXPECT_EQ(readFile("/data/modes/MO01.json"), bytes("{ broken"));
+    EXPECT_NE(out.find("/data/modes/MO01.json does not parse"), std::string::npos) << out;
+    EXPECT_TRUE(sim::commands().empty());
     EXPECT_TRUE(exists(kLive));
     EXPECT_FALSE(removedByShell(kLive));
     // A sound copy parses like the live file.
