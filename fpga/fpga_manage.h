@@ -419,6 +419,7 @@ public:
     // ticks apart; the ninth call ends the sequence.
     void eth_data_send_stop();
     void eth_data_send_start();
+    bool switch_next_output(u8 option);
     // Always 0.
     int check_multi_port_send(unsigned int, unsigned char*);
     // One stored packet to a port, its port bits set: mode 0 the card search, 1 the
