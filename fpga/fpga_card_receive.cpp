@@ -57,8 +57,11 @@ bool full(u8 fpga, const Buffer& b) {
 unsigned read_frame(fpga_manage& m, u8 fpga, const Buffer& b, u8* frame) {
     m.read_from_register(b.length_low, fpga);
     const std::atomic<u8>* shadow = fpga_manage::MCU_REG_func[fpga];
-    const unsigned last =
-        shadow[b.length_low].load() | ((shadow[kLengthHigh].load() << b.high_shift) & 0x300u);
+    // Ten bits of length name at most the last byte of the frame buffer; what the FPGA says
+    // is never read past it.
+    const unsigned last = std::min<unsigned>(
+        shadow[b.length_low].load() | ((shadow[kLengthHigh].load() << b.high_shift) & 0x300u),
+        kFrameMax - 1);
     if (!m.read_fpga_ram(frame, 0, last + 1, b.block, fpga))
         std::memset(frame, 0, last + 1);
     std::lock_guard<std::mutex> lock(m.area_mutex);

@@ -41,12 +41,17 @@ constexpr struct {
 };
 constexpr u8 kStrobeMask = 0xF0;
 
-// A pair still sending after this many ticks fails the send. Between two looks at its busy
-// bit the thread gives the bus to others; the looks are counted too, so that the wait
-// ends even while the tick stands still.
-constexpr u32 kReadyTicks = 300;
+// A pair still sending after the wait fails the send. Between two looks at its busy bit the
+// thread gives the bus to others; the looks are counted too, so that the wait ends even
+// while the tick stands still.
 constexpr unsigned kReadyPollUs = 1000;
-constexpr unsigned kReadyPolls = kReadyTicks * 10;
+constexpr unsigned kMsPerTick = 10;
+
+// The wait that began at tick `stamp` has had its wait_ms, by the tick or by the looks.
+bool wait_over(u32 stamp, unsigned looks, unsigned wait_ms) {
+    return Utils::getTimeSpace(stamp) > wait_ms / kMsPerTick ||
+           looks >= wait_ms * 1000 / kReadyPollUs;
+}
 
 // Card counts of ports 0..5 in the parameter RAM.
 constexpr u16 kCardCountAt[6] = {100, 102, 108, 110, 560, 564};
@@ -63,23 +68,27 @@ void set_port_bits(u8* frame, unsigned short len, u8 port) {
 
 }  // namespace
 
+bool fpga_manage::pair_idle(u8 port, u8 fpga) {
+    const u8 reg = port < 8 ? card_rx::kStatusLow : card_rx::kStatusHigh;
+    const u8 busy = static_cast<u8>(1u << (1 + 2 * ((port % 8) / 2)));
+    return read_from_register(reg, fpga) && !(reg_shadow[fpga][reg].load() & busy);
+}
+
 int fpga_manage::wait_fpga_send_ready(unsigned char port, unsigned char fpga) {
     if (port >= kPorts || fpga >= kFpgaCount)
         return 0;
-    const u8 reg = port < 8 ? card_rx::kStatusLow : card_rx::kStatusHigh;
-    const u8 busy = static_cast<u8>(1u << (1 + 2 * ((port % 8) / 2)));
     const u32 stamp = G_timeTicks;
-    for (unsigned polls = 0;; ++polls) {
-        if (read_from_register(reg, fpga) && !(reg_shadow[fpga][reg].load() & busy))
+    for (unsigned looks = 0;; ++looks) {
+        if (pair_idle(port, fpga))
             return 1;
-        if (Utils::getTimeSpace(stamp) > kReadyTicks || polls >= kReadyPolls)
+        if (wait_over(stamp, looks, kPortReadyWaitMs))
             return 0;
         board::usleep(kReadyPollUs);
     }
 }
 
 int fpga_manage::Send_to_port(const unsigned char* frame, unsigned short len, unsigned short port,
-                              unsigned char fpga) {
+                              unsigned char fpga, unsigned int wait_ms) {
     if (port >= kPorts || fpga >= kFpgaCount || !frame)
         return 0;
     if (len == 0 || len > Cmd::kMaxSize) {
@@ -87,12 +96,26 @@ int fpga_manage::Send_to_port(const unsigned char* frame, unsigned short len, un
             std::printf("\n port %d: frame of %d bytes not sent\n", port, len);
         return 0;
     }
-    std::lock_guard<std::mutex> lock(transmit_mutex);
-    // Loading a pair that is still sending would cut the frame in flight.
-    if (!wait_fpga_send_ready(static_cast<u8>(port), fpga)) {
-        if (debugOn())
-            std::printf("\n port %d busy: frame not sent\n", port);
-        return 0;
+    // Loading a pair that is still sending would cut the frame in flight. The wait is made
+    // outside the transmit lock, so that a sender waiting for a stuck pair holds up no frame
+    // for another pair; under the lock one more look makes sure no other sender loaded the
+    // pair meanwhile.
+    const u8 p = static_cast<u8>(port);
+    const u32 stamp = G_timeTicks;
+    std::unique_lock<std::mutex> lock(transmit_mutex, std::defer_lock);
+    for (unsigned looks = 0;; ++looks) {
+        if (pair_idle(p, fpga)) {
+            lock.lock();
+            if (pair_idle(p, fpga))
+                break;
+            lock.unlock();
+        }
+        if (wait_over(stamp, looks, wait_ms)) {
+            if (debugOn())
+                std::printf("\n port %d busy: frame not sent\n", port);
+            return 0;
+        }
+        board::usleep(kReadyPollUs);
     }
     const auto& pair = kTxPairs[port / 2];
     const unsigned last = len - 1u;
@@ -107,21 +130,24 @@ int fpga_manage::Send_to_port(const unsigned char* frame, unsigned short len, un
     return 1;
 }
 
-void fpga_manage::multi_port_send(unsigned char* frame, unsigned short len) {
+void fpga_manage::multi_port_send(unsigned char* frame, unsigned short len, unsigned int wait_ms) {
     read_from_register(kRegLinksLow, 0);
     read_from_register(kRegLinksHigh, 0);
     const u32 links =
         fpga_ready_state(0) == kReady
             ? (reg_shadow[0][kRegLinksLow].load() | reg_shadow[0][kRegLinksHigh].load() << 8)
             : 0;
+    u32 sent = 0;
     if (frame && len >= 2) {
         for (u8 port = 0; port < kBroadcastPorts; ++port) {
             if (!(links & (1u << port)) || get_port_card_num(port) == 0)
                 continue;
             set_port_bits(frame, len, port);
-            Send_to_port(frame, len, port, 0);
+            if (Send_to_port(frame, len, port, 0, wait_ms))
+                sent |= 1u << port;
         }
     }
+    multi_expected = sent;
     multi_sent = 1;
     multi_sent_time = G_timeTicks.load();
 }

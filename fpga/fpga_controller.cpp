@@ -718,6 +718,11 @@ int fpga_manage::controller_register_write(unsigned char fpga, unsigned char reg
                                            unsigned char mask, unsigned char value) {
     if (fpga >= kFpgaCount || !(shadowed_from_fpga(reg) || shadow_only(reg)))
         return 0;
+    // A write to an FPGA whose link was never opened reaches nothing (FPGA 1 is not fitted):
+    // taking it would leave a copy that passes for the FPGA's, and a register-0 write would
+    // black or show the screen of the FPGA that is driven.
+    if (!fpga_driven(fpga))
+        return 0;
     write_to_register(reg, mask, value, fpga);
     return 1;
 }

@@ -321,10 +321,15 @@ public:
 
     // The controller as the PC sees it (remote protocol). Register reads refresh the
     // shadow first where the register lives in the FPGA; 1 done, 0 refused (FPGA index,
-    // or a register that does not exist). Area accesses copy under the area lock: 1 done,
+    // or a register that does not exist; a write also for an FPGA whose link is not open,
+    // as FPGA 1's never is). Area accesses copy under the area lock: 1 done,
     // 0 refused (FPGA index, or the range passes the area's end). The parameter RAM lives in
     // the FPGA (RAM block 1): a write changes the image only once the FPGA took the bytes.
     int controller_register_read(unsigned char fpga, unsigned char reg, unsigned char* value);
+    // The FPGA's link is open: what is written to it can reach it.
+    bool fpga_driven(unsigned char fpga) const {
+        return fpga < kFpgaCount && link_fd[fpga] >= 0;
+    }
     int controller_register_write(unsigned char fpga, unsigned char reg, unsigned char mask,
                                   unsigned char value);
     int controller_area_read(Area area, unsigned char fpga, unsigned int offset, unsigned char* out,
@@ -414,6 +419,7 @@ public:
     // ticks apart; the ninth call ends the sequence.
     void eth_data_send_stop();
     void eth_data_send_start();
+    bool switch_next_output(u8 option);
     // Always 0.
     int check_multi_port_send(unsigned int, unsigned char*);
     // One stored packet to a port, its port bits set: mode 0 the card search, 1 the
@@ -470,15 +476,19 @@ public:
     u16 mapping_enable_cmd_create(unsigned char port, unsigned char* buf);
 
     // Port transmit. Send_to_port puts a frame of 1..1024 bytes on net port 0..15 of an FPGA:
-    // 1 sent; 0 refused (port, length) or failed (the port's pair stayed busy past the
-    // time-out, or the FPGA did not take the frame).
+    // 1 sent; 0 refused (port, length) or failed (the port's pair stayed busy past wait_ms,
+    // or the FPGA did not take the frame). The FPGA thread waits 3 s for a busy pair; a PC's
+    // frame, which holds a transport's thread, waits kPcPortReadyWaitMs.
+    static constexpr unsigned kPortReadyWaitMs = 3000;
+    static constexpr unsigned kPcPortReadyWaitMs = 10;
     int Send_to_port(const unsigned char* frame, unsigned short len, unsigned short port,
-                     unsigned char fpga);
+                     unsigned char fpga, unsigned int wait_ms = kPortReadyWaitMs);
     // 1 once the port's pair can take a frame, 0 after 3 s busy or for a port above 15.
     int wait_fpga_send_ready(unsigned char port, unsigned char fpga);
     // The frame to every linked port 0..5 of FPGA 0 that has cards, its port bits set per
-    // port.
-    void multi_port_send(unsigned char* frame, unsigned short len);
+    // port; the ports that took it in multi_expected.
+    void multi_port_send(unsigned char* frame, unsigned short len,
+                         unsigned int wait_ms = kPortReadyWaitMs);
     // Cards on port 0..5 of FPGA 0 as the search found them (0 for any other port), limited
     // below the broadcast addresses.
     u16 get_port_card_num(unsigned char port);
@@ -705,7 +715,8 @@ public:
     std::atomic<u8> multi_sent{0};
     std::atomic<u32> multi_sent_time{0};
     std::atomic<u8> multi_search{0};  // the broadcast went to the search address 0x0FFE
-    // The ports the broadcast went out on, as multi_answer_mask counts them.
+    // The ports the broadcast went out on (those that took it), as multi_answer_mask counts
+    // them.
     std::atomic<u32> multi_expected{0};
     // A card answer was queued for a transport.
     std::atomic<u8> passby_reply_ready{0};
@@ -818,6 +829,8 @@ private:
     // the wait for the card's answer with its retries.
     int start_operation(RCV_OPERATE_PARA& op);
     void operation_wait(const RCV_OPERATE_PARA& op, bool all);
+    // The busy bit of the port's pair reads 0.
+    bool pair_idle(u8 port, u8 fpga);
     // A PC broadcast onto every live port with cards: 1 when it went to one at least.
     int pc_broadcast(unsigned char* frame, unsigned short n);
     // An answer to a PC broadcast: true when it completes the set of ports, and it is then

@@ -8,7 +8,8 @@
 // PC expects, and go to the transport and peer of the request, through the route the PC links
 // install (fpga_hooks().card_answer). One request is pending at a time; its answer is the first one
 // that echoes its byte 5. A broadcast is answered once, by the answer that completes the set of
-// ports it went to.
+// ports it went to. A PC's frame waits only briefly for a port pair that is still sending: it holds
+// the thread of the transport that carried it, and every other PC on that link with it.
 #include <cstdio>
 
 #include "core/global.h"
@@ -29,7 +30,6 @@ constexpr u8 kReleaseDoneHigh = 147;
 constexpr u8 kReleaseBits = 0x0F;
 // A selector naming a port beyond this is sent unchanged (and leads nowhere).
 constexpr unsigned kHighestSelectedPort = 31;
-constexpr u8 kBroadcastPorts = 6;
 
 // Replaces byte `at` of a frame whose check byte is at `last`, keeping the check right.
 void set_byte(u8* frame, unsigned last, unsigned at, u8 value) {
@@ -69,7 +69,8 @@ int fpga_manage::Dealwith1_PC_to_eth(unsigned int len, unsigned char* frame) {
         const unsigned port = selector - 1u;
         if (port <= kHighestSelectedPort)
             set_port_bits(frame, last, Cmd::kDestination, static_cast<u8>(port));
-        return Send_to_port(frame, static_cast<u16>(n), static_cast<u16>(port), 0);
+        return Send_to_port(frame, static_cast<u16>(n), static_cast<u16>(port), 0,
+                            kPcPortReadyWaitMs);
     };
     if (routing == 0x01 || routing == 0x03 || routing == 0xFF) {
         if (selector == kBroadcastSelector)
@@ -80,10 +81,11 @@ int fpga_manage::Dealwith1_PC_to_eth(unsigned int len, unsigned char* frame) {
         if (debugOn())
             std::printf("FRAME_NETPORT : %d   port_num : %d\n", selector, port);
         set_port_bits(frame, last, Cmd::kDestination, port);
-        return Send_to_port(frame, static_cast<u16>(n), port, 0);
+        return Send_to_port(frame, static_cast<u16>(n), port, 0, kPcPortReadyWaitMs);
     }
     if (routing == 0x00)
-        return selector == 0 ? Send_to_port(frame, static_cast<u16>(n), 0, 0) : to_selected_port();
+        return selector == 0 ? Send_to_port(frame, static_cast<u16>(n), 0, 0, kPcPortReadyWaitMs)
+                             : to_selected_port();
     return 0;
 }
 
@@ -93,20 +95,11 @@ int fpga_manage::pc_broadcast(unsigned char* frame, unsigned short n) {
     multi_sent = 0;
     multi_search = get_u16(frame + Cmd::kDestination) == Cmd::kSearchAddress;
     multi_tag = frame[Cmd::kKind];
-    multi_port_send(frame, n);
-    // The ports it went to, from the links multi_port_send has just read: their answers
-    // make the set that the answer to the PC waits for. Answers of ports 0..5 are counted
-    // at bit 4 x group + port bits, which is the port number.
-    const u32 links = fpga_ready_state(0) == kReady
-                          ? static_cast<u32>(reg_shadow[0][kRegLinksLow].load() |
-                                             reg_shadow[0][kRegLinksHigh].load() << 8)
-                          : 0u;
-    u32 expected = 0;
-    for (u8 port = 0; port < kBroadcastPorts; ++port)
-        if ((links & (1u << port)) && get_port_card_num(port) != 0)
-            expected |= 1u << port;
-    multi_expected = expected;
-    return expected != 0;
+    // The ports that took it make the set whose answers the answer to the PC waits for
+    // (multi_expected; answers of ports 0..5 are counted at bit 4 x group + port bits,
+    // which is the port number). A port whose pair stayed busy is not waited for.
+    multi_port_send(frame, n, kPcPortReadyWaitMs);
+    return multi_expected != 0;
 }
 
 void fpga_manage::forward_to_pc(unsigned char* frame, unsigned int last, unsigned char group,

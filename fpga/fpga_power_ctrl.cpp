@@ -355,32 +355,32 @@ void fpga_manage::Power_ctrl_filter() {
     g_change[kWordFresh] = 0;
 }
 
-void fpga_manage::eth_data_send_stop() {
+// One step of a switching sequence: the next output once kSwitchTicks have passed since
+// the last one. True when all eight are done (the index is back at the first output).
+bool fpga_manage::switch_next_output(u8 option) {
     if (power_index > kVmfOutputs) {
-        data_send_stopped = 1;
         power_index = 1;
-        power_stop_request = 0;
-        return;
+        return true;
     }
     if (Utils::getTimeSpace(g_change[kWordSwitchStamp]) < kSwitchTicks)
-        return;
-    if (Send_write_VMF_reg_cmd(kVmfSwitchOff, power_index))
+        return false;
+    if (Send_write_VMF_reg_cmd(option, power_index))
         wait_VMF_result();
     g_change[kWordSwitchStamp] = now();
     ++power_index;
+    return false;
+}
+
+void fpga_manage::eth_data_send_stop() {
+    if (!switch_next_output(kVmfSwitchOff))
+        return;
+    data_send_stopped = 1;
+    power_stop_request = 0;
 }
 
 void fpga_manage::eth_data_send_start() {
-    if (power_index > kVmfOutputs) {
-        data_send_stopped = 0;
-        power_request = 0;
-        power_index = 1;
+    if (!switch_next_output(kVmfSwitchOn))
         return;
-    }
-    if (Utils::getTimeSpace(g_change[kWordSwitchStamp]) < kSwitchTicks)
-        return;
-    if (Send_write_VMF_reg_cmd(kVmfSwitchOn, power_index))
-        wait_VMF_result();
-    g_change[kWordSwitchStamp] = now();
-    ++power_index;
+    data_send_stopped = 0;
+    power_request = 0;
 }

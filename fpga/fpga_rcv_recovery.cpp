@@ -15,8 +15,9 @@
 // progress bar) or 34/35 (error: 100 at once, the job cleared a second later). Whatever the
 // files say is checked before it is used: counts must fit their loop index, the packed files
 // and blocks must be there, the nets must be this device's (FPGA 0's ports); anything else
-// ends the job through its error path. A result reaches the recovery screen only from the
-// answer of the net a query has just asked, never from a result word left behind.
+// ends the job through its error path, except that a query passes over the nets of FPGA 1,
+// which this device does not drive, and asks the others. A result reaches the recovery screen only
+// from the answer of the net a query has just asked, never from a result word left behind.
 #include <cstdio>
 
 #include "core/global.h"
@@ -358,8 +359,16 @@ void RecoveryJob::net_entry() {
     const u8 net = job().net_index;
     if (r_.update_rcvXYscreenNetpara(file(), net) != 0)
         return fail("\n rcv xy file screen_net para error ");
-    if (r_.net_para.net_ledx >= kDrivenNets)
+    if (r_.net_para.net_ledx >= kDrivenNets) {
+        // The query has no way to FPGA 1's nets: it asks the nets it can reach. A run never
+        // gets here with one, as only an answer of a reachable net names a card.
+        if (query()) {
+            if (debugOn())
+                std::printf("\n net %d is not on FPGA 0: not asked\n", r_.net_para.net_ledx);
+            return go(kNextNet);
+        }
         return fail("\n the net is not on FPGA 0 ");
+    }
     if (query()) {
         report_share(net, r_.screen_net_num);
         return go(kSearchNet);

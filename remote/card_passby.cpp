@@ -51,10 +51,11 @@ PassbyPeer PassbyPeer::of_serial(serial_transport* transport, int fd) {
     return p;
 }
 
-PassbyPeer PassbyPeer::of_tcp(networkManage* transport, int client) {
+PassbyPeer PassbyPeer::of_tcp(networkManage* transport, int client, u64 connection) {
     PassbyPeer p;
     p.tcp = transport;
     p.fd = client;
+    p.connection = connection;
     return p;
 }
 

@@ -28,11 +28,12 @@ struct PassbyPeer {
     networkManage* tcp = nullptr;
     udpnetManage* udp = nullptr;
     int fd = -1;               // the serial descriptor or the TCP client socket
+    u64 connection = 0;        // the TCP connection, which a reused socket number does not name
     sockaddr_in address = {};  // the UDP sender
     bool broadcast = false;    // the UDP request went to a broadcast address
 
     static PassbyPeer of_serial(serial_transport* transport, int fd);
-    static PassbyPeer of_tcp(networkManage* transport, int client);
+    static PassbyPeer of_tcp(networkManage* transport, int client, u64 connection);
     static PassbyPeer of_udp(udpnetManage* transport, const sockaddr_in& sender, bool broadcast);
 };
 
@@ -56,5 +57,6 @@ void install_card_answer_route();
 // A transport that sent a card answer from its reply list.
 void card_passby_sent();
 
-// A transport going away: a pending request of it is forgotten.
+// A transport going away, or the TCP transport's connection closing: a pending request of
+// it is forgotten.
 void card_passby_forget(const void* transport);

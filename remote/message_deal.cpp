@@ -119,9 +119,13 @@ unsigned message_deal::message_group_deal(u8* frame, unsigned length, u8* reply)
     pc_cmd_valid = 1;
 
     u16 destination = get_u16(frame + PhyData_Type::kDestination);
-    if (PhyData_Type::is_card_address(destination) &&
-        card_passby(static_cast<u8>(transport_), passby_peer_, frame, length))
-        return 0;
+    if (PhyData_Type::is_card_address(destination)) {
+        if (card_passby(static_cast<u8>(transport_), passby_peer_, frame, length))
+            return 0;
+        // The pass-through may have set the destination's port bits before it found that
+        // the frame could not go out: the refusal answers the request as the PC sent it.
+        put_u16(frame + PhyData_Type::kDestination, destination);
+    }
     Reply r(frame, reply);
     if (PhyData_Type::is_processor(destination))
         processor_command(frame, length, r);
@@ -270,12 +274,15 @@ bool message_deal::write_registers(u32 first, const u8* values, u16 count, u16 m
         return write_self_registers(first, values, count);
     fpga_manage* m = fpga_manage::p_fpga_manage;
     u8 f, r;
-    if (!m || !fpga_range(first, count, &f, &r))
+    if (!m || !fpga_range(first, count, &f, &r) || !m->fpga_driven(f))
         return false;
-    // The extra word of the request is the write mask; 0 writes every bit.
+    // The extra word of the request is the write mask; 0 writes every bit. A write the
+    // controller refuses refuses the frame: with the first register, nothing was written.
     u8 bits = mask ? static_cast<u8>(mask) : 0xFF;
-    for (u16 i = 0; i < count; ++i)
-        m->controller_register_write(f, static_cast<u8>(r + i), bits, values[i]);
+    for (u16 i = 0; i < count; ++i) {
+        if (m->controller_register_write(f, static_cast<u8>(r + i), bits, values[i]) != 1)
+            return false;
+    }
     return true;
 }
 

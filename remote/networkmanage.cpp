@@ -64,6 +64,9 @@ void networkManage::drop_client() {
     int fd = client_.exchange(-1);
     if (fd >= 0)
         ::close(fd);
+    // The PC that asked the cards has gone: its answer is nobody's. The next connection may
+    // get the same socket number, and must not receive it.
+    card_passby_forget(this);
     replies_.clear();
     phy.reset();
 }
@@ -81,6 +84,7 @@ void networkManage::serve_step(int timeout_ms) {
         int fd = server_.accept_client();
         if (fd >= 0) {
             drop_client();
+            ++connection_;
             client_ = fd;
             if (debugOn())
                 printf("\n tcp client connected\n");
@@ -103,7 +107,7 @@ void networkManage::read_client() {
 }
 
 void networkManage::answer(u8* frame, unsigned length) {
-    deal_.set_passby_peer(PassbyPeer::of_tcp(this, client_.load()));
+    deal_.set_passby_peer(PassbyPeer::of_tcp(this, client_.load(), connection_.load()));
     unsigned n = deal_.message_group_deal(frame, length, reply_);
     if (n == 0)
         return;
@@ -134,14 +138,16 @@ bool networkManage::send_all(const u8* data, unsigned length) {
 void networkManage::queue_passby_reply(const u8* frame, unsigned length, const PassbyPeer& to) {
     Tcp_Rec_Send_Data record;
     record.fd = to.fd;
+    record.connection = to.connection;
     if (escape_into(phy, record, frame, length))
         replies_.replace(record);
 }
 
 void networkManage::send_passby_replies() {
-    // An answer queued for a PC that has gone since is not sent to the next one.
+    // An answer queued for a PC that has gone since is not sent to the next one, even on
+    // the same socket number.
     for (const Tcp_Rec_Send_Data& r : replies_.take()) {
-        if (r.fd == client_.load())
+        if (r.connection == connection_.load() && r.fd == client_.load())
             send_all(r.data, r.length);
         card_passby_sent();
     }

@@ -41,6 +41,8 @@ public:
     void queue_passby_reply(const u8* frame, unsigned length, const PassbyPeer& to);
 
     int client_socket() const { return client_.load(); }
+    // The current connection's number: every accepted connection gets the next one.
+    u64 connection() const { return connection_.load(); }
     u16 port() const { return server_.port(); }
     protocol_phy phy;
 
@@ -57,6 +59,7 @@ private:
     u16 tried_port_ = 0;  // the port last listened on, or tried
     tcpserver server_;
     std::atomic<int> client_{-1};
+    std::atomic<u64> connection_{0};
     message_deal deal_;
     ReplyList<Tcp_Rec_Send_Data> replies_;
     u8 rx_[8192];

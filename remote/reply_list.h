@@ -27,7 +27,8 @@ struct Uart_Rec_Send_Data {
 };
 
 struct Tcp_Rec_Send_Data {
-    int fd;  // the client socket current when the answer was queued
+    int fd;          // the client socket of the request
+    u64 connection;  // and its connection, which a reused socket number does not name
     u32 length;
     u8 data[kPassbyReplyMax];
 };

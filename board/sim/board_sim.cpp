@@ -351,6 +351,9 @@ int tcflush(int fd, int queue) {
     return ::tcflush(fd, queue);
 }
 int tcdrain(int fd) {
+    // A drain is the ioctl the C library makes of it, so that a serial model sees it.
+    if (sim::nodeOf(fd))
+        return ioctl(fd, TCSBRK, reinterpret_cast<void*>(1));
     return ::tcdrain(fd);
 }
 

@@ -186,7 +186,8 @@ uint8_t FpgaModel::presented(uint8_t number) const {
             return v;
         }
         case kLock:
-            return static_cast<uint8_t>((regs_[kLock] & ~kLockBits) | (locked() ? kLockBits : 0));
+            return static_cast<uint8_t>((regs_[kLock] & ~kLockBits) |
+                                        (locked() ? lockBits_ & kLockBits : 0));
         case kLinksLow:
             return static_cast<uint8_t>(links_);
         case kLinksHigh:
@@ -441,6 +442,11 @@ void FpgaModel::setLinkError(bool error) {
 void FpgaModel::setNoLock(bool noLock) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     noLock_ = noLock;
+}
+
+void FpgaModel::setLockBits(uint8_t bits) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    lockBits_ = bits;
 }
 
 void FpgaModel::dropLink() {

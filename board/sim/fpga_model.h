@@ -122,6 +122,9 @@ public:
     void setLinkError(bool error);
     void setNoLock(bool noLock);
     void dropLink();
+    // Which of register 40's lock bits (2..4, 0x1C: all three) a locked link shows; fewer
+    // than three: a lane of the link that does not lock.
+    void setLockBits(uint8_t bits);
     // Writes to a RAM block are lost (a RAM that does not keep what it is given).
     void setRamWriteFault(uint8_t block, bool fault);
     // Raises event bits of register 22 (bits 5, 6) with the service request.
@@ -189,6 +192,7 @@ private:
     bool linkError_ = false;
     bool noLock_ = false;
     bool dropped_ = false;
+    uint8_t lockBits_ = 0x1C;
     std::map<uint8_t, bool> ramFault_;
 };
 

@@ -25,6 +25,8 @@ constexpr uint8_t kRxBlock[OutputPorts::kBuffers] = {2, 4, 6};
 constexpr uint8_t kRxLength[OutputPorts::kBuffers] = {24, 133, 135};
 constexpr uint8_t kRxHigh = 25;
 constexpr int kAnsweringPorts = 6;
+// What a receive buffer takes of an answer: its length field has 10 bits.
+constexpr size_t kRxBytes = 1024;
 
 // Registers the program reads and never writes.
 constexpr uint8_t kReadOnly[] = {24, 25, 129, 133, 135, 137, 145, 149, 150, 151, 152, 153};
@@ -337,6 +339,11 @@ void OutputPorts::land() {
             continue;
         buffer.frame = std::move(buffer.waiting.front());
         buffer.waiting.pop_front();
+        // A longer answer fills the buffer's RAM and the rest is lost, its check byte with it.
+        if (buffer.frame.size() > kRxBytes) {
+            buffer.frame.resize(kRxBytes);
+            ++cut_;
+        }
         buffer.full = true;
         Frame& ram = block(kRxBlock[b]);
         std::copy(buffer.frame.begin(), buffer.frame.end(), ram.begin());
@@ -520,6 +527,11 @@ ReceivingCard OutputPorts::card(int port, int index) const {
 std::vector<OutputPorts::Sent> OutputPorts::sent() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return sent_;
+}
+
+int OutputPorts::cutAnswers() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return cut_;
 }
 
 void OutputPorts::clearSent() {

@@ -15,7 +15,10 @@
 // (131 bit k), and the index of its frame's check byte in a low register (24, 133, 135)
 // and two bits of register 25 (bits 2k, 2k + 1). The program gives a buffer back by
 // setting its bit in register 130 and then clearing it in register 131; answers that come
-// meanwhile wait their turn. Answers of ports 6..15 are not collected.
+// meanwhile wait their turn. Answers of ports 6..15 are not collected. A buffer takes 1024
+// bytes (what its 10-bit length field can name): of a longer answer, such as a card's
+// answer to a RAM read of more than about 1000 bytes, it keeps the first 1024, which end
+// without the answer's check byte.
 //
 // Protocol errors: a write to a register the program only reads (24, 25, 129, 133, 135,
 // 137, 145, 149..153) or to a receive block; a pair loaded or strobed while it sends; a
@@ -113,6 +116,8 @@ public:
     ReceivingCard card(int port, int index) const;
     std::vector<Sent> sent() const;
     void clearSent();
+    // Answers longer than a receive buffer, cut to its size, since the board started.
+    int cutAnswers() const;
     std::vector<std::string> errors() const;
     void clearErrors();
 
@@ -158,6 +163,7 @@ private:
     std::array<Buffer, kBuffers> buffers_;
     std::vector<Pending> pending_;
     bool arrived_ = false;
+    int cut_ = 0;
     std::array<Chain, kPorts> chains_;
     std::vector<Sent> sent_;
     std::vector<std::string> errors_;

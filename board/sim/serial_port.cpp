@@ -7,7 +7,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "board/board.h"
 
@@ -80,6 +83,17 @@ void SerialPort::closed(int) {
 }
 
 int SerialPort::ioctl(int fd, unsigned long request, void* arg) {
+    if (request == TCSBRK && arg) {
+        double until;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            until = lineFreeMs_;
+        }
+        const double wait = until - nowMs();
+        if (wait > 0)
+            std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(wait));
+        return ::ioctl(fd, request, arg);
+    }
     if (request != TIOCMBIS && request != TIOCMBIC && request != TIOCMSET && request != TIOCMGET)
         return ::ioctl(fd, request, arg);
     int* bits = static_cast<int*>(arg);
@@ -94,7 +108,7 @@ int SerialPort::ioctl(int fd, unsigned long request, void* arg) {
     else if (*bits & TIOCM_RTS)
         rts = request == TIOCMBIS;
     if (rts != rts_)
-        events_.push_back({rts ? Event::RtsOn : Event::RtsOff, nowMs(), 0});
+        events_.push_back({rts ? Event::RtsOn : Event::RtsOff, nowMs(), 0, 0});
     rts_ = rts;
     return 0;
 }
@@ -104,12 +118,41 @@ ssize_t SerialPort::read(int fd, void* buf, size_t count) {
 }
 
 ssize_t SerialPort::write(int fd, const void* buf, size_t count) {
+    const double perByte = byteMs(fd);
     ssize_t n = ::write(fd, buf, count);
     if (n > 0) {
         std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back({Event::Write, nowMs(), static_cast<size_t>(n)});
+        const double now = nowMs();
+        lineFreeMs_ = std::max(lineFreeMs_, now) + perByte * static_cast<double>(n);
+        events_.push_back({Event::Write, now, static_cast<size_t>(n), lineFreeMs_});
     }
     return n;
+}
+
+double SerialPort::byteMs(int fd) {
+    struct Speed {
+        speed_t code;
+        double bps;
+    };
+    static constexpr Speed kSpeeds[] = {
+        {B1200, 1200},     {B2400, 2400},     {B4800, 4800},     {B9600, 9600},
+        {B19200, 19200},   {B38400, 38400},   {B57600, 57600},   {B115200, 115200},
+        {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
+    };
+    termios tio;
+    if (::tcgetattr(fd, &tio) != 0)
+        return 0;
+    const speed_t code = cfgetospeed(&tio);
+    double bps = 0;
+    for (const Speed& s : kSpeeds)
+        if (s.code == code)
+            bps = s.bps;
+    if (bps == 0)
+        return 0;
+    const tcflag_t size = tio.c_cflag & CSIZE;
+    const int data = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+    const int bits = 1 + data + ((tio.c_cflag & PARENB) ? 1 : 0) + ((tio.c_cflag & CSTOPB) ? 2 : 1);
+    return 1000.0 * bits / bps;
 }
 
 int SerialPort::pcFd() const {

@@ -5,6 +5,12 @@
 // terminal as a whole. The other side, the PC's, is reached through a symlink under the
 // root ("<root>/dev/ttyS2"), so that a tool such as socat can connect, or through pcFd().
 // The modem lines are kept here: RTS changes and every write are logged with their time.
+//
+// The port shifts its bytes out one after another at the speed the program set (start bit,
+// data bits, parity, stop bits each take a bit time): a write is logged with the time its
+// last byte has left the port, byte i of n having left (n - 1 - i) byte times before that.
+// A drain (tcdrain, ioctl TCSBRK with a non-zero argument) returns once the last byte
+// written has left. On the RS-485 port the program turns the direction line with RTS.
 #pragma once
 
 #include <mutex>
@@ -19,8 +25,9 @@ class SerialPort : public Node {
 public:
     struct Event {
         enum Kind { RtsOn, RtsOff, Write } kind;
-        double ms;     // board time of the event
-        size_t bytes;  // for a write
+        double ms;      // board time of the event
+        size_t bytes;   // for a write
+        double leftMs;  // for a write: when its last byte has left the port
     };
 
     explicit SerialPort(std::string node);
@@ -43,12 +50,15 @@ public:
 
 private:
     void closeLocked();
+    // The time one byte takes on the line, as the terminal is set.
+    static double byteMs(int fd);
 
     std::string node_;
     mutable std::mutex mutex_;
     int master_ = -1;
     int pc_ = -1;
     bool rts_ = false;
+    double lineFreeMs_ = 0;  // when the last byte written leaves the port
     std::vector<Event> events_;
 };
 

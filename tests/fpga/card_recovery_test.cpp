@@ -321,8 +321,6 @@ TEST_F(CardRecovery, QueryOfABrokenPackageEndsWithAnError) {
     using recoverytest::pack;
     using recoverytest::PackedFile;
     auto files = recoverytest::packageFiles({screen()});
-    Screen fpga1 = screen();
-    fpga1.nets[0].port = 6;
     Bytes farXy = package({screen()});
     // Screen 0's XY offset (screen file at 40, entry at 32, offset at 44) beyond the file.
     recoverytest::put32(farXy, 40 + 32 + 44, 0x00FFFFF0);
@@ -331,7 +329,6 @@ TEST_F(CardRecovery, QueryOfABrokenPackageEndsWithAnError) {
         {"seven packed files", pack(std::vector<PackedFile>(7, files[0]))},
         {"no packed file", pack({})},
         {"XY block beyond the file", farXy},
-        {"a net of FPGA 1", package({fpga1})},
         {"no XY file", pack({files[0], files[2]})},
         {"cut short", Bytes(farXy.begin(), farXy.begin() + 70)},
     };
@@ -346,6 +343,31 @@ TEST_F(CardRecovery, QueryOfABrokenPackageEndsWithAnError) {
         EXPECT_TRUE(framesOn(0, 0x10).empty() && framesOn(1, 0x10).empty());
         EXPECT_TRUE(result.result_list.isEmpty());
     }
+    EXPECT_EQ(boardErrors(), "");
+}
+
+// Nets on FPGA 1 (port 6 and above) cannot be asked: the query passes over them and asks
+// the nets after them, and the run recovers the card it found.
+TEST_F(CardRecovery, QueryPassesOverTheNetsOfFpga1AndAsksTheRest) {
+    plugScreen();
+    Screen s = screen();
+    Net far6 = s.nets[0], far7 = s.nets[1];
+    far6.port = 6;
+    far7.port = 7;
+    s.nets = {far6, s.nets[0], far7, s.nets[1]};
+    writeFile(kPackage, package({s}));
+    forgetSent();
+    ASSERT_TRUE(runJob(SEND_PARA_JOB_RECOVERY_QUERY));
+    EXPECT_EQ(framesOn(0, 0x10).size(), 1u);
+    EXPECT_EQ(framesOn(1, 0x10).size(), 1u);
+    EXPECT_EQ(result.result_list, QStringList{"01/02/04/10"}) << "port 1 names card 4";
+    expectClosed(bar, barTicks, false);
+
+    forgetSent();
+    ASSERT_TRUE(runJob(SEND_PARA_JOB_RECOVERY_RUN));
+    EXPECT_EQ(card(1, 3).ram(0x2000, 4), (Bytes{5, 6, 7, 8}));
+    EXPECT_TRUE(sentOn(0).empty());
+    EXPECT_TRUE(result.result_list.isEmpty());
     EXPECT_EQ(boardErrors(), "");
 }
 

@@ -79,6 +79,25 @@ TEST_F(Running, ADroppedLinkIsTrainedAgain) {
     EXPECT_TRUE(manager->get_fpga_status());
 }
 
+// The link is locked only while all three lock bits of register 40 are set: any two of
+// them are a lane that does not lock, and the link is trained again.
+TEST_F(Running, ALinkWithOneOfItsThreeLockBitsClearIsTrainedAgain) {
+    pass(100);
+    EXPECT_EQ(manager->vbo_fault[0], 0) << "all three set";
+    for (uint8_t bits : {0x18, 0x14, 0x0C}) {
+        SCOPED_TRACE(int(bits));
+        fpga()->setLockBits(bits);
+        fpga()->clearLog();
+        ASSERT_TRUE(runUntil([this] { return manager->vbo_fault[0] == 1; }, 50));
+        EXPECT_EQ(regWrites(3).back().mask, 0xC0);
+        EXPECT_EQ(regWrites(3).back().value & 0xC0, 0);
+        fpga()->setLockBits(0x1C);
+        ASSERT_TRUE(runUntil([this] { return manager->vbo_fault[0] == 0; }, 100));
+        pass(100);
+        EXPECT_EQ(manager->vbo_fault[0], 0);
+    }
+}
+
 TEST_F(Running, LinkWatchKeepsToItsPeriodAndTheIdlePassToTheBus) {
     fpga()->clearLog();
     const uint64_t before = fpgaMessages();

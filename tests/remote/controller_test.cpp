@@ -160,3 +160,37 @@ TEST_F(Controller, WithoutTheManagerItsAreasAnswerAnError) {
     EXPECT_EQ(status(frame(kProcessor, 0x60, mem(0x30000, 1, {1}))), 1);
     EXPECT_EQ(status(frame(kProcessor, 0xA1, mem(0x1000, 1))), 1);
 }
+
+// FPGA 1 is not fitted: a register write to it reaches nothing, so it is refused and
+// changes nothing, least of all the LED screen that register 0 bit 2 blacks (image 2116,
+// status area byte 29).
+TEST_F(Controller, RegisterWritesToFpga1AreRefusedAndLeaveTheScreenAlone) {
+    const unsigned reg0 = 0x1000, reg1 = 0x1100;
+    ASSERT_EQ(status(frame(kProcessor, 0xA0, mem(reg0, 1, {0x00}, 0x04))), 0);
+    ASSERT_EQ(read(0x61, 0x21000 + 29, 1), Bytes{1}) << "shown";
+    ASSERT_EQ(read(0x61, 2116, 2), (Bytes{0, 0}));
+
+    const Bytes refusals[] = {
+        frame(kProcessor, 0xA0, mem(reg1, 1, {0x04}, 0x04)),  // black, mask 4
+        frame(kProcessor, 0xA0, mem(reg1, 1, {0xFF})),        // every bit
+        frame(kProcessor, 0xA0, mem(reg1 + 64, 2, {9, 9})),   // kept in the device only
+        frame(kProcessor, 0xA0, mem(reg1 + 128, 1, {1})),
+        frame(kProcessor, 0xA0, mem(reg1, 0)),  // a count of 0 writes nothing and may not
+    };
+    for (const Bytes& f : refusals) {
+        Bytes r = send(f);
+        EXPECT_EQ(replyStatus(f, r), 1);
+        EXPECT_EQ(Bytes(r.begin() + 11, r.end() - 1), Bytes(f.begin() + 10, f.begin() + 18))
+            << "the header echoed";
+    }
+    EXPECT_EQ(read(0x61, 0x21000 + 29, 1), Bytes{1}) << "still shown";
+    EXPECT_EQ(read(0x61, 2116, 2), (Bytes{0, 0}));
+    EXPECT_EQ(read(0xA1, reg1, 1), Bytes{0});
+    EXPECT_EQ(read(0xA1, reg1 + 64, 2), (Bytes{0, 0}));
+    EXPECT_EQ(sim::get<sim::FpgaModel>("fpga1")->reg(0), 0);
+
+    // FPGA 0's register 0 still blacks the screen.
+    EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(reg0, 1, {0x04}, 0x04))), 0);
+    EXPECT_EQ(read(0x61, 0x21000 + 29, 1), Bytes{0});
+    EXPECT_EQ(read(0x61, 2116, 2), (Bytes{1, 0}));
+}

@@ -1,9 +1,11 @@
 // File transfer and deletion through the protocol handler.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QThread>
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -180,6 +182,62 @@ TEST_F(FileTransfer, DamagedTransfersAreRefusedAndWriteNothing) {
     EXPECT_EQ(status(tcp, start(10, good)), 1);
     EXPECT_EQ(status(tcp, start(9, good, 5 * 1024 * 1024 + 1)), 1);
     EXPECT_EQ(status(tcp, start(9, Bytes{}, 0)), 1);
+}
+
+// The announced length is a hard end: a chunk that would end one byte past it is refused,
+// one that ends on it is taken.
+TEST_F(FileTransfer, AChunkEndingOneBytePastTheAnnouncedLengthIsRefused) {
+    Bytes file = pattern(5000, 9);
+    ASSERT_EQ(status(tcp, start(9, file)), 0);
+    ASSERT_EQ(status(tcp, chunk(file, 0, 4096)), 0);
+    Bytes longer = file;
+    longer.push_back(0x42);
+    EXPECT_EQ(status(tcp, chunk(longer, 4096, 905)), 1);
+    EXPECT_EQ(status(tcp, chunk(longer, 4999, 2)), 1);
+    EXPECT_EQ(status(tcp, chunk(longer, 5000, 1)), 1);
+    EXPECT_EQ(status(tcp, chunk(file, 4096, 904)), 0);
+    EXPECT_EQ(status(tcp, finish()), 0);
+    EXPECT_EQ(readFile("/data/rcvrecovery/YQFX"), file);
+}
+
+// A save that cannot be written whole (the file system refuses a write, or the flush of the
+// last buffered bytes) leaves the file that was there, and no temporary file beside it.
+TEST_F(FileTransfer, AFileThatCannotBeWrittenWholeLeavesTheOldOneInPlace) {
+    const Bytes old = pattern(100, 10);
+    writeFile("/data/rcvrecovery/YQFX", old);
+    // Files of this process may grow to 64 bytes only; writing past that fails (EFBIG).
+    struct Limit {
+        Limit() {
+            ::getrlimit(RLIMIT_FSIZE, &saved);
+            previous = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = saved;
+            small.rlim_cur = 64;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        }
+        ~Limit() {
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, previous);
+        }
+        rlimit saved;
+        void (*previous)(int);
+    };
+    // 10000 bytes fail in the write itself; 300 bytes sit in the stream's buffer until the
+    // flush, which fails.
+    for (size_t size : {size_t{10000}, size_t{300}}) {
+        SCOPED_TRACE(size);
+        const Bytes file = pattern(size, 11);
+        int result;
+        {
+            Limit limit;
+            result = transfer(tcp, 9, file);
+        }
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(readFile("/data/rcvrecovery/YQFX"), old);
+        EXPECT_FALSE(exists("/data/rcvrecovery/YQFX.tmp"));
+        EXPECT_EQ(file_buffer_owner(), FileBufferUser::None);
+    }
+    EXPECT_EQ(transfer(tcp, 9, pattern(300, 12)), 0) << "and the next save goes through";
+    EXPECT_EQ(readFile("/data/rcvrecovery/YQFX"), pattern(300, 12));
 }
 
 TEST_F(FileTransfer, DeletionStaysInsideTheTypesFolder) {

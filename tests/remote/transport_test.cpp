@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "board/sim/serial_port.h"
@@ -111,6 +112,28 @@ TEST_F(Transport, UdpWriteOfAWindowIsAnsweredToTheSender) {
     ::close(pc);
 }
 
+// A frame never spans datagrams: the halves of one frame in two datagrams are two broken
+// frames, not one, so that the halves of two PCs can never be joined into a request.
+TEST_F(Transport, AFrameSplitOverTwoDatagramsGetsNoReply) {
+    udpnetManage udp(0, 0);
+    ASSERT_EQ(udp.initialize(), 0);
+    int pc = udpClient();
+    const Bytes whole = escape(rectWrite());
+    const size_t half = whole.size() / 2;
+    sendTo(pc, udp.control_port(), Bytes(whole.begin(), whole.begin() + half));
+    sendTo(pc, udp.control_port(), Bytes(whole.begin() + half, whole.end()));
+    EXPECT_TRUE(readFrames(pc, 500).empty());
+    EXPECT_EQ(store().ram_para.u16At(rectAt()), 0) << "nothing written";
+
+    // The same frame in one datagram is answered.
+    sendTo(pc, udp.control_port(), whole);
+    std::vector<Bytes> replies = unescapeAll(readFrames(pc, 2000));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replyStatus(rectWrite(), replies[0]), 0);
+    udp.stop();
+    ::close(pc);
+}
+
 TEST_F(Transport, WifiAtChannelAnswersEveryCommandWithAnError) {
     udpnetManage udp(0, 0);
     ASSERT_EQ(udp.initialize(), 0);
@@ -198,6 +221,35 @@ TEST_F(Transport, SerialPortAnswersWithRtsDroppedAroundTheSend) {
         written += ev[i].bytes;
     }
     EXPECT_EQ(written, escape(replies[0]).size());
+}
+
+// RS-485 is half duplex: the direction line (RTS) goes back to receive only once the last
+// byte of the reply has left the port, or the reply's tail would be cut off the line.
+TEST_F(Transport, SerialDirectionLineTurnsBackAfterTheLastByteHasLeft) {
+    Yq_uart_inout serial;
+    ASSERT_GE(serial.usart1_init(2, 115200, 2306), 0);
+    auto port = sim::get<sim::SerialPort>("/dev/ttyS2");
+    ASSERT_TRUE(port);
+    int pc = port->pcFd();
+    for (unsigned count : {1u, 600u}) {
+        SCOPED_TRACE(count);
+        port->clearEvents();
+        // A read of the image: count bytes back, the reply escaped and framed.
+        Bytes e = escape(frame(kProcessor, 0x61, mem(0, count)));
+        ASSERT_EQ(::write(pc, e.data(), e.size()), static_cast<ssize_t>(e.size()));
+        for (int i = 0; i < 20 && port->events().size() < 3; ++i)
+            serial.receive_step(100);
+        ASSERT_EQ(unescapeAll(readFrames(pc, 2000)).size(), 1u);
+        std::vector<sim::SerialPort::Event> ev = port->events();
+        ASSERT_GE(ev.size(), 3u);
+        ASSERT_EQ(ev.back().kind, sim::SerialPort::Event::RtsOn);
+        double lastByteLeft = 0;
+        for (const auto& event : ev)
+            if (event.kind == sim::SerialPort::Event::Write)
+                lastByteLeft = std::max(lastByteLeft, event.leftMs);
+        // 10 bits a byte at 115200 baud: the reply takes its time on the line.
+        EXPECT_GE(ev.back().ms, lastByteLeft);
+    }
 }
 
 TEST_F(Transport, SerialToolConnectsThroughTheSymlinkAnd4GRefusesCardFrames) {

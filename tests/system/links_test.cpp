@@ -73,15 +73,17 @@ TEST_F(PcLinks, EveryCopyOfARetriedUdpRequestIsAnsweredAndByte5TellsTheRepliesAp
     EXPECT_EQ(pcUdp->staleWith(write[5]), 3u);
 }
 
-TEST_F(PcLinks, Fpga1IsNotDrivenItsRegistersAnswerFromTheDevicesCopy) {
+TEST_F(PcLinks, Fpga1IsNotDrivenItsRegistersRefuseWritesAndItsRamKeepsWhatItHeld) {
     auto pcTcp = systest::tcp();
-    // Register 0 of FPGA 1 written and read back: the device's copy, not the FPGA's.
+    // Register 0 of FPGA 1: the write is refused, the read answers the device's copy.
     auto r = pcTcp->exchange(0xA0, pc::access(0x1100, 1, {0x05}));
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->status(), 0);
+    EXPECT_EQ(r->status(), 1);
+    EXPECT_EQ(r->data(), header(0x1100, 1));
     r = pcTcp->exchange(0xA1, header(0x1100, 1));
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->values(), Bytes{0x05});
+    EXPECT_EQ(r->status(), 0);
+    EXPECT_EQ(r->values(), Bytes{0x00});
     EXPECT_EQ(sim::get<sim::FpgaModel>("fpga1")->reg(0), 0);
     // Its parameter RAM refuses writes and keeps what it held.
     r = pcTcp->exchange(0x61, header(0x31000, 2));
@@ -94,6 +96,71 @@ TEST_F(PcLinks, Fpga1IsNotDrivenItsRegistersAnswerFromTheDevicesCopy) {
     r = pcTcp->exchange(0x61, header(0x31000, 2));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->values(), before);
+}
+
+// Card frames as the protocol page builds them: the frame closed by its check byte.
+Bytes cardFrame(Bytes head, const Bytes& payload) {
+    head.insert(head.end(), payload.begin(), payload.end());
+    head.push_back(pc::checkByte(head, head.size()));
+    return head;
+}
+
+// The page's card search, for port 0 (the scene's one card on output port 1): the chain's
+// count comes back, and stands in FPGA 0's parameter RAM at 100 (count) and 104.
+TEST_F(PcLinks, ThePagesCardSearchOfOnePortCountsItsCards) {
+    ASSERT_TRUE(systest::waitForOutputRunning());
+    Bytes search =
+        cardFrame({0xFE, 0x0F, 0x10, 0xF0, 0x10, 0xAA, 0x01, 0x01, 0x00, 0x10}, Bytes(19, 0x00));
+    search[21] = 0xFF;
+    search.back() = pc::checkByte(search, search.size() - 1);
+    ASSERT_EQ(search.size(), 30u);
+    // The answer comes from the chain's card (here card 0, port bits cleared).
+    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to = test::loopback(systest::program().udpPort);
+    const Bytes sent = pc::escape(search);
+    ASSERT_GT(
+        ::sendto(fd, sent.data(), sent.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    pc::Unframer unframer;
+    Bytes answer;
+    for (int i = 0; i < 300 && !unframer.next(&answer); ++i) {
+        pollfd p = {fd, POLLIN, 0};
+        if (::poll(&p, 1, 10) != 1)
+            continue;
+        uint8_t buf[2048];
+        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n > 0)
+            unframer.feed(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    ASSERT_EQ(answer.size(), 30u);
+    EXPECT_EQ(Bytes(answer.begin(), answer.begin() + 14),
+              (Bytes{0x10, 0xF0, 0x00, 0x00, 0x10, 0xAA, 0x01, 0x01, 0x00, 0x10, 0x00, 0x01, 0x00,
+                     0x00}));
+    EXPECT_EQ(answer.back(), pc::checkByte(answer, 29));
+    auto pcUdp = systest::udp();
+    auto ram = pcUdp->exchange(0x61, header(0x30000 + 100, 5));
+    ASSERT_TRUE(ram);
+    EXPECT_EQ(ram->values(), (Bytes{0x01, 0x00, 0x00, 0x00, 0x00}));
+}
+
+// A card RAM read of 4096 bytes: the card's answer cannot come back whole, and none comes;
+// the device goes on answering, the card too.
+TEST_F(PcLinks, ACardReadLongerThanAnAnswerCanBeGetsNoReplyAndTheDeviceGoesOn) {
+    ASSERT_TRUE(systest::waitForOutputRunning());
+    auto pcUdp = systest::udp();
+    const Bytes huge = {0x00, 0x00, 0x10, 0xF0, 0x10, 0x39, 0x01, 0x01, 0x00, 0x61,
+                        0x80, 0x01, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x39};
+    ASSERT_EQ(huge.back(), pc::checkByte(huge, huge.size() - 1));
+    EXPECT_FALSE(pcUdp->send(huge, 1500));
+    auto r = pcUdp->exchange(0x61, header(kScratch, 2));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status(), 0);
+    const Bytes four = cardFrame({0x00, 0x00, 0x10, 0xF0, 0x10, 0x3A, 0x01, 0x01, 0x00, 0x61},
+                                 {0x80, 0x01, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00});
+    r = pcUdp->send(four, 3000);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->frame.size(), 16u);
+    EXPECT_EQ(r->status(), 0);
 }
 
 TEST_F(PcLinks, TheWifiChannelAnswersEveryCommandWithError) {

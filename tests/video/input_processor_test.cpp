@@ -24,22 +24,6 @@ namespace {
 constexpr int kHdmi1 = 1;
 constexpr int kPort = 1;  // HDMI1's chip port
 
-// Receiver records: Hact, Hsync, Hback, Hpol, Htotal, Vact, Vsync, Vback, Vpol, Vtotal,
-// pfreq, type, datamode, lane, ip, nosignal, updated (interlaced: the lines of a field).
-HDMI_INFO record(int vic) {
-    switch (vic) {
-        case 5:
-            return HDMI_INFO{1920, 44, 148, 1, 2200, 540, 5, 15, 1, 562, 74.25f, 0, 0, 0, 1, 0, 1};
-        case 20:
-            return HDMI_INFO{1920, 44, 148, 1, 2640, 540, 5, 15, 1, 562, 74.25f, 0, 0, 0, 1, 0, 1};
-        case 6:
-            return HDMI_INFO{1440, 124, 114, 0, 1716, 240, 3, 15, 0, 262, 27.0f, 0, 0, 0, 1, 0, 1};
-        default:
-            return HDMI_INFO{1920, 44,     148, 1, 2200, 1080, 5, 36, 1,
-                             1125, 148.5f, 0,   0, 0,    0,    0, 1};
-    }
-}
-
 class InputProcessorTest : public VideoTest {
 protected:
     void SetUp() override {
@@ -59,7 +43,7 @@ protected:
         sources->plug(kHdmi1, *sim::VideoTiming::cta861(vic));
         {
             std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
-            inputs->hdminfo[kHdmi1] = record(vic);
+            inputs->hdminfo[kHdmi1] = cta861Record(vic);
         }
         bringUp();
         cycle();

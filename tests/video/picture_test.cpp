@@ -28,25 +28,6 @@ size_t win(int w, size_t field) {
 constexpr int kDvi = 0, kHdmi1 = 1, kHdmi2 = 2;
 constexpr int kPortHdmi1 = 1;
 
-// Receiver records of CTA-861 timings (interlaced ones count the lines of a field).
-HDMI_INFO record(int vic) {
-    switch (vic) {
-        case 2:
-            return HDMI_INFO{720, 62, 60, 0, 858, 480, 6, 30, 0, 525, 27.0f, 0, 0, 0, 0, 0, 1};
-        case 4:
-            return HDMI_INFO{1280, 40, 220, 1, 1650, 720, 5, 20, 1, 750, 74.25f, 0, 0, 0, 0, 0, 1};
-        case 5:
-            return HDMI_INFO{1920, 44, 148, 1, 2200, 540, 5, 15, 1, 562, 74.25f, 0, 0, 0, 1, 0, 1};
-        case 6:
-            return HDMI_INFO{1440, 124, 114, 0, 1716, 240, 3, 15, 0, 262, 27.0f, 0, 0, 0, 1, 0, 1};
-        case 17:
-            return HDMI_INFO{720, 64, 68, 0, 864, 576, 5, 39, 0, 625, 27.0f, 0, 0, 0, 0, 0, 1};
-        default:
-            return HDMI_INFO{1920, 44,     148, 1, 2200, 1080, 5, 36, 1,
-                             1125, 148.5f, 0,   0, 0,    0,    0, 1};
-    }
-}
-
 class PictureTest : public VideoTest {
 protected:
     void SetUp() override {
@@ -67,7 +48,7 @@ protected:
     void plug(int input, int vic) {
         sources->plug(input, *sim::VideoTiming::cta861(vic));
         std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
-        inputs->hdminfo[input] = record(vic);  // receiver channel i feeds input i
+        inputs->hdminfo[input] = cta861Record(vic);  // receiver channel i feeds input i
     }
     void apply(const std::function<void(RamParaImage&)>& edit) {
         raise(edit);

@@ -46,9 +46,6 @@ sim::VideoTiming vic63() {
 HDMI_INFO vboRecord(float mhz, uint32_t lanes) {
     return HDMI_INFO{1920, 44, 148, 1, 2200, 1080, 5, 36, 1, 1125, mhz, 1, 1, lanes, 0, 0, 1};
 }
-HDMI_INFO record1080p() {
-    return HDMI_INFO{1920, 44, 148, 1, 2200, 1080, 5, 36, 1, 1125, 148.5f, 0, 0, 0, 0, 0, 1};
-}
 
 class VbyOneTest : public VideoTest {
 protected:
@@ -297,8 +294,8 @@ TEST_F(VbyOneTest, DotByDotSelectCodesOfEveryMode) {
 // window on HDMI2 first, so that port 0 is set up: the window of mode 20 is rebuilt when
 // its own port (HDMI1's) is set up again, not when port 0 is.
 TEST_F(VbyOneTest, DotByDotMode20ShowsPort0LeftOfPort1) {
-    plug(kHdmi1, vic16(), record1080p());
-    plug(kHdmi2, vic16(), record1080p());
+    plug(kHdmi1, vic16(), cta861Record(16));
+    plug(kHdmi2, vic16(), cta861Record(16));
     start();
     window(kHdmi2, 1920, 1080);
     window(kHdmi1, 3840, 1080, 1);

@@ -67,6 +67,28 @@ void VideoTest::raise(const std::function<void(RamParaImage&)>& edit, u8 request
     c331_manage::para_update = request;
 }
 
+// Hact, Hsync, Hback, Hpol, Htotal, Vact, Vsync, Vback, Vpol, Vtotal, pfreq, type, datamode,
+// lane, ip, nosignal, updated.
+HDMI_INFO cta861Record(int vic) {
+    switch (vic) {
+        case 2:
+            return HDMI_INFO{720, 62, 60, 0, 858, 480, 6, 30, 0, 525, 27.0f, 0, 0, 0, 0, 0, 1};
+        case 4:
+            return HDMI_INFO{1280, 40, 220, 1, 1650, 720, 5, 20, 1, 750, 74.25f, 0, 0, 0, 0, 0, 1};
+        case 5:
+            return HDMI_INFO{1920, 44, 148, 1, 2200, 540, 5, 15, 1, 562, 74.25f, 0, 0, 0, 1, 0, 1};
+        case 6:
+            return HDMI_INFO{1440, 124, 114, 0, 1716, 240, 3, 15, 0, 262, 27.0f, 0, 0, 0, 1, 0, 1};
+        case 17:
+            return HDMI_INFO{720, 64, 68, 0, 864, 576, 5, 39, 0, 625, 27.0f, 0, 0, 0, 0, 0, 1};
+        case 20:
+            return HDMI_INFO{1920, 44, 148, 1, 2640, 540, 5, 15, 1, 562, 74.25f, 0, 0, 0, 1, 0, 1};
+        default:
+            return HDMI_INFO{1920, 44,     148, 1, 2200, 1080, 5, 36, 1,
+                             1125, 148.5f, 0,   0, 0,    0,    0, 1};
+    }
+}
+
 std::string printed(const std::function<void()>& fn) {
     testing::internal::CaptureStdout();
     fn();

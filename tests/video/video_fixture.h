@@ -42,6 +42,10 @@ protected:
     std::unique_ptr<c331_manage> manager;
 };
 
+// The record a receiver publishes for a CTA-861 timing (interlaced ones count the lines of a
+// field): VIC 2, 4, 5, 6, 17, 20; any other VIC gives 1920 x 1080 at 60 Hz (VIC 16).
+HDMI_INFO cta861Record(int vic);
+
 // Everything printed to standard output while fn runs.
 std::string printed(const std::function<void()>& fn);
 

@@ -27,12 +27,6 @@ size_t win(int w, size_t field) {
 
 constexpr int kHdmi1 = 1, kHdmi2 = 2;
 
-HDMI_INFO record(int vic) {
-    if (vic == 4)
-        return HDMI_INFO{1280, 40, 220, 1, 1650, 720, 5, 20, 1, 750, 74.25f, 0, 0, 0, 0, 0, 1};
-    return HDMI_INFO{1920, 44, 148, 1, 2200, 1080, 5, 36, 1, 1125, 148.5f, 0, 0, 0, 0, 0, 1};
-}
-
 class MirrorTest : public VideoTest {
 protected:
     void SetUp() override {
@@ -46,7 +40,7 @@ protected:
         sources->plug(kHdmi1, *sim::VideoTiming::cta861(vic));
         {
             std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
-            inputs->hdminfo[kHdmi1] = record(vic);
+            inputs->hdminfo[kHdmi1] = cta861Record(vic);
         }
         bringUp();
         cycle();
@@ -117,7 +111,7 @@ TEST_P(MirrorCodeTest, AMirrorAttributeMirrorsTheWindowAndKeepsItShown) {
     sources->plug(kHdmi2, *sim::VideoTiming::cta861(16));
     {
         std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
-        inputs->hdminfo[kHdmi2] = record(16);
+        inputs->hdminfo[kHdmi2] = cta861Record(16);
     }
     apply([](RamParaImage& p) { p.setU16(win(0, 8), kHdmi2); });
     const sim::C331Picture q = picture();

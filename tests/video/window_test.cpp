@@ -29,14 +29,6 @@ size_t win(int w, size_t field) {
     return 2272 + 26 * static_cast<size_t>(w) + field;  // six 26-byte window records
 }
 
-// Sources: input -> record of its receiver.
-HDMI_INFO record1080p() {
-    return HDMI_INFO{1920, 44, 148, 1, 2200, 1080, 5, 36, 1, 1125, 148.5f, 0, 0, 0, 0, 0, 1};
-}
-HDMI_INFO record720p() {
-    return HDMI_INFO{1280, 40, 220, 1, 1650, 720, 5, 20, 1, 750, 74.25f, 0, 0, 0, 0, 0, 1};
-}
-
 constexpr int kDvi = 0, kHdmi1 = 1, kHdmi2 = 2;
 
 class WindowTest : public VideoTest {
@@ -47,7 +39,7 @@ protected:
         store->load();  // the default image: window 0 on HDMI1 over the whole screen
         g_force_bkcolor = 2;
         sources = sim::get<sim::HdmiSources>("hdmi-sources");
-        plug(kHdmi1, 16, record1080p());
+        plug(kHdmi1, 16, cta861Record(16));
         bringUp();
         cycle();
     }
@@ -180,7 +172,7 @@ TEST_F(WindowTest, AWindowAcrossTheSplitOfTwoChannels) {
 // HDMI2 in a 960 x 540 window at 480, 270 over HDMI1's whole-screen window: on top while
 // its layer is 0, below window 0 once the layers are swapped.
 TEST_F(WindowTest, TwoOverlappingWindowsOnDifferentLayersAndALayerChange) {
-    plug(kHdmi2, 16, record1080p());
+    plug(kHdmi2, 16, cta861Record(16));
     apply([](RamParaImage& p) {
         place(p, 1, kHdmi2, 480, 270, 960, 540);
         p.setU16(2208, 1);      // window 0 layer 1
@@ -220,7 +212,7 @@ TEST_F(WindowTest, TwoOverlappingWindowsOnDifferentLayersAndALayerChange) {
 // 720p on HDMI2 in a 1920 x 1080 window is zoomed 1.5 times at the output: 1279 x 65536 /
 // 1919 + 1 = 43680 across and 719 x 65536 / 1079 + 1 = 43671 down.
 TEST_F(WindowTest, AZoomedWindow) {
-    plug(kHdmi2, 4, record720p());
+    plug(kHdmi2, 4, cta861Record(4));
     apply([](RamParaImage& p) { p.setU16(win(0, 8), kHdmi2); });
     const sim::C331Picture p = picture();
     const sim::ChannelPicture och = showing(p, kHdmi2);
@@ -240,7 +232,7 @@ TEST_F(WindowTest, AZoomedWindow) {
 // Dot by dot: 720p on HDMI2 in a 1920 x 1080 window is shown pixel for pixel in its top
 // left 1280 x 720.
 TEST_F(WindowTest, ADotByDotWindowShowsItsSourcePixelForPixel) {
-    plug(kHdmi2, 4, record720p());
+    plug(kHdmi2, 4, cta861Record(4));
     apply([](RamParaImage& p) {
         p.setU16(win(0, 8), kHdmi2);
         p.setU16(win(0, 18), 0x0100);  // dot-by-dot on
@@ -261,7 +253,7 @@ TEST_F(WindowTest, ADotByDotWindowShowsItsSourcePixelForPixel) {
 // capture, memory and output areas stay as they were (the frame-buffer order of every
 // window rebuilt turns with the freeze that hides the rebuild).
 TEST_F(WindowTest, MovingOneWindowChangesOnlyWhatMustChange) {
-    plug(kHdmi2, 16, record1080p());
+    plug(kHdmi2, 16, cta861Record(16));
     apply([](RamParaImage& p) {
         place(p, 1, kHdmi2, 480, 270, 960, 540);
         p.setU16(2208, 1);
@@ -298,8 +290,8 @@ TEST_F(WindowTest, MovingOneWindowChangesOnlyWhatMustChange) {
 }
 
 TEST_F(WindowTest, AnEditOfAWindowReachesItsSlotWithAnEarlierWindowDisabled) {
-    plug(kHdmi2, 16, record1080p());
-    plug(kDvi, 16, record1080p());
+    plug(kHdmi2, 16, cta861Record(16));
+    plug(kDvi, 16, cta861Record(16));
     apply([](RamParaImage& p) { place(p, 2, kHdmi2, 0, 0, 1920, 1080); });
     sim::C331Picture p = picture();
     EXPECT_EQ(p.channel(p.layers(0)[0]).input, kHdmi2) << p.describe();
@@ -375,8 +367,8 @@ protected:
     // HDMI2's window on top of HDMI1's, fading when its source is switched.
     void SetUp() override {
         WindowTest::SetUp();
-        plug(kHdmi2, 16, record1080p());
-        plug(kDvi, 16, record1080p());
+        plug(kHdmi2, 16, cta861Record(16));
+        plug(kDvi, 16, cta861Record(16));
         apply([](RamParaImage& p) {
             place(p, 1, kHdmi2, 480, 270, 960, 540);
             p.setU16(2208, 1);
@@ -460,7 +452,7 @@ class FreezeTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        plug(kHdmi2, 16, record1080p());
+        plug(kHdmi2, 16, cta861Record(16));
         apply([](RamParaImage& p) { place(p, 1, kHdmi2, 480, 270, 960, 540); });
         // A slow frame clock: no field ends while the freeze compares fields.
         c331()->setFrameRate(10);
