@@ -121,7 +121,7 @@ bool published(int input) {
     velmosource* source = velmosource::p_velmo_source;
     if (!source)
         return false;
-    QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
     return source->hdminfo[input].updated == 1 && source->hdminfo[input].nosignal == 0;
 }
 
@@ -129,7 +129,7 @@ bool noSignal(int input) {
     velmosource* source = velmosource::p_velmo_source;
     if (!source)
         return false;
-    QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
     return source->hdminfo[input].nosignal == 1;
 }
 

@@ -15,12 +15,12 @@
 #include <stdlib.h>
 
 #include <QCoreApplication>
-#include <QMutexLocker>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "board/sim/c331_model.h"
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     auto sources = sim::get<sim::HdmiSources>("hdmi-sources");
     for (int input : {0, 1, 2}) {
         sources->plug(input, *sim::VideoTiming::cta861(16));
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[input] =
             HDMI_INFO{1920, 44, 148, 1, 2200, 1080, 5, 36, 1, 1125, 148.5f, 0, 0, 0, 0, 0, 1};
     }

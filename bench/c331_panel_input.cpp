@@ -5,11 +5,11 @@
 // The video manager runs without its thread (one apply cycle at a time, as the tests
 // drive it). Sources: 1920 x 1080 at 60 Hz on inputs 0 and 1, 3840 x 2160 at 60 Hz on
 // input 3, each with the timing record its receiver publishes. Plain executable.
-#include <QMutexLocker>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "board/sim/c331_input_measure.h"
@@ -111,7 +111,7 @@ int main() {
     sources->plug(1, *sim::VideoTiming::cta861(16));
     sources->plug(3, *sim::VideoTiming::cta861(97));
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[0] = record(1920, 44, 148, 2200, 1080, 5, 36, 1125, 148.5f, 0, 0);
         inputs->hdminfo[1] = inputs->hdminfo[0];
         inputs->hdminfo[3] = record(3840, 88, 296, 4400, 2160, 10, 72, 2250, 594.0f, 1, 8);

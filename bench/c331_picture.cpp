@@ -12,12 +12,12 @@
 #include <stdlib.h>
 
 #include <QCoreApplication>
-#include <QMutexLocker>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
 
     sim::get<sim::HdmiSources>("hdmi-sources")->plug(1, *sim::VideoTiming::cta861(16));
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[1] =
             HDMI_INFO{1920, 44, 148, 1, 2200, 1080, 5, 36, 1, 1125, 148.5f, 0, 0, 0, 0, 0, 1};
     }

@@ -45,7 +45,7 @@ Cost measure(velmosource& source, sim::I2cBus& bus, int cycles) {
 }
 
 bool published(velmosource& source) {
-    QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
     return source.hdminfo[3].updated && !source.hdminfo[3].nosignal;
 }
 

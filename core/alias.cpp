@@ -1,6 +1,5 @@
 #include "core/alias.h"
 
-#include <QMutexLocker>
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cerrno>
@@ -8,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include "board/board.h"
@@ -42,7 +42,7 @@ void dropBrokenFile(const char* message) {
 }  // namespace
 
 int get_json_alias_para(ALIAS_PARA* out, std::string category, int id) {
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     std::ifstream in(board::path(kAliasFile));
     if (!in)
         return 0;
@@ -95,7 +95,7 @@ int write_json_alias_sample() {
         return 255;
     }
     const std::string json = text.str();
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     if (!Utils::writeFileAtomic(kAliasFile, json.data(), json.size()))
         return 255;
     printf("\n write %s ok\n", kAliasFile);
@@ -103,7 +103,7 @@ int write_json_alias_sample() {
 }
 
 int print_json_alias_para() {
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     std::ifstream in(board::path(kAliasFile));
     if (!in)
         return 255;

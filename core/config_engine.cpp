@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 
-#include <QMutexLocker>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/global.h"
@@ -179,14 +179,14 @@ void ConfigEngine::load() {
 }
 
 QVariant ConfigEngine::read_config_variant(ConfigItem::ConfigName name) {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (name < 0 || name >= ConfigItem::kCount)
         return QVariant();
     return items_[name].value;
 }
 
 void ConfigEngine::write_config_variant(ConfigItem::ConfigName name, QVariant value) {
-    QMutexLocker lock(&mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (name < 0 || name >= ConfigItem::kCount)
         return;
     ConfigItem& item = items_[name];

@@ -3,11 +3,11 @@
 #pragma once
 
 #include <QMap>
-#include <QMutex>
 #include <QObject>
 #include <QSettings>
 #include <QString>
 #include <QVariant>
+#include <mutex>
 #include <vector>
 
 class ConfigItem {
@@ -82,7 +82,7 @@ private:
     void readDeviceId();
 
     // Items are read and written from several threads.
-    QMutex mutex_;
+    std::mutex mutex_;
     QSettings settings_;
     std::vector<ConfigItem> items_;
 };

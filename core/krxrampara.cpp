@@ -119,6 +119,38 @@ KrxRamPara::~KrxRamPara() {
     pthread_mutex_destroy(&info_mutex);
 }
 
+namespace {
+
+// Holds the store's info_mutex for a scope.
+class InfoLock {
+public:
+    explicit InfoLock(pthread_mutex_t& m) : m_(m) { pthread_mutex_lock(&m_); }
+    ~InfoLock() { pthread_mutex_unlock(&m_); }
+    InfoLock(const InfoLock&) = delete;
+    InfoLock& operator=(const InfoLock&) = delete;
+
+private:
+    pthread_mutex_t& m_;
+};
+
+}  // namespace
+
+RamParaImage KrxRamPara::live_copy() {
+    InfoLock lock(info_mutex);
+    return ram_para;
+}
+
+void KrxRamPara::read_live(size_t offset, u8* out, size_t count) {
+    InfoLock lock(info_mutex);
+    memcpy(out, ram_para.data() + offset, count);
+}
+
+VideoSizePara KrxRamPara::input_size(int p) {
+    const size_t at = para::input_size_at(p);
+    InfoLock lock(info_mutex);
+    return {ram_para.u16At(at), ram_para.u16At(at + 2), ram_para.u16At(at + 4)};
+}
+
 KrxRamPara* KrxRamPara::pInstance() {
     if (!p_krxrampara_config) {
         p_krxrampara_config = new KrxRamPara;
@@ -226,7 +258,7 @@ int KrxRamPara::test_signal(int reason) {
         t_emitting = outer;
         return 1;
     }
-    QMutexLocker lock(&Utils::_test_signal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_test_signal_mutex);
     t_emitting = true;
     emit sig_update_para(reason);
     t_emitting = false;
@@ -242,6 +274,7 @@ int KrxRamPara::KrxRamParaDeal(const u8* data, u16 length, u32 offset) {
         return 1;
     if (length == 0)
         return 0;
+    InfoLock lock(info_mutex);
     memcpy(ram_para.data() + offset, data, length);
     return 0;
 }
@@ -285,7 +318,7 @@ int KrxRamPara::KrxGetCurrentModeIndex() {
 int KrxRamPara::ram_para_reset() {
     RamParaImage loaded;
     {
-        QMutexLocker lock(&Utils::_file_deal_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
         loadDefaultsFile(board::path(kFile), loaded);
     }
     ParaLock lock;
@@ -299,7 +332,7 @@ int KrxRamPara::ram_para_file_write(const RamParaImage& image) {
     file[0] = 0xAA;
     file[1] = 0xAA;
     memcpy(file + 2, image.data() + para::runtime_end, kSavedBytes);
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     if (!Utils::writeFileAtomic(kFile, file, kFileSize)) {
         if (debugOn())
             printf("\n save %s failed\n", kFile);
@@ -317,7 +350,7 @@ int KrxRamPara::mode_file_write(int slot, int op) {
     if (slot < 0 || slot >= kUserModes)
         return 0;
     {
-        QMutexLocker lock(&Utils::_file_deal_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
         UserModeSlot written = user_mode[slot];
         if (op == 1)
             memcpy(written.data(), ram_para.data() + para::mode_copy_start,
@@ -360,7 +393,7 @@ int KrxRamPara::mode_file_deal(int slot, int op) {
         Utils::system_mutex("sync");
         board::usleep(100);
     }
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     u8 content[UserModeSlot::kFileSize];
     size_t got = 0;
     FILE* in = fopen(board::path(slotFile(slot)).c_str(), "rb");

@@ -49,6 +49,9 @@ public:
     static KrxRamPara* pInstance();
 
     pthread_mutex_t info_mutex;  // guards the input_size entries (image 256..291)
+    // The live image. The input thread writes its input_size entries under info_mutex;
+    // every other field is written under the apply protocol's para_mutex. A reader in
+    // another thread takes the lock of what it reads, or a whole copy with live_copy().
     RamParaImage ram_para;
     RamParaImage ram_para_shadow;
     UserModeSlot user_mode[kUserModes];
@@ -61,12 +64,22 @@ public:
     // numbers, shadow, user modes, register start values.
     void load();
 
+    // The live image as one copy: the input_size entries read under info_mutex, the rest
+    // whole while the caller holds para_mutex.
+    RamParaImage live_copy();
+    // Bytes offset..offset+count-1 of the live image (the range inside the image), the
+    // input_size entries read under info_mutex; the caller holds para_mutex.
+    void read_live(size_t offset, u8* out, size_t count);
+    // Input p's input_size entry (p 0..5), read under info_mutex.
+    VideoSizePara input_size(int p);
+
     // Emits sig_update_para(reason); returns 1. Safe from any thread, and from a slot of
     // the signal itself.
     int test_signal(int reason);
     int ram_para_save();
     // Remote write into ram_para: 1 when offset..offset+length passes the image end
-    // (nothing written), else 0. Takes no lock: the caller follows the apply protocol.
+    // (nothing written), else 0. The caller follows the apply protocol; the input_size
+    // entries are written under info_mutex here.
     int KrxRamParaDeal(const u8* data, u16 length, u32 offset);
     // Remote write into user-mode slot (address >> 12) 1..16 at byte (address & 0xFFF) of
     // the slot: 1 for another slot or a write past the slot's end (nothing written), else 0.

@@ -1,5 +1,6 @@
 // The program: start-up in the device's order, then the user interface's event loop until
-// the device restarts.
+// the device restarts. Should the loop end, the worker threads are stopped before the
+// process's static objects go.
 #include <QApplication>
 #include <cstdlib>
 #include <cstring>
@@ -39,5 +40,7 @@ int main(int argc, char** argv) {
     static int count = static_cast<int>(args.size()) - 1;
     QApplication app(count, args.data());
     startup::afterApplication();
-    return app.exec();
+    const int result = app.exec();
+    startup::stopThreads();
+    return result;
 }

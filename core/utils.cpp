@@ -16,18 +16,18 @@
 #include "core/config_engine.h"
 #include "core/global.h"
 
-QMutex Utils::_system_mutex;
-QMutex Utils::_spi_mutex;
-QMutex Utils::_c331_bnk_mutex;
-QMutex Utils::_file_deal_mutex;
-QMutex Utils::_source_hdminfo_mutex;
-QMutex Utils::_source_init_mutex;
-QMutex Utils::_check_nosig_mutex;
-QMutex Utils::_test_signal_mutex;
-QMutex Utils::_led_para_init_mutex;
-QMutex Utils::_bri_set_mutex;
-QMutex Utils::_fpga_multicast_mutex;
-QMutex Utils::_usleep_mutex;
+std::mutex Utils::_system_mutex;
+std::mutex Utils::_spi_mutex;
+std::mutex Utils::_c331_bnk_mutex;
+std::mutex Utils::_file_deal_mutex;
+std::mutex Utils::_source_hdminfo_mutex;
+std::mutex Utils::_source_init_mutex;
+std::mutex Utils::_check_nosig_mutex;
+std::mutex Utils::_test_signal_mutex;
+std::mutex Utils::_led_para_init_mutex;
+std::mutex Utils::_bri_set_mutex;
+std::mutex Utils::_fpga_multicast_mutex;
+std::mutex Utils::_usleep_mutex;
 
 namespace {
 
@@ -74,7 +74,7 @@ u8 Utils::BCC(const u8* data, unsigned length) {
 }
 
 int Utils::system_mutex(const QString& command, int* status) {
-    QMutexLocker lock(&_system_mutex);
+    std::lock_guard<std::mutex> lock(_system_mutex);
     int result = board::system(command.toLatin1().constData());
     if (status)
         *status = result;
@@ -262,13 +262,13 @@ std::string Utils::intToString(int value) {
 }
 
 int Utils::usleep_mutex(u32 us) {
-    QMutexLocker lock(&_usleep_mutex);
+    std::lock_guard<std::mutex> lock(_usleep_mutex);
     board::usleep(us);
     return 0;
 }
 
 int Utils::msleep_mutex(u32 ms) {
-    QMutexLocker lock(&_usleep_mutex);
+    std::lock_guard<std::mutex> lock(_usleep_mutex);
     board::msleep(ms);
     return 0;
 }

@@ -1,30 +1,32 @@
 // Shared routines and the static mutexes that guard the resources the threads share.
 //
-// Each mutex guards one resource; none of these routines holds two of them at a time.
+// Each mutex guards one resource; none of these routines holds two of them at a time. They
+// are std::mutex rather than QMutex: QMutex locks inside Qt's library, where ThreadSanitizer
+// cannot see the lock, so every record it guards would show as a race there.
 #pragma once
 
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <cstddef>
+#include <mutex>
 #include <string>
 
 #include "core/types.h"
 
 class Utils {
 public:
-    static QMutex _system_mutex;          // shell commands, one at a time
-    static QMutex _spi_mutex;             // the shared SPI bus
-    static QMutex _c331_bnk_mutex;        // video-processor bank select plus access
-    static QMutex _file_deal_mutex;       // parameter, user-mode and transferred files
-    static QMutex _source_hdminfo_mutex;  // per-port input timing records
-    static QMutex _source_init_mutex;     // request bytes of the input-source thread
-    static QMutex _check_nosig_mutex;     // per-port no-signal status words
-    static QMutex _test_signal_mutex;     // emitters of the parameter-change signal
-    static QMutex _led_para_init_mutex;   // g_set_led_para / g_set_led_setup
-    static QMutex _bri_set_mutex;         // brightness set-up
-    static QMutex _fpga_multicast_mutex;  // multicast writes into FPGA RAM
-    static QMutex _usleep_mutex;          // usleep_mutex / msleep_mutex only
+    static std::mutex _system_mutex;          // shell commands, one at a time
+    static std::mutex _spi_mutex;             // the shared SPI bus
+    static std::mutex _c331_bnk_mutex;        // video-processor bank select plus access
+    static std::mutex _file_deal_mutex;       // parameter, user-mode and transferred files
+    static std::mutex _source_hdminfo_mutex;  // per-port input timing records
+    static std::mutex _source_init_mutex;     // request bytes of the input-source thread
+    static std::mutex _check_nosig_mutex;     // per-port no-signal status words
+    static std::mutex _test_signal_mutex;     // emitters of the parameter-change signal
+    static std::mutex _led_para_init_mutex;   // g_set_led_para / g_set_led_setup
+    static std::mutex _bri_set_mutex;         // brightness set-up
+    static std::mutex _fpga_multicast_mutex;  // multicast writes into FPGA RAM
+    static std::mutex _usleep_mutex;          // usleep_mutex / msleep_mutex only
 
     // XOR of all bytes: the check byte of every frame and card packet.
     static u8 BCC(const u8* data, unsigned length);

@@ -12,9 +12,9 @@
 // written under the apply protocol, and the resend that its apply raises is recognised
 // and dropped: a resend stores a direct-value record over the stored one, which only a
 // change of the picture brightness by a user may do.
-#include <QMutexLocker>
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/global.h"
@@ -204,7 +204,7 @@ bool fpga_manage::set_fpga_bri_val() {
         return false;
     // Take the request before the work, so that one raised meanwhile is served next pass.
     {
-        QMutexLocker lock(&Utils::_bri_set_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_bri_set_mutex);
         bri_resend = 0;
     }
     std::lock_guard<std::recursive_mutex> lock(bri_mutex);
@@ -484,7 +484,7 @@ bool fpga_manage::set_output_status() {
     if (!get_fpga_status())
         return false;
     {
-        QMutexLocker lock(&Utils::_system_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_system_mutex);
         output_resend = 0;
     }
     u16 black = 0;
@@ -495,7 +495,7 @@ bool fpga_manage::set_output_status() {
 }
 
 void fpga_manage::set_led_para_deal() {
-    QMutexLocker lock(&Utils::_led_para_init_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_led_para_init_mutex);
     auto wait = [this](u32 ticks) {
         if (Utils::getTimeSpace(led_stamp) < ticks)
             return false;

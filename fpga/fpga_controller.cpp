@@ -12,6 +12,7 @@
 #include "core/global.h"
 #include "core/krxrampara.h"
 #include "core/le.h"
+#include "core/para_apply.h"
 #include "core/utils.h"
 #include "fpga/fpga_drv.h"
 #include "fpga/fpga_manage.h"
@@ -150,14 +151,37 @@ void fpga_manage::write_register_value(unsigned char reg, unsigned char mask, un
         const bool black = v & 0x04;
         ScreenState = black ? 0 : 1;
         if (full && mask == 0x04 && g_set_led_para == 0) {
-            if (KrxRamPara* store = KrxRamPara::p_krxrampara_config)
-                store->ram_para.setU16(para::fpga_para, black ? 1 : 0);
-            test_signal(1);
+            screen_black_pending = black ? 1 : 0;
+            flush_screen_black();
         }
         std::lock_guard<std::mutex> lock(area_mutex);
         MCU_RAM_EXTEND[29] = ScreenState;
     }
     write_fpga_register(reg, v, fpga, mask);
+}
+
+// fpga_para is an image field like any other: written under the apply lock, which the
+// panel's save and the video thread's copy hold while they read it. The video thread may
+// hold that lock while it waits for the FPGA thread (LED-panel hand-over), so the FPGA
+// thread only tries it, and a busy lock leaves the value for its next pass; a transport
+// waits for it, as for any image write of the PC.
+void fpga_manage::flush_screen_black() {
+    const int black = screen_black_pending.load();
+    if (black < 0)
+        return;
+    KrxRamPara* store = KrxRamPara::p_krxrampara_config;
+    if (store) {
+        if (!on_own_thread())
+            pthread_mutex_lock(&ParaApply::para_mutex);
+        else if (pthread_mutex_trylock(&ParaApply::para_mutex) != 0)
+            return;
+        store->ram_para.setU16(para::fpga_para, static_cast<u16>(black));
+        pthread_mutex_unlock(&ParaApply::para_mutex);
+    }
+    // A value posted meanwhile by another thread stays for the next flush.
+    int written = black;
+    screen_black_pending.compare_exchange_strong(written, -1);
+    test_signal(1);
 }
 
 void fpga_manage::SCREEN_fpgactrl_status(u8 status) {

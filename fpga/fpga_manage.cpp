@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 
-#include <QMutex>
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
 
 #include "board/board.h"
 #include "board/settle.h"
@@ -150,8 +150,17 @@ int fpga_manage::initialize() {
     return 0;
 }
 
+namespace {
+thread_local bool t_fpga_thread = false;
+}  // namespace
+
+bool fpga_manage::on_own_thread() {
+    return t_fpga_thread;
+}
+
 void* fpga_manage::fpgamanageThread(void* arg) {
     name_this_thread("fpga-link");
+    t_fpga_thread = true;
     auto* self = static_cast<fpga_manage*>(arg);
     while (!self->thread_stop.load(std::memory_order_relaxed)) {
         if (g_fpga_c331_start) {

@@ -642,6 +642,9 @@ public:
     // free, -1 none; and the value written, whose apply must not come back as a resend.
     std::atomic<int> bri_picture_pending{-1};
     std::atomic<int> bri_picture_echo{-1};
+    // Screen black (fpga_para, 1 black, 0 shown) a register-0 write asked for, to be
+    // written into the image once the apply lock is free; -1 none.
+    std::atomic<int> screen_black_pending{-1};
     // Multifunction-card power control: the schedule asks for the card's outputs to be
     // switched on again; the pass runs no power control that would serve the request.
     u8 power_request = 0;
@@ -797,6 +800,9 @@ private:
     u8 value_from_picture();
     u8 value_from_setting();
     void flush_picture_brightness();
+    void flush_screen_black();
+    // True on the FPGA thread.
+    static bool on_own_thread();
     void store_direct_record();
     bool erase_record(u32 sector);
     u8* area_base(Area area, u8 fpga, unsigned* size);

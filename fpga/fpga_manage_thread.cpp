@@ -3,10 +3,10 @@
 //
 // Every periodic action is gated by ticks of G_timeTicks (10 ms), so a pass with nothing
 // due is a handful of comparisons and no bus traffic.
-#include <QMutexLocker>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/global.h"
@@ -147,6 +147,7 @@ void fpga_manage::fpga_manage_deal() {
     }
     if (output_resend == 1)
         set_output_status();
+    flush_screen_black();
     record.clock_record_deal();
 }
 
@@ -170,7 +171,7 @@ int fpga_manage::IT8563WE_Get(TimeRealType* t) {
         return 0;
     std::tm local;
     {
-        QMutexLocker lock(&Utils::_system_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_system_mutex);
         local = board::localTime();
     }
     t->year = static_cast<u16>(local.tm_year + 1900);

@@ -2,9 +2,9 @@
 
 #include <sys/stat.h>
 
-#include <QMutexLocker>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <system_error>
 
@@ -27,7 +27,7 @@ const char* const kScanDirs[] = {"/data/smartmapping", "/mnt/usb1"};
 // Reads n bytes at offset of a device file into out, with the file lock held. False when
 // the file cannot be opened or the bytes do not all lie inside it.
 bool read_at(const QString& file, u64 offset, u8* out, size_t n) {
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     const std::string path = board::path(file.toStdString());
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)

@@ -4,8 +4,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 #include "board/board.h"
@@ -97,7 +97,7 @@ bool UpgradePackage::fail(const QString& why) {
 
 bool UpgradePackage::load() {
     {
-        QMutexLocker lock(&Utils::_file_deal_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
         std::FILE* f = open_regular(path_, &size_);
         if (!f)
             return fail("cannot be opened");
@@ -126,7 +126,7 @@ bool UpgradePackage::holds(u64 offset, u64 n) const {
 }
 
 bool UpgradePackage::read(u64 offset, u8* out, u32 n) const {
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     u64 size = 0;
     std::FILE* f = open_regular(path_, &size);
     if (!f)

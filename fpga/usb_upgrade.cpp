@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include <QDir>
-#include <QMutexLocker>
 #include <QSettings>
+#include <mutex>
 
 #include <algorithm>
 #include <cstdio>
@@ -135,7 +135,7 @@ void trace_image_head(const upgrade::FPGA_IMAGE_HEAD& image) {
 
 // Whether the file holds exactly these bytes, compared in 1 KiB blocks.
 bool reads_back(const std::string& file, const u8* data, u32 length) {
-    QMutexLocker lock(&Utils::_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
     std::FILE* in = std::fopen(file.c_str(), "rb");
     if (!in)
         return false;
@@ -387,7 +387,7 @@ void fpga_manage::usb_upgrade_main_deal() {
             return;
     }
     if (downing_mcu) {
-        QMutexLocker lock(&Utils::_file_deal_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
         std::remove(board::path(kNewApplication).c_str());
     }
     reload_written_parts();
@@ -446,7 +446,7 @@ bool fpga_manage::update_muc_file(const UpgradePackage& package, u32 offset, u32
     const std::string target = board::path(kNewApplication);
     bool written = false;
     {
-        QMutexLocker lock(&Utils::_file_deal_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
         QDir().mkpath(QString::fromStdString(board::path(kAppFolder)));
         if (std::FILE* out = std::fopen(target.c_str(), "wb")) {
             written = std::fwrite(data, 1, length, out) == length && std::fflush(out) == 0 &&

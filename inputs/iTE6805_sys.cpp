@@ -1,8 +1,8 @@
 #include "inputs/iTE6805_sys.h"
 
-#include <QMutexLocker>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/global.h"
@@ -517,7 +517,7 @@ void ite6805_sys::iTE6805_update_hdmi(u8 dev) {
         return;
     // A 4:2:0 picture arrives with half its pixels per line at the receiver's clock.
     u32 scale = data.Flag_IS_YUV420 ? 2 : 1;
-    QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
     HDMI_INFO* r = record();
     if (!r)
         return;
@@ -584,7 +584,7 @@ void ite6805_sys::publish_size(u16 width, u16 height, u16 refresh) {
 void ite6805_sys::publish_no_signal() {
     writeInputSize(0, 0, 0);
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         if (HDMI_INFO* r = record()) {
             r->updated = 0;
             r->nosignal = 1;

@@ -1,9 +1,9 @@
 // What the IT6602 measures of its input, and its publication to the video processor.
 #include <pthread.h>
 
-#include <QMutexLocker>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 #include "core/global.h"
 #include "core/krxrampara.h"
@@ -125,7 +125,7 @@ void velmo_it6602::it6602_Get_Hdmi(int ch) {
         return;
     HDMI_INFO published;
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         HDMI_INFO& r = records_[ch & 3];
         r.updated = 0;
         r.Hact = v.HActive;
@@ -183,7 +183,7 @@ void velmo_it6602::publish_no_signal(int ch) {
         pthread_mutex_unlock(&store->info_mutex);
     }
     if (records_) {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         HDMI_INFO& r = records_[ch & 3];
         HDMI_INFO cleared{};
         cleared.nosignal = 1;

@@ -1,8 +1,8 @@
 #include "inputs/velmosource.h"
 
-#include <QMutexLocker>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/config_engine.h"
@@ -148,11 +148,7 @@ velmosource::velmosource()
 }
 
 velmosource::~velmosource() {
-    if (thread_started_) {
-        stop_ = true;
-        wakeup.notify();
-        pthread_join(thread, nullptr);
-    }
+    stop_thread();
     if (Drv_I2C0::p_drv_i2c0 == i2c)
         Drv_I2C0::p_drv_i2c0 = nullptr;
     if (it6602 && it6602->fd >= 0)
@@ -186,6 +182,15 @@ int velmosource::initialize() {
     }
     thread_started_ = true;
     return 0;
+}
+
+void velmosource::stop_thread() {
+    if (!thread_started_)
+        return;
+    stop_ = true;
+    wakeup.notify();
+    pthread_join(thread, nullptr);
+    thread_started_ = false;
 }
 
 // In the run state the thread waits between polling cycles on its wakeup. While a receiver
@@ -224,7 +229,7 @@ bool velmosource::steady() const {
 
 void velmosource::tell_video_of_new_timing() {
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         if (std::memcmp(told_, hdminfo, sizeof told_) == 0)
             return;
         std::memcpy(told_, hdminfo, sizeof told_);
@@ -246,12 +251,12 @@ void velmosource::request_edid_rewrite(int input) {
 }
 
 u8 velmosource::state() {
-    QMutexLocker lock(&Utils::_source_init_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_source_init_mutex);
     return thread_state;
 }
 
 void velmosource::set_state(u8 next) {
-    QMutexLocker lock(&Utils::_source_init_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_source_init_mutex);
     thread_state = next;
     tick_stamp = G_timeTicks;
 }
@@ -296,7 +301,7 @@ void velmosource::state_reset() {
 
 void velmosource::state_wait(u8 next) {
     {
-        QMutexLocker lock(&Utils::_source_init_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_init_mutex);
         if (Utils::getTimeSpace(tick_stamp) > kResetTicks) {
             thread_state = next;
             tick_stamp = G_timeTicks;
@@ -310,7 +315,7 @@ void velmosource::state_release() {
         drive(Line::rx_reset, kHigh);
     if (reset_request[3])
         drive(Line::hdmi20_reset, kHigh);
-    QMutexLocker lock(&Utils::_source_init_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_source_init_mutex);
     thread_state = SOURCE_RELEASE_WAIT;
     std::memset(reset_request, 0, sizeof reset_request);
     tick_stamp = G_timeTicks;
@@ -364,7 +369,7 @@ bool velmosource::eeprom_check() {
                 std::printf("\n eeprom %d cannot be made valid, input skipped\n", input);
             continue;
         }
-        QMutexLocker lock(&Utils::_source_init_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_init_mutex);
         reset_request[0] = 1;
         reset_request[3] = 1;
         thread_state = SOURCE_RESET;
@@ -435,7 +440,7 @@ void velmosource::serve_edid_request(int input) {
     }
     bool verified = false;
     {
-        QMutexLocker lock(&Utils::_system_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_system_mutex);
         if (!Set_Custom_HDMI_EDID(size.width, size.height, size.refresh, input)) {
             // A size no EDID can carry: the EEPROM keeps what it holds.
             edid_request[input] = 0;
@@ -514,7 +519,7 @@ void velmosource::update_source_select() {
     source_select_bits = current_source_bits();
     if (!write_expander(source_select_bits | write_protect))
         return;
-    QMutexLocker lock(&Utils::_system_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_system_mutex);
     source_changed = 0;
 }
 
@@ -601,7 +606,7 @@ void velmosource::poll_input(int input) {
     board::usleep(1);
     if (edid_request[input] == 1 && edid_done[input] == 1) {
         {
-            QMutexLocker lock(&Utils::_system_mutex);
+            std::lock_guard<std::mutex> lock(Utils::_system_mutex);
             edid_request[input] = 0;
         }
         if (input == 3) {

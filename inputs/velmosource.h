@@ -125,6 +125,8 @@ public:
     // The part of initialize before the thread: the bus descriptor and the polled inputs.
     void open_bus();
     static void* checksourceThread(void* arg);
+    // Ends the thread after its current turn and waits for it.
+    void stop_thread();
     // One turn of the thread.
     void checksource_pass();
 

@@ -1,14 +1,14 @@
 #include "remote/krx_file_deal.h"
 
-#include <QMutexLocker>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "core/global.h"
 #include "core/utils.h"
 
 KrxFileDeal g_krx_file_deal_para = {};
-QMutex g_krx_file_deal_mutex;
+std::mutex g_krx_file_deal_mutex;
 
 namespace {
 
@@ -19,7 +19,7 @@ bool remote(FileBufferUser who) {
 }  // namespace
 
 bool file_buffer_claim(FileBufferUser who) {
-    QMutexLocker lock(&g_krx_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(g_krx_file_deal_mutex);
     KrxFileDeal& f = g_krx_file_deal_para;
     bool free = f.owner == FileBufferUser::None || f.owner == who;
     bool stale = remote(f.owner) && Utils::getTimeSpace(f.stamp) > KrxFileDeal::kStaleTicks;
@@ -34,12 +34,12 @@ bool file_buffer_claim(FileBufferUser who) {
 }
 
 void file_buffer_release(FileBufferUser who) {
-    QMutexLocker lock(&g_krx_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(g_krx_file_deal_mutex);
     if (g_krx_file_deal_para.owner == who)
         memset(&g_krx_file_deal_para, 0, sizeof g_krx_file_deal_para);
 }
 
 FileBufferUser file_buffer_owner() {
-    QMutexLocker lock(&g_krx_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(g_krx_file_deal_mutex);
     return g_krx_file_deal_para.owner;
 }

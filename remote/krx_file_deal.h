@@ -6,7 +6,7 @@
 // cannot get it is refused.
 #pragma once
 
-#include <QMutex>
+#include <mutex>
 
 #include "core/types.h"
 
@@ -36,7 +36,7 @@ struct KrxFileDeal {
 
 extern KrxFileDeal g_krx_file_deal_para;
 // Guards g_krx_file_deal_para and the ownership of fileBuf_velmo.
-extern QMutex g_krx_file_deal_mutex;
+extern std::mutex g_krx_file_deal_mutex;
 
 // Takes the file buffer for who; false when another user holds it. A remote transfer that
 // has gone stale is dropped in favour of the new user.

@@ -1,9 +1,9 @@
 // File transfer and file deletion of the protocol handler.
-#include <QMutexLocker>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 
 #include "board/board.h"
@@ -99,7 +99,7 @@ void message_deal::file_start(const u8* frame, unsigned length, Reply& r) {
             printf("\n file transfer refused: another transfer runs\n");
         return r.fail();
     }
-    QMutexLocker lock(&g_krx_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(g_krx_file_deal_mutex);
     KrxFileDeal& f = g_krx_file_deal_para;
     f.file_type = kind->type;
     f.file_len = size;
@@ -118,7 +118,7 @@ void message_deal::file_data(const u8* frame, unsigned length, Reply& r) {
     u16 count = get_u16(p + 4);
     if (count > kMaxData || length != PhyData_Type::kMinSize + kDataHeader + count)
         return r.fail();
-    QMutexLocker lock(&g_krx_file_deal_mutex);
+    std::lock_guard<std::mutex> lock(g_krx_file_deal_mutex);
     KrxFileDeal& f = g_krx_file_deal_para;
     // Chunks arrive in order; a chunk sent again is taken again, a gap is refused.
     if (f.owner != buffer_user() || offset > f.received || count > f.file_len - offset)
@@ -133,7 +133,7 @@ void message_deal::file_end(unsigned length, Reply& r) {
         return r.fail();
     KrxFileDeal f;
     {
-        QMutexLocker lock(&g_krx_file_deal_mutex);
+        std::lock_guard<std::mutex> lock(g_krx_file_deal_mutex);
         if (g_krx_file_deal_para.owner != buffer_user())
             return r.fail();
         g_krx_file_deal_para.stamp = G_timeTicks;

@@ -26,7 +26,7 @@ bool image_read(u32 offset, u16 count, u8* out) {
     if (!s)
         return false;
     ParaLock lock;
-    memcpy(out, s->ram_para.data() + offset, count);
+    s->read_live(offset, out, count);
     return true;
 }
 

@@ -33,9 +33,10 @@ QLabel* label(QWidget* parent, const char* name, const QRect& geometry, int pixe
     return l;
 }
 
-bool inputOnline(const RamParaImage& image, int input) {
-    const size_t at = para::input_size_at(input);
-    return image.u16At(at) && image.u16At(at + 2) && image.u16At(at + 4);
+// The input thread writes the entry while the panel shows it: read whole under its lock.
+bool inputOnline(KrxRamPara& store, int input) {
+    const VideoSizePara size = store.input_size(input);
+    return size.width && size.height && size.refresh;
 }
 
 }  // namespace
@@ -109,9 +110,9 @@ void LockWindow::showState() {
 }
 
 void LockWindow::showInputs() {
-    const RamParaImage& image = KrxRamPara::p_krxrampara_config->ram_para;
+    KrxRamPara& store = *KrxRamPara::p_krxrampara_config;
     for (int i = 0; i < 4; ++i) {
-        const bool online = inputOnline(image, i);
+        const bool online = inputOnline(store, i);
         inputIcon_[i]->setPixmap(QPixmap(online ? kOnline[i] : kOffline[i]));
         inputName_[i]->setStyleSheet(online ? "color: rgb(0, 214, 91);"
                                             : "color: rgb(140, 140, 150);");

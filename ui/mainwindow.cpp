@@ -216,7 +216,7 @@ void MainWindow::getagelog() {
         return;
     QDateTime now;
     {
-        QMutexLocker lock(&Utils::_system_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_system_mutex);
         now = QDateTime::currentDateTime();
     }
     appendAgeLogLine(now.toString("MM-dd hh:mm"), source.read());

@@ -71,4 +71,27 @@ void afterApplication() {
     UsbServer::pInstance();
 }
 
+// The USB watcher and the transports first, as they reach into the managers; the video
+// processor before the FPGA link, whose LED-panel hand-over it may be waiting for.
+void stopThreads() {
+    if (UsbServer::p_UsbServer)
+        UsbServer::p_UsbServer->stop();
+    if (T47_WIFI_CONFIG::p_wifi)
+        T47_WIFI_CONFIG::p_wifi->stop();
+    if (Yq_uart_inout_4G::p_uart_inout_4G)
+        Yq_uart_inout_4G::p_uart_inout_4G->stop();
+    if (networkManage::p_networkManage)
+        networkManage::p_networkManage->stop();
+    if (Yq_uart_inout::p_uart_inout)
+        Yq_uart_inout::p_uart_inout->stop();
+    if (udpnetManage::p_udpnetManage)
+        udpnetManage::p_udpnetManage->stop();
+    if (c331_manage::p_c331_manage)
+        c331_manage::p_c331_manage->stop_thread();
+    if (velmosource::p_velmo_source)
+        velmosource::p_velmo_source->stop_thread();
+    if (fpga_manage::p_fpga_manage)
+        fpga_manage::p_fpga_manage->stop_thread();
+}
+
 }  // namespace startup

@@ -11,5 +11,8 @@ void beforeApplication();
 // 10 ms tick, wires the refresh relay, sends the first key-LED report and starts the
 // USB-stick watcher. Needs the application object.
 void afterApplication();
+// Stops every worker thread started above and waits for each, so that none still runs
+// while the process's static objects (their wake-ups, the shared locks) are destroyed.
+void stopThreads();
 
 }  // namespace startup

@@ -267,8 +267,8 @@ void SyncUpdate::saveImage() {
                         RamParaImage::kSize - saved) != 0;
         if (!changed && !savePending_)
             return;
-        snapshot = store->ram_para;
-        store->ram_para_shadow = store->ram_para;
+        snapshot = store->live_copy();
+        store->ram_para_shadow = snapshot;
     }
     savePending_ = store->ram_para_file_write(snapshot) != 0;
     if (savePending_ && debugOn())

@@ -391,7 +391,7 @@ void c331_manage::c331_bringup() {
     ParaLock lock;
     RamParaImage image{};
     if (store) {
-        image = store->ram_para;
+        image = store->live_copy();
         applied = store->ram_para_shadow;
     }
     load_system_param();

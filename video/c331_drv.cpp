@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <linux/spi/spidev.h>
 
-#include <QMutexLocker>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/utils.h"
@@ -43,7 +43,7 @@ int c331_drv::initialize() {
 }
 
 void c331_drv::init_reg_acc_param() {
-    QMutexLocker lock(&Utils::_c331_bnk_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_c331_bnk_mutex);
     cached_bank = kNoBank;
 }
 
@@ -71,7 +71,7 @@ int c331_drv::transfer(int fd, const u8* tx, u8* rx, int len, u32 speedHz) {
     x.bits_per_word = 8;
     int result;
     {
-        QMutexLocker bus(&Utils::_spi_mutex);
+        std::lock_guard<std::mutex> bus(Utils::_spi_mutex);
         fpga_manage* manager = fpga_manage::p_fpga_manage;
         if (!manager || !manager->gpio_mapped()) {
             if (!unmapped_reported) {
@@ -147,7 +147,7 @@ int c331_drv::write_C331(int fd, u32 desc, u32 value, int bankOffset) {
     Field field;
     if (!decode(desc, bankOffset, field))
         return 0;
-    QMutexLocker lock(&Utils::_c331_bnk_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_c331_bnk_mutex);
     return write_locked(fd, field, value);
 }
 
@@ -155,7 +155,7 @@ u32 c331_drv::read_C331(int fd, u32 desc, int bankOffset) {
     Field field;
     if (!decode(desc, bankOffset, field))
         return 0;
-    QMutexLocker lock(&Utils::_c331_bnk_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_c331_bnk_mutex);
     u32 value;
     read_locked(fd, field, value);
     return value;
@@ -165,7 +165,7 @@ int c331_drv::write_c331_mask(int fd, u32 desc, u32 value, u32 mask, int bankOff
     Field field;
     if (!decode(desc, bankOffset, field))
         return 0;
-    QMutexLocker lock(&Utils::_c331_bnk_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_c331_bnk_mutex);
     u32 old;
     if (!read_locked(fd, field, old))
         return 0;

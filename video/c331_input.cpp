@@ -3,10 +3,10 @@
 // measured on the chip itself, classified and programmed (parallel input or V-by-One
 // receiver lanes), no signal shown as background, and the windows' crop offsets kept in
 // step with the ports' active areas.
-#include <QMutexLocker>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "core/global.h"
 #include "core/krxrampara.h"
@@ -127,7 +127,7 @@ constexpr int kPeriodTolerance = 100;
 
 // The receiver's timing record d as it stands, copied whole under its lock.
 bool record_of(int d, HDMI_INFO& out) {
-    QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
     velmosource* inputs = velmosource::p_velmo_source;
     if (!inputs || d < 0 || d >= kSources)
         return false;
@@ -201,7 +201,7 @@ int c331_manage::active_width(int port) const {
 void c331_manage::load_hdmi() {
     HDMI_INFO records[kSources];
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         velmosource* inputs = velmosource::p_velmo_source;
         if (!inputs)
             return;
@@ -329,14 +329,14 @@ void c331_manage::check_port_valid(int) {
                 continue;
             checked[p] = true;
             {
-                QMutexLocker lock(&Utils::_check_nosig_mutex);
+                std::lock_guard<std::mutex> lock(Utils::_check_nosig_mutex);
                 if (!(port_status[p] & 0x80))
                     continue;
             }
             const bool signal = has_signal(measure_port(p));
             int status;
             {
-                QMutexLocker lock(&Utils::_check_nosig_mutex);
+                std::lock_guard<std::mutex> lock(Utils::_check_nosig_mutex);
                 port_status[p] = (port_status[p] & ~1) | (signal ? 0 : 1);
                 status = port_status[p];
             }

@@ -1,7 +1,7 @@
 #include "video/c331_manage.h"
 
-#include <QMutexLocker>
 #include <cstdio>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/global.h"
@@ -217,7 +217,7 @@ void c331_manage::apply_changes() {
         return;
     // Work on a copy: a field written while this cycle runs (by a writer that raises the
     // request afterwards) stays a difference for the next cycle.
-    const RamParaImage now = store->ram_para;
+    const RamParaImage now = store->live_copy();
     if (g_force_bkcolor == 0)
         krxApi_forceColorDisable(c331_fd);
     apply_panel(now);
@@ -291,7 +291,7 @@ void c331_manage::apply_panel(const RamParaImage& now) {
     // windows are programmed into the new channels.
     set_output(c331_fd);
     {
-        QMutexLocker led(&Utils::_led_para_init_mutex);
+        std::lock_guard<std::mutex> led(Utils::_led_para_init_mutex);
         g_set_led_para = 2;
     }
     c331_peers::wake_fpga();

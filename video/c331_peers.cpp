@@ -1,6 +1,6 @@
 #include "video/c331_peers.h"
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include "core/utils.h"
 #include "fpga/fpga_manage.h"
@@ -13,7 +13,7 @@ void raise_bri_resend() {
     if (!fpga)
         return;
     {
-        QMutexLocker lock(&Utils::_bri_set_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_bri_set_mutex);
         fpga->bri_resend = 1;
     }
     fpga_manage::wake();

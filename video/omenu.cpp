@@ -1,6 +1,5 @@
 #include "video/omenu.h"
 
-#include <QMutexLocker>
 #include <QString>
 #include <QVector>
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <sstream>
 
 #include "board/board.h"
@@ -183,7 +183,7 @@ void get_json_omenu_para(const char* path, OSD_LIST* list) {
     list->osd[0].valid = 0;
     std::string content;
     {
-        QMutexLocker lock(&Utils::_file_deal_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_file_deal_mutex);
         std::ifstream in(board::path(path), std::ios::binary);
         if (!in)
             return;

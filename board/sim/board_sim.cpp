@@ -357,14 +357,17 @@ int tcdrain(int fd) {
     return ::tcdrain(fd);
 }
 
+// On the board a register word is stored and loaded whole and in program order; here the
+// simulated chips read and drive the same words from other threads, so each access is one
+// atomic access, ordered as the device's register accesses are.
 void mmio_write16(volatile uint16_t* reg, uint16_t value) {
-    *reg = value;
+    __atomic_store_n(reg, value, __ATOMIC_RELEASE);
     sim::SocWindow::stored(reg, value);
 }
 
 uint16_t mmio_read16(const volatile uint16_t* reg) {
     sim::SocWindow::loading(reg);
-    return *reg;
+    return __atomic_load_n(reg, __ATOMIC_ACQUIRE);
 }
 
 int system(const char* command) {

@@ -58,12 +58,14 @@ void SocWindow::setChipId(uint16_t x, uint16_t y, uint16_t z) {
     setWord(kChipIdZ, z);
 }
 
+// The program reaches the same words through board::mmio_read16 / mmio_write16 from its
+// own threads: each access is one atomic access, as on the board.
 uint16_t SocWindow::word(uint32_t offset) const {
-    return reinterpret_cast<const volatile uint16_t*>(words_.data())[offset / 2];
+    return __atomic_load_n(&words_[offset / 2], __ATOMIC_ACQUIRE);
 }
 
 void SocWindow::setWord(uint32_t offset, uint16_t value) {
-    reinterpret_cast<volatile uint16_t*>(words_.data())[offset / 2] = value;
+    __atomic_store_n(&words_[offset / 2], value, __ATOMIC_RELEASE);
 }
 
 std::vector<SocWindow::Change> SocWindow::changes() const {

@@ -3,9 +3,9 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <cstring>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/config_engine.h"
@@ -319,7 +319,7 @@ void factory::resetImage(bool keepEdid) {
         // otherwise would stay pending and hold up the panel set-up.
         fpga_manage* manager = fpga_manage::p_fpga_manage;
         if (sizeChanged && manager && manager->get_fpga_status()) {
-            QMutexLocker flags(&Utils::_led_para_init_mutex);
+            std::lock_guard<std::mutex> flags(Utils::_led_para_init_mutex);
             g_set_led_para = 1;
             g_set_led_setup = 0;
         }
@@ -339,7 +339,7 @@ void factory::requestEdidRewrite() {
     velmosource* source = velmosource::p_velmo_source;
     if (!source)
         return;
-    QMutexLocker lock(&Utils::_source_init_mutex);
+    std::lock_guard<std::mutex> lock(Utils::_source_init_mutex);
     for (int input = 0; input < 4; ++input)
         source->request_edid_rewrite(input);
 }

@@ -3,10 +3,10 @@
 #include <QDateTime>
 #include <QFrame>
 #include <QLabel>
-#include <QMutexLocker>
 #include <QPushButton>
 #include <QStringList>
 #include <algorithm>
+#include <mutex>
 
 #include "core/global.h"
 #include "core/krxrampara.h"
@@ -76,7 +76,7 @@ QString factoryage::logText() const {
 void factoryage::ageloginit() {
     QDateTime now;
     {
-        QMutexLocker lock(&Utils::_system_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_system_mutex);
         now = QDateTime::currentDateTime();
     }
     const QString placeholder =

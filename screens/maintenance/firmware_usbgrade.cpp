@@ -3,12 +3,12 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
-#include <QMutexLocker>
 #include <QPixmap>
 #include <QPushButton>
 #include <QToolButton>
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 #include "board/board.h"
 #include "core/global.h"
@@ -36,7 +36,7 @@ const char kRed[] = "#FF0000";
 QString clock_text() {
     std::tm t;
     {
-        QMutexLocker lock(&Utils::_system_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_system_mutex);
         t = board::localTime();
     }
     return QString("%1:%2:%3").arg(t.tm_hour).arg(t.tm_min).arg(t.tm_sec);

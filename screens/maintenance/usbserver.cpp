@@ -81,13 +81,22 @@ int UsbServer::initialize() {
         writeLogMsg(LOG_MSG_ERROR, "UsbServer create accept thread failed");
         return 255;
     }
+    started_ = true;
     return 0;
+}
+
+void UsbServer::stop() {
+    if (!started_)
+        return;
+    stopping_ = true;
+    pthread_join(thread_, nullptr);
+    started_ = false;
 }
 
 void* UsbServer::acceptThread(void* arg) {
     name_this_thread("usb-watch");
     auto* server = static_cast<UsbServer*>(arg);
-    for (;;) {
+    while (!server->stopping_) {
         if (server->recvData() != 0)
             board::usleep(kWaitMicroseconds);
     }

@@ -12,6 +12,7 @@
 #include <pthread.h>
 
 #include <QObject>
+#include <atomic>
 #include <string>
 
 #include "core/types.h"
@@ -36,6 +37,8 @@ public:
     // Opens the uevent socket only. 0 on success, 255 on failure.
     int openSocket();
     static void* acceptThread(void* arg);
+    // Ends the thread after its current pass and waits for it.
+    void stop();
     // One pass: waits briefly for a message, decodes it, and moves the ready wait on.
     // 0 when nothing arrived or a message was handled, 255 when the wait failed.
     int recvData();
@@ -57,6 +60,8 @@ private:
 
     int socket_ = -1;
     pthread_t thread_{};
+    bool started_ = false;
+    std::atomic<bool> stopping_{false};
     Ready ready_ = Ready::Idle;
     u32 readyStamp_ = 0;
 };

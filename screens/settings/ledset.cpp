@@ -2,8 +2,8 @@
 
 #include <QFrame>
 #include <QLabel>
-#include <QMutexLocker>
 #include <QPushButton>
+#include <mutex>
 
 #include "core/krxrampara.h"
 #include "core/utils.h"
@@ -213,7 +213,7 @@ void ledset::on_Button_apply1_clicked() {
             // otherwise would stay pending.
             fpga_manage* manager = fpga_manage::p_fpga_manage;
             if (manager && manager->get_fpga_status()) {
-                QMutexLocker flags(&Utils::_led_para_init_mutex);
+                std::lock_guard<std::mutex> flags(Utils::_led_para_init_mutex);
                 g_set_led_para = 1;
                 g_set_led_setup = 0;
             }

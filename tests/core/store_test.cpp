@@ -363,6 +363,40 @@ TEST_F(Store, LanguageFallsBackToAnOfferedOne) {
     EXPECT_EQ(g_language, 0);
 }
 
+// The input thread rewrites input 2's size entry (image 256 + 6 x 2) under info_mutex while
+// the panel, the video thread and the PC read it: each of them sees the entry as one write
+// left it, never half of one.
+TEST_F(Store, AnInputSizeIsReadWholeWhileTheInputThreadRewritesIt) {
+    auto store = loadStore();
+    std::atomic<bool> writing{true};
+    std::thread input([&] {
+        for (unsigned n = 0; writing; ++n) {
+            const bool on = n & 1;
+            pthread_mutex_lock(&store->info_mutex);
+            store->ram_para.setU16(268, on ? 1920 : 0);
+            store->ram_para.setU16(270, on ? 1080 : 0);
+            store->ram_para.setU16(272, on ? 60 : 0);
+            pthread_mutex_unlock(&store->info_mutex);
+        }
+    });
+    auto whole = [](u16 w, u16 h, u16 r) {
+        return (w == 0 && h == 0 && r == 0) || (w == 1920 && h == 1080 && r == 60);
+    };
+    int torn = 0;
+    for (int i = 0; i < 5000; ++i) {
+        const VideoSizePara size = store->input_size(2);
+        torn += !whole(size.width, size.height, size.refresh);
+        const RamParaImage copy = store->live_copy();
+        torn += !whole(copy.u16At(268), copy.u16At(270), copy.u16At(272));
+        u8 bytes[6];
+        store->read_live(268, bytes, sizeof bytes);
+        torn += !whole(get_u16(bytes), get_u16(bytes + 2), get_u16(bytes + 4));
+    }
+    writing = false;
+    input.join();
+    EXPECT_EQ(torn, 0);
+}
+
 TEST_F(Store, RefreshThatRaisesAnotherRefreshDoesNotDeadlock) {
     auto store = loadStore();
     std::vector<int> reasons;

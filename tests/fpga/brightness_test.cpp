@@ -281,7 +281,7 @@ TEST_F(Brightness, AScheduleEntryAtMidnightFiresOnce) {
 // processor let go 31 ticks after that.
 TEST_F(Brightness, PanelHandOverKeepsItsElevenAndThirtyOneTicks) {
     {
-        QMutexLocker lock(&Utils::_led_para_init_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_led_para_init_mutex);
         g_set_led_para = 1;
         g_set_led_setup = 0;
     }

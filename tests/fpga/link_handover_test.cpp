@@ -150,7 +150,7 @@ TEST_F(Running, ResendRequestsAreTakenBeforeTheWork) {
 
 TEST_F(Running, PanelHandOverBlanksThenLetsTheVideoProcessorGoOn) {
     {
-        QMutexLocker lock(&Utils::_led_para_init_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_led_para_init_mutex);
         g_set_led_para = 1;
         g_set_led_setup = 0;
     }
@@ -250,7 +250,7 @@ TEST_F(FpgaTest, PanelHandOverDuringTheOutputStartDoesNotDeadlock) {
     std::thread video([&] {
         ParaLock lock;
         {
-            QMutexLocker flags(&Utils::_led_para_init_mutex);
+            std::lock_guard<std::mutex> flags(Utils::_led_para_init_mutex);
             g_set_led_para = 1;
             g_set_led_setup = 0;
         }

@@ -1,16 +1,29 @@
 // The FPGA thread itself, started as the program starts it.
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "board/sim/msys_node.h"
+#include "core/para_apply.h"
 #include "tests/fpga/fpga_fixture.h"
 #include "video/c331_peers.h"
 
 namespace fpgatest {
 namespace {
+
+// True while thread tid of this process sleeps in the kernel on a futex, as a thread does
+// that waits for a mutex another thread holds.
+bool waitsOnAMutex(pid_t tid) {
+    std::ifstream status("/proc/self/task/" + std::to_string(tid) + "/syscall");
+    long number = -1;
+    return static_cast<bool>(status >> number) && number == SYS_futex;
+}
 
 class Thread : public FpgaTest {
 protected:
@@ -73,6 +86,47 @@ TEST_F(Thread, StartsBehindTheGateAndBringsFpgaZeroToOutputRunning) {
 
     g_usb_grade = 1;
     EXPECT_TRUE(test::waitFor([] { return g_usb_grade == 0; }, 5000));
+    started->stop_thread();
+}
+
+// The video thread may hold the apply lock while it waits for this thread (the LED-panel
+// hand-over). A screen black the pass sends meanwhile reaches the FPGA at once; its image
+// field (2116) is written once the lock is free, and a PC's register write waits for it.
+TEST_F(Thread, AScreenBlackGoesOutWhileTheApplyLockIsHeldAndReachesTheImageAfter) {
+    fpga_manage::p_fpga_manage = nullptr;
+    started = fpga_manage::pInstance();
+    startTicks();
+    g_fpga_c331_start = 1;
+    ASSERT_TRUE(test::waitFor([&] { return started->get_fpga_status(); }, 20000));
+
+    pthread_mutex_lock(&ParaApply::para_mutex);
+    store->ram_para.setU16(2116, 1);
+    c331_peers::raise_output_resend();
+    const bool black = test::waitFor([&] { return (fpga()->reg(0) & 0x04) != 0; }, 10000);
+    const u32 begun = fpga_manage::wakeup.begun();
+    const bool turning = test::waitFor([&] { return fpga_manage::wakeup.begun() > begun; }, 10000);
+    // The PC asks for the picture back: its transport waits for the lock.
+    std::atomic<pid_t> transport{0};
+    std::thread pc([&] {
+        transport = static_cast<pid_t>(::syscall(SYS_gettid));
+        started->controller_register_write(0, 0, 0x04, 0x00);
+    });
+    const bool waiting =
+        test::waitFor([&] { return transport != 0 && waitsOnAMutex(transport); }, 10000);
+    const u16 held = store->ram_para.u16At(2116);
+    pthread_mutex_unlock(&ParaApply::para_mutex);
+    pc.join();
+    EXPECT_TRUE(black) << "the pass went on";
+    EXPECT_TRUE(turning);
+    EXPECT_TRUE(waiting);
+    EXPECT_EQ(held, 1);
+    EXPECT_EQ(fpga()->reg(0) & 0x04, 0) << "the PC's picture back";
+    EXPECT_TRUE(test::waitFor(
+        [&] {
+            ParaLock lock;
+            return store->ram_para.u16At(2116) == 0;
+        },
+        10000));
     started->stop_thread();
 }
 

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "board/sim/hdmi_sources.h"
@@ -134,7 +134,7 @@ protected:
     }
 
     HDMI_INFO record(int input) {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         return source->hdminfo[input];
     }
     VideoSizePara inputSize(int input) {

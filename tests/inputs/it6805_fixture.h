@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -149,7 +149,7 @@ protected:
     }
 
     HDMI_INFO record() {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         return source->hdminfo[3];
     }
     bool published() {

@@ -145,11 +145,15 @@ void SystemTest::TearDown() {
 
 namespace {
 
-// The program's threads run until the process ends; only its root goes at the end.
+// The program's threads are stopped as main stops them once its event loop ends, before
+// the process's static objects go; then its root goes.
 class RemoveRoot : public ::testing::Environment {
 public:
     void TearDown() override {
-        if (!systest::running || systest::running->root.empty())
+        if (!systest::running)
+            return;
+        startup::stopThreads();
+        if (systest::running->root.empty())
             return;
         std::error_code ec;
         std::filesystem::remove_all(systest::running->root, ec);

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QMutexLocker>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "board/sim/c331_model.h"
@@ -39,7 +39,7 @@ protected:
         g_force_bkcolor = 2;
         sim::get<sim::HdmiSources>("hdmi-sources")->plug(1, *sim::VideoTiming::cta861(16));
         {
-            QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+            std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
             source->hdminfo[1] =
                 HDMI_INFO{1920, 44, 148, 1, 2200, 1080, 5, 36, 1, 1125, 148.5f, 0, 0, 0, 0, 0, 1};
         }

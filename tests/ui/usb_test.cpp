@@ -139,15 +139,17 @@ TEST_F(Usb, ReadyClosesTheSettingMenuOnlyWhenItIsInFront) {
     EXPECT_TRUE(script.play());
 }
 
-TEST_F(Usb, TheThreadsReportsReachTheRelayOnTheUserInterfaceThread) {
-    static UsbServer* watcher = new UsbServer();  // its thread runs as long as the process
+// The watcher is destroyed at the end: its thread must have ended by then.
+TEST_F(Usb, TheThreadsReportsReachTheRelayOnTheUserInterfaceThreadAndTheThreadStops) {
+    UsbServer watcher;
     std::vector<QThread*> threads;
     QObject relay;  // lives on this thread, as SyncUpdate does
-    QObject::connect(watcher, &UsbServer::sig_usb_update, &relay,
+    QObject::connect(&watcher, &UsbServer::sig_usb_update, &relay,
                      [&](int) { threads.push_back(QThread::currentThread()); });
-    ASSERT_EQ(watcher->initialize(), 0);
+    ASSERT_EQ(watcher.initialize(), 0);
     sim::injectUevent(uevent(kPartitionRemove));
     EXPECT_TRUE(test::waitFor([&] { return !threads.empty(); }, 5000));
+    watcher.stop();
     ASSERT_EQ(threads.size(), 1u);
     EXPECT_EQ(threads.front(), QThread::currentThread());
 }

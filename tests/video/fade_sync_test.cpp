@@ -3,8 +3,8 @@
 // once, and the pass goes on to show the new source.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
 #include <map>
+#include <mutex>
 #include <vector>
 
 #include "board/sim/bounded_log.h"
@@ -35,7 +35,7 @@ protected:
         sim::logLimit() = 1u << 20;  // every access of a pass with one 70,000-poll wait
         for (int input : {kDvi, kHdmi1, kHdmi2}) {
             sim::get<sim::HdmiSources>("hdmi-sources")->plug(input, *sim::VideoTiming::cta861(16));
-            QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+            std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
             inputs->hdminfo[input] =
                 HDMI_INFO{1920, 44, 148, 1, 2200, 1080, 5, 36, 1, 1125, 148.5f, 0, 0, 0, 0, 0, 1};
         }

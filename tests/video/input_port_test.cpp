@@ -8,8 +8,8 @@
 // channels 0..7 show windows 0, 0, 1, 1, 2, 3, 4, 5.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
 #include <cmath>
+#include <mutex>
 
 #include "board/sim/c331_input_measure.h"
 #include "board/sim/hdmi_sources.h"
@@ -68,7 +68,7 @@ protected:
     }
 
     void publish(int input, const HDMI_INFO& record) {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[input] = record;
     }
     void plug(int input, const sim::VideoTiming& t, const HDMI_INFO& record) {

@@ -9,7 +9,7 @@
 // VIC 6 480i (240 of 262 lines), VIC 16 1080p.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include "board/sim/hdmi_sources.h"
 #include "board/sim/sim.h"
@@ -42,7 +42,7 @@ protected:
         c331()->setReg(0xA8, 0x0B, static_cast<uint8_t>(pixels >> 8));
         sources->plug(kHdmi1, *sim::VideoTiming::cta861(vic));
         {
-            QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+            std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
             inputs->hdminfo[kHdmi1] = cta861Record(vic);
         }
         bringUp();
@@ -218,7 +218,7 @@ TEST_F(InputProcessorTest, FiltersGoOffWithTheSignal) {
     ASSERT_EQ(at(0x14, 0x3B), 1u);
     sources->unplug(kHdmi1);
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[kHdmi1].nosignal = 1;
     }
     for (int i = 0; i < 3; ++i)

@@ -7,7 +7,7 @@
 // channel 0's.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -47,7 +47,7 @@ protected:
     }
     void plug(int input, int vic) {
         sources->plug(input, *sim::VideoTiming::cta861(vic));
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[input] = cta861Record(vic);  // receiver channel i feeds input i
     }
     void apply(const std::function<void(RamParaImage&)>& edit) {
@@ -466,7 +466,7 @@ TEST_F(PictureTest, NoiseReductionOfEveryKindAndItsEndWhenTheSignalGoes) {
 
     sources->unplug(kHdmi1);
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[kHdmi1].nosignal = 1;
     }
     for (int i = 0; i < 4; ++i)

@@ -2,9 +2,9 @@
 // chip, and keeps the lock order with writers, the synchroniser and the FPGA side.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
 #include <atomic>
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "board/board.h"
@@ -92,12 +92,12 @@ TEST_F(VideoTest, WritersSynchroniserAndFpgaSideAgainstTheThread) {
     std::thread fpgaSide([&] {
         while (!done) {
             {
-                QMutexLocker led(&Utils::_led_para_init_mutex);
+                std::lock_guard<std::mutex> led(Utils::_led_para_init_mutex);
                 if (g_set_led_para != 0)
                     g_set_led_para = 0;
             }
             {
-                QMutexLocker bri(&Utils::_bri_set_mutex);
+                std::lock_guard<std::mutex> bri(Utils::_bri_set_mutex);
                 fpga->bri_resend = 0;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -107,7 +107,7 @@ TEST_F(VideoTest, WritersSynchroniserAndFpgaSideAgainstTheThread) {
     std::thread writer([&] {
         for (int i = 1; i <= kChanges; ++i) {
             if (i % 25 == 0) {
-                QMutexLocker led(&Utils::_led_para_init_mutex);
+                std::lock_guard<std::mutex> led(Utils::_led_para_init_mutex);
                 g_set_led_para = 1;
             }
             {

@@ -14,7 +14,7 @@
 // side by side.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include "board/sim/c331_input_measure.h"
 #include "board/sim/c331_picture.h"
@@ -62,7 +62,7 @@ protected:
     }
     void plug(int input, const sim::VideoTiming& t, const HDMI_INFO& record) {
         sources->plug(input, t);
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[input] = record;
     }
     // Port 4 carries t: its receiver takes it from the test's transmitter, and the port is

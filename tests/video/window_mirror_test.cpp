@@ -9,7 +9,7 @@
 // reads one line step (65536 units) before its first line.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include "board/sim/c331_picture.h"
 #include "board/sim/hdmi_sources.h"
@@ -39,7 +39,7 @@ protected:
     void start(int vic = 16) {
         sources->plug(kHdmi1, *sim::VideoTiming::cta861(vic));
         {
-            QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+            std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
             inputs->hdminfo[kHdmi1] = cta861Record(vic);
         }
         bringUp();
@@ -110,7 +110,7 @@ TEST_P(MirrorCodeTest, AMirrorAttributeMirrorsTheWindowAndKeepsItShown) {
     // Its source switched to HDMI2 (port 0): set up anew, still mirrored, shown, unfrozen.
     sources->plug(kHdmi2, *sim::VideoTiming::cta861(16));
     {
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[kHdmi2] = cta861Record(16);
     }
     apply([](RamParaImage& p) { p.setU16(win(0, 8), kHdmi2); });

@@ -6,7 +6,7 @@
 // pair of input channels.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include "board/sim/c331_picture.h"
 #include "board/sim/hdmi_sources.h"
@@ -34,7 +34,7 @@ protected:
         auto sources = sim::get<sim::HdmiSources>("hdmi-sources");
         sources->plug(kHdmi1, *sim::VideoTiming::cta861(16));
         sources->plug(kHdmi3, *sim::VideoTiming::cta861(16));
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         inputs->hdminfo[kHdmi1] =
             HDMI_INFO{1920, 44, 148, 1, 2200, 1080, 5, 36, 1, 1125, 148.5f, 0, 0, 0, 0, 0, 1};
         inputs->hdminfo[kHdmi3] =

@@ -10,9 +10,9 @@
 // syncs; 720p (VIC 4) 40 + 220 = 260 and 5 + 20 = 25.
 #include <gtest/gtest.h>
 
-#include <QMutexLocker>
 #include <algorithm>
 #include <map>
+#include <mutex>
 
 #include "board/sim/c331_picture.h"
 #include "board/sim/c331_sync_status.h"
@@ -46,7 +46,7 @@ protected:
 
     void plug(int input, int vic, const HDMI_INFO& record) {
         sources->plug(input, *sim::VideoTiming::cta861(vic));
-        QMutexLocker lock(&Utils::_source_hdminfo_mutex);
+        std::lock_guard<std::mutex> lock(Utils::_source_hdminfo_mutex);
         // The record of input i is the receiver channel's: 0, 1, 2 for inputs 0, 1, 2.
         inputs->hdminfo[input] = record;
     }
