@@ -128,6 +128,20 @@ int take_card_answer(fpga_manage& m, u8 port, u8 fpga, u16 card, u8* frame) {
     return static_cast<int>(last);
 }
 
+// The answer to the pending power-control request with its check byte verified: the index of
+// the check byte, or -1 while none came or when the check byte is wrong (counted in the
+// bad-reply register, and the wait told so).
+int take_checked_answer(fpga_manage& m, u8* frame) {
+    const int last = take_card_answer(m, m.vmf_port, m.vmf_fpga,
+                                      static_cast<u16>(g_change[kWordAddress]), frame);
+    if (last < 0 || Utils::BCC(frame, static_cast<unsigned>(last)) == frame[last])
+        return last;
+    const u8 bad = fpga_manage::MCU_REG_func[0][fpga_manage::kRegVmfBadReplies].load();
+    m.write_to_register(fpga_manage::kRegVmfBadReplies, 0xFF, static_cast<u8>(bad + 1), 0);
+    g_change[kWordBadReply] = 2;
+    return -1;
+}
+
 // Windows 1..5 are off: the power follows window 0 alone.
 bool only_window_0(const KrxRamPara& store) {
     for (int w = 1; w < para::window_count; ++w)
@@ -310,16 +324,9 @@ void fpga_manage::Power_VMF_run() {
 
 void fpga_manage::VMF_RAM0_data_back_result() {
     u8 frame[kFrameMax];
-    const int last = take_card_answer(*this, vmf_port, vmf_fpga,
-                                      static_cast<u16>(g_change[kWordAddress]), frame);
+    const int last = take_checked_answer(*this, frame);
     if (last < 0)
         return;
-    if (Utils::BCC(frame, static_cast<unsigned>(last)) != frame[last]) {
-        write_to_register(kRegVmfBadReplies, 0xFF,
-                          static_cast<u8>(MCU_REG_func[0][kRegVmfBadReplies].load() + 1), 0);
-        g_change[kWordBadReply] = 2;
-        return;
-    }
     if (frame[Cmd::kOpcode] != g_change[kWordOpcode] || frame[Cmd::kStatus] != 0 ||
         static_cast<unsigned>(last) < kRam0DataAt + sizeof vmf_ram0) {
         g_change[kWordReply] = 2;
@@ -332,16 +339,9 @@ void fpga_manage::VMF_RAM0_data_back_result() {
 
 void fpga_manage::VMF_reg_back_result() {
     u8 frame[kFrameMax];
-    const int last = take_card_answer(*this, vmf_port, vmf_fpga,
-                                      static_cast<u16>(g_change[kWordAddress]), frame);
+    const int last = take_checked_answer(*this, frame);
     if (last < 0)
         return;
-    if (Utils::BCC(frame, static_cast<unsigned>(last)) != frame[last]) {
-        write_to_register(kRegVmfBadReplies, 0xFF,
-                          static_cast<u8>(MCU_REG_func[0][kRegVmfBadReplies].load() + 1), 0);
-        g_change[kWordBadReply] = 2;
-        return;
-    }
     const bool good = frame[Cmd::kOpcode] == g_change[kWordOpcode] && frame[Cmd::kStatus] == 0;
     g_change[kWordReply] = good ? 1 : 2;
 }
