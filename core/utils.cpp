@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 
 #include "board/board.h"
 #include "core/config_engine.h"
@@ -283,6 +284,12 @@ bool Utils::isFileExists(const std::string& name, bool regular) {
 bool Utils::isDirExists(const std::string& name) {
     struct stat st;
     return ::stat(board::path(name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Utils::makeDir(const std::string& name) {
+    std::error_code ec;
+    std::filesystem::create_directories(board::path(name), ec);
+    return isDirExists(name);
 }
 
 void Utils::get_file_list_smartpath(QStringList& list, const QString& dir, const QString& suffix) {

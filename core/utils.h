@@ -66,6 +66,8 @@ public:
     // Device paths ("/data/...") are looked up where the board keeps them.
     static bool isFileExists(const std::string& name, bool regular = false);
     static bool isDirExists(const std::string& name);
+    // Creates the directory and its parents; true when it exists afterwards.
+    static bool makeDir(const std::string& name);
     // Appends the device paths of the regular files (no links) of dir with this suffix.
     static void get_file_list_smartpath(QStringList& list, const QString& dir,
                                         const QString& suffix);

@@ -471,14 +471,11 @@ void clock_record_run::dealwith_record_timing() {
 
 int clock_record_run::check_file_dir(QString dir) {
     const std::string device = dir.toStdString();
-    const std::filesystem::path path = board::path(device);
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    if (Utils::isDirExists(device)) {
         std::printf("\n %s clock_record_run exists !\n", device.c_str());
         return 0;
     }
-    std::filesystem::create_directories(path, ec);
-    if (!std::filesystem::is_directory(path, ec)) {
+    if (!Utils::makeDir(device)) {
         std::printf("\n %s clock_record_run created error!\n", device.c_str());
         return -1;
     }

@@ -81,15 +81,12 @@ rcvRecovery::~rcvRecovery() = default;
 
 int rcvRecovery::check_file_dir(QString dir) {
     const std::string device = dir.toStdString();
-    const std::filesystem::path path = board::path(device);
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
+    if (Utils::isDirExists(device)) {
         if (debugOn())
             std::printf("\n %s exists !/n", device.c_str());
         return 0;
     }
-    std::filesystem::create_directories(path, ec);
-    return std::filesystem::is_directory(path, ec) ? 1 : 0;
+    return Utils::makeDir(device) ? 1 : 0;
 }
 
 int rcvRecovery::get_dir_file(QString dir) {

@@ -29,6 +29,12 @@ using remotetest::unescapeAll;
 using test::loopback;
 using test::udpClient;
 
+// A frame as a PC sends it: escaped, in one datagram to the device's port.
+void sendFrame(int fd, const sockaddr_in& to, const Bytes& frame) {
+    const Bytes e = escape(frame);
+    ::sendto(fd, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
 u8 xorOf(const Bytes& b, size_t n) {
     u8 x = 0;
     for (size_t i = 0; i < n; ++i)
@@ -240,12 +246,8 @@ TEST_F(CardPassby, UdpAnswerGoesToThePeerOfTheRequestNotToTheLastOne) {
     ASSERT_EQ(udp.initialize(), 0);
     int a = track(udpClient()), b = track(udpClient());
     const sockaddr_in to = loopback(udp.control_port());
-    auto sendTo = [&](int fd, const Bytes& frame) {
-        Bytes e = escape(frame);
-        ::sendto(fd, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    };
 
-    sendTo(a, pcFrame(0x1000, 0x01, 0x00, 0x60, kWrite4));
+    sendFrame(a, to, pcFrame(0x1000, 0x01, 0x00, 0x60, kWrite4));
     auto got = replies(a);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0][10], 0) << "status";
@@ -253,10 +255,10 @@ TEST_F(CardPassby, UdpAnswerGoesToThePeerOfTheRequestNotToTheLastOne) {
 
     // A asks, B's request comes before the card's answer is served: the answer is A's.
     forgetSent();
-    sendTo(a, pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4));
+    sendFrame(a, to, pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4));
     ASSERT_TRUE(waitSent(1));
     Bytes processorRead = remotetest::frame(0xF100, 0x61, remotetest::mem(0, 2));
-    sendTo(b, processorRead);
+    sendFrame(b, to, processorRead);
     std::vector<Bytes> toB;
     for (int i = 0; i < 300 && toB.empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -280,14 +282,10 @@ TEST_F(CardPassby, ANewerRequestTakesOverAndTheOlderAnswerIsNotItsAnswer) {
     ASSERT_EQ(udp.initialize(), 0);
     int a = track(udpClient()), b = track(udpClient());
     const sockaddr_in to = loopback(udp.control_port());
-    auto sendTo = [&](int fd, const Bytes& frame) {
-        Bytes e = escape(frame);
-        ::sendto(fd, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    };
     forgetSent();
-    sendTo(a, pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4, 0x67));
+    sendFrame(a, to, pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4, 0x67));
     ASSERT_TRUE(waitSent(1));
-    sendTo(b, pcFrame(0x1001, 0x01, 0x00, 0x61, kRead4, 0x55));
+    sendFrame(b, to, pcFrame(0x1001, 0x01, 0x00, 0x61, kRead4, 0x55));
     ASSERT_TRUE(waitSent(2));
     // Both cards answer; A's answer comes first and is not B's.
     auto got = replies(b);
@@ -367,8 +365,7 @@ TEST_F(CardPassby, ABroadcastIsAnsweredOnceWhenEveryPortHasAnswered) {
     };
     for (const Case& c : cases) {
         forgetSent();
-        Bytes e = escape(pcFrame(c.destination, 0x01, 0xFF, c.opcode, c.payload, c.kind));
-        ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        sendFrame(pc, to, pcFrame(c.destination, 0x01, 0xFF, c.opcode, c.payload, c.kind));
         auto got = replies(pc);
         EXPECT_EQ(pcFramesOn(0).size(), 1u);
         EXPECT_EQ(pcFramesOn(2).size(), 1u);
@@ -405,8 +402,7 @@ TEST_F(CardPassby, ALateBroadcastAnswerIsNoAnswerToTheNextRequest) {
     int pc = track(udpClient());
     const sockaddr_in to = loopback(udp.control_port());
     forgetSent();
-    Bytes e = escape(pcFrame(0x0000, 0x01, 0x00, 0x61, kRead4, 0x31));
-    ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    sendFrame(pc, to, pcFrame(0x0000, 0x01, 0x00, 0x61, kRead4, 0x31));
     ASSERT_TRUE(waitSent(1));
     ports()->answer(
         0, sealed({0x10, 0xF0, 0x01, 0x00, 0x10, 0x31, 0x01, 0xFF, 0x00, 0x81, 0x00, 0x00}), 0,
@@ -429,9 +425,8 @@ TEST_F(CardPassby, AnswersWithoutAPendingRequestOrWhoseTransportWentAreDropped) 
         udpnetManage udp(0, 0);
         ASSERT_EQ(udp.initialize(), 0);
         const sockaddr_in to = loopback(udp.control_port());
-        Bytes e = escape(pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4));
         forgetSent();
-        ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        sendFrame(pc, to, pcFrame(0x1000, 0x01, 0x00, 0x61, kRead4));
         ASSERT_TRUE(waitSent(1));
     }
     EXPECT_EQ(g_passby_trans_port, 3) << "the request is pending";
@@ -512,15 +507,11 @@ TEST_F(CardPassby, AFrameForAStuckPairIsRefusedAtOnceAndABroadcastGoesOnWithoutI
     ASSERT_EQ(udp.initialize(), 0);
     int a = track(udpClient()), b = track(udpClient());
     const sockaddr_in to = loopback(udp.control_port());
-    auto sendTo = [&](int fd, const Bytes& frame) {
-        Bytes e = escape(frame);
-        ::sendto(fd, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    };
 
     fpga()->clearLog();
     forgetSent();
     const Bytes toPort2 = pcFrame(0x2000, 0x01, 0x00, 0x61, kRead4);
-    sendTo(a, toPort2);
+    sendFrame(a, to, toPort2);
     auto got = repliesWithin(a, 3000);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 4), (Bytes{0x10, 0xF0, 0x00, 0x20}));
@@ -530,7 +521,7 @@ TEST_F(CardPassby, AFrameForAStuckPairIsRefusedAtOnceAndABroadcastGoesOnWithoutI
     EXPECT_TRUE(sentOn(2).empty());
     // Port 3 by its selector: the error reply's source is the destination as it was sent,
     // without the port bits the device would have set.
-    sendTo(a, pcFrame(0x0001, 0x01, 0x04, 0x61, kRead4, 0x44));
+    sendFrame(a, to, pcFrame(0x0001, 0x01, 0x04, 0x61, kRead4, 0x44));
     got = repliesWithin(a, 3000);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(Bytes(got[0].begin(), got[0].begin() + 11),
@@ -540,13 +531,13 @@ TEST_F(CardPassby, AFrameForAStuckPairIsRefusedAtOnceAndABroadcastGoesOnWithoutI
 
     // The other PC is served meanwhile.
     const Bytes processorRead = remotetest::frame(0xF100, 0x61, remotetest::mem(0, 2));
-    sendTo(b, processorRead);
+    sendFrame(b, to, processorRead);
     got = repliesWithin(b, 3000);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(remotetest::replyStatus(processorRead, got[0]), 0);
 
     // A broadcast goes to port 0 only, and is answered once port 0 has answered.
-    sendTo(b, pcFrame(0x0FFF, 0x01, 0xFF, 0x81, {0xFF, 0x00}, 0x2B));
+    sendFrame(b, to, pcFrame(0x0FFF, 0x01, 0xFF, 0x81, {0xFF, 0x00}, 0x2B));
     got = replies(b);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0][5], 0x2B);
@@ -571,8 +562,7 @@ TEST_F(CardPassby, ABroadcastIsNotAnsweredWhileOnePortStaysSilent) {
     const sockaddr_in to = loopback(udp.control_port());
     auto broadcast = [&](u8 tag) {
         forgetSent();
-        Bytes e = escape(pcFrame(0x0FFF, 0x01, 0xFF, 0x81, {0xFF, 0x00}, tag));
-        ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        sendFrame(pc, to, pcFrame(0x0FFF, 0x01, 0xFF, 0x81, {0xFF, 0x00}, tag));
         EXPECT_TRUE(waitSent(3));
     };
     broadcast(0x51);
@@ -610,8 +600,7 @@ TEST_F(CardPassby, AnAnswerWithoutItsPortSelectorIsPlacedByBufferAndSource) {
     for (const Case& c : {Case{2, 0x2001, 0x20, 3}, Case{5, 0x1001, 0x10, 6}}) {
         SCOPED_TRACE(c.port);
         forgetSent();
-        Bytes e = escape(pcFrame(c.destination, 0x01, 0x00, 0x61, kRead4, 0x3C));
-        ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        sendFrame(pc, to, pcFrame(c.destination, 0x01, 0x00, 0x61, kRead4, 0x3C));
         ASSERT_TRUE(waitSent(1));
         ports()->answer(c.port,
                         closed({0x10, 0xF0, 0x01, c.sourceHigh, 0x10, 0x3C, 0x01, 0x00, 0x00, 0x61,
@@ -650,15 +639,13 @@ TEST_F(CardPassby, AnAnswerLongerThanTheReceiveBufferIsCutAndDropped) {
     const Bytes huge = {0x00, 0x00, 0x10, 0xF0, 0x10, 0x21, 0x01, 0x01, 0x00, 0x61,
                         0x80, 0x01, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x21};
     ASSERT_EQ(huge.back(), xorOf(huge, huge.size() - 1));
-    Bytes e = escape(huge);
-    ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    sendFrame(pc, to, huge);
     ASSERT_TRUE(waitSent(1));
     EXPECT_TRUE(runFor(pc, 300).empty());
     EXPECT_EQ(ports()->cutAnswers(), 1);
     EXPECT_EQ(manager->rcv_check_errors, checkErrors + 1);
 
-    e = escape(pcFrame(0x0000, 0x01, 0x01, 0x61, kRead4, 0x22));
-    ::sendto(pc, e.data(), e.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    sendFrame(pc, to, pcFrame(0x0000, 0x01, 0x01, 0x61, kRead4, 0x22));
     auto got = replies(pc);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0][5], 0x22);

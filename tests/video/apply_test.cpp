@@ -9,10 +9,6 @@
 namespace videotest {
 namespace {
 
-size_t win(int w, size_t field) {
-    return 2272 + 26 * static_cast<size_t>(w) + field;  // six 26-byte window records
-}
-
 TEST_F(VideoTest, EachChangeIsAppliedOnceAndReportedWithTheRequest) {
     // A panel and window 0 shown on it, so that its fade times have a window slot to reach.
     for (RamParaImage* image : {&store->ram_para, &store->ram_para_shadow}) {

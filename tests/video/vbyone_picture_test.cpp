@@ -27,10 +27,6 @@
 namespace videotest {
 namespace {
 
-size_t win(int w, size_t field) {
-    return 2272 + 26 * static_cast<size_t>(w) + field;  // six 26-byte window records
-}
-
 constexpr int kHdmi1 = 1, kHdmi2 = 2, kHdmi3 = 3;
 
 sim::VideoTiming vic16() {
@@ -232,15 +228,7 @@ TEST_F(VbyOneTest, DotByDotMode50TwoPixelsAClockSplitsEachPortOverItsTwoChannels
 // Mode 51 (DbdMode 9) stacks port 5 under port 4: 1920 x 2160 on a screen of two rows
 // (splice HV, 1920 x 2160 with output 1 1080 high: channels 0 above 1).
 TEST_F(VbyOneTest, DotByDotMode51ShowsPort4AbovePort5) {
-    {
-        ParaLock lock;
-        RamParaImage& p = store->ram_para;
-        p.setU16(1376, 1);
-        p.setU16(1378, 1920);
-        p.setU16(1380, 2160);
-        p.setU16(1412, 1920);
-        p.setU16(1414, 1080);
-    }
+    setPanel(1, 1920, 2160, 1920, 1080);
     plug(kHdmi3, vic16(), vboRecord(148.5f, 2));
     start();
     ASSERT_EQ(manager->pnl.arrang, 8);

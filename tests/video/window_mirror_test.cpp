@@ -21,10 +21,6 @@
 namespace videotest {
 namespace {
 
-size_t win(int w, size_t field) {
-    return 2272 + 26 * static_cast<size_t>(w) + field;  // six 26-byte window records
-}
-
 constexpr int kHdmi1 = 1, kHdmi2 = 2;
 
 class MirrorTest : public VideoTest {
@@ -237,15 +233,7 @@ TEST_F(MirrorTest, AMirroredZoomedWindowAcrossTwoChannels) {
 // channel 1) and a window from y = 540, 1080 lines high, mirrored top to bottom: the upper
 // row shows the source's last 540 lines upside down, the lower row its first 540.
 TEST_F(MirrorTest, AWindowMirroredTopToBottomAcrossTwoRows) {
-    {
-        ParaLock lock;
-        RamParaImage& p = store->ram_para;
-        p.setU16(1376, 1);
-        p.setU16(1378, 1920);
-        p.setU16(1380, 2160);
-        p.setU16(1412, 1920);
-        p.setU16(1414, 1080);
-    }
+    setPanel(1, 1920, 2160, 1920, 1080);
     start();
     ASSERT_EQ(manager->pnl.arrang, 8);
     apply([](RamParaImage& p) {
@@ -274,15 +262,7 @@ TEST_F(MirrorTest, AWindowMirroredTopToBottomAcrossTwoRows) {
 // 2560 - 1280 = 1280 into the grid. A window at x = 100 lands at 1380: channel 0 shows it
 // from 1380 to its end (1180 pixels), channel 1 the remaining 740.
 TEST_F(MirrorTest, AWindowOnASplitScreenLandsAtItsXPlusThePanelOffset) {
-    {
-        ParaLock lock;
-        RamParaImage& p = store->ram_para;
-        p.setU16(1376, 3);
-        p.setU16(1378, 3840);
-        p.setU16(1380, 1080);
-        p.setU16(1412, 1280);
-        p.setU16(1414, 1080);
-    }
+    setPanel(3, 3840, 1080, 1280, 1080);
     start();
     ASSERT_EQ(manager->pnl.xoffs, 1280);
     apply([](RamParaImage& p) { place(p, 100, 1920, 1080); });

@@ -18,10 +18,6 @@
 namespace videotest {
 namespace {
 
-size_t win(int w, size_t field) {
-    return 2272 + 26 * static_cast<size_t>(w) + field;  // six 26-byte window records
-}
-
 constexpr int kHdmi1 = 1, kHdmi3 = 3;
 
 class WindowPassTest : public VideoTest {

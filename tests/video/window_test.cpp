@@ -25,10 +25,6 @@
 namespace videotest {
 namespace {
 
-size_t win(int w, size_t field) {
-    return 2272 + 26 * static_cast<size_t>(w) + field;  // six 26-byte window records
-}
-
 constexpr int kDvi = 0, kHdmi1 = 1, kHdmi2 = 2;
 
 class WindowTest : public VideoTest {
