@@ -119,35 +119,21 @@ KrxRamPara::~KrxRamPara() {
     pthread_mutex_destroy(&info_mutex);
 }
 
-namespace {
-
-// Holds the store's info_mutex for a scope.
-class InfoLock {
-public:
-    explicit InfoLock(pthread_mutex_t& m) : m_(m) { pthread_mutex_lock(&m_); }
-    ~InfoLock() { pthread_mutex_unlock(&m_); }
-    InfoLock(const InfoLock&) = delete;
-    InfoLock& operator=(const InfoLock&) = delete;
-
-private:
-    pthread_mutex_t& m_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 RamParaImage KrxRamPara::live_copy() {
-    InfoLock lock(info_mutex);
+    InfoLock lock(this);
     return ram_para;
 }
 
 void KrxRamPara::read_live(size_t offset, u8* out, size_t count) {
-    InfoLock lock(info_mutex);
+    InfoLock lock(this);
     memcpy(out, ram_para.data() + offset, count);
 }
 
 VideoSizePara KrxRamPara::input_size(int p) {
     const size_t at = para::input_size_at(p);
-    InfoLock lock(info_mutex);
+    InfoLock lock(this);
     return {ram_para.u16At(at), ram_para.u16At(at + 2), ram_para.u16At(at + 4)};
 }
 
@@ -274,7 +260,7 @@ int KrxRamPara::KrxRamParaDeal(const u8* data, u16 length, u32 offset) {
         return 1;
     if (length == 0)
         return 0;
-    InfoLock lock(info_mutex);
+    InfoLock lock(this);
     memcpy(ram_para.data() + offset, data, length);
     return 0;
 }

@@ -129,5 +129,19 @@ private:
     void apply(Edit edit);
 };
 
+// Holds a store's info_mutex (its input_size entries) for a scope.
+class InfoLock {
+public:
+    explicit InfoLock(KrxRamPara* store) : store_(store) {
+        pthread_mutex_lock(&store_->info_mutex);
+    }
+    ~InfoLock() { pthread_mutex_unlock(&store_->info_mutex); }
+    InfoLock(const InfoLock&) = delete;
+    InfoLock& operator=(const InfoLock&) = delete;
+
+private:
+    KrxRamPara* store_;
+};
+
 // The built-in default image in the layout of the parameter file.
 extern const u8 (&default_para_ramlist)[4096];

@@ -155,12 +155,8 @@ bool window_0_signal(KrxRamPara& store) {
     const int source = store.KrxGetImageSource(store.ram_para.data(), 0, nullptr, nullptr, 0);
     if (source < 0 || source >= 6)
         return false;
-    const size_t at = para::input_size_at(source);
-    pthread_mutex_lock(&store.info_mutex);
-    const bool present =
-        store.ram_para.u16At(at) && store.ram_para.u16At(at + 2) && store.ram_para.u16At(at + 4);
-    pthread_mutex_unlock(&store.info_mutex);
-    return present;
+    const VideoSizePara size = store.input_size(source);
+    return size.width && size.height && size.refresh;
 }
 
 }  // namespace

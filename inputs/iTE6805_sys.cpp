@@ -51,17 +51,6 @@ void setChipPresent(bool present) {
                            __ATOMIC_SEQ_CST);
 }
 
-class InfoLock {
-public:
-    explicit InfoLock(KrxRamPara* p) : p_(p) { pthread_mutex_lock(&p_->info_mutex); }
-    ~InfoLock() { pthread_mutex_unlock(&p_->info_mutex); }
-    InfoLock(const InfoLock&) = delete;
-    InfoLock& operator=(const InfoLock&) = delete;
-
-private:
-    KrxRamPara* p_;
-};
-
 void writeInputSize(u16 width, u16 height, u16 refresh) {
     KrxRamPara* p = store();
     if (!p)

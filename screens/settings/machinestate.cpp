@@ -138,12 +138,8 @@ void MachineState::source_check() {
     for (u8 id = 0; id < kInputs; ++id) {
         bool online = false;
         if (store) {
-            // The input manager's thread writes these entries under info_mutex.
-            pthread_mutex_lock(&store->info_mutex);
-            const size_t at = para::input_size_at(id);
-            online = store->ram_para.u16At(at) != 0 && store->ram_para.u16At(at + 2) != 0 &&
-                     store->ram_para.u16At(at + 4) != 0;
-            pthread_mutex_unlock(&store->info_mutex);
+            const VideoSizePara size = store->input_size(id);
+            online = size.width != 0 && size.height != 0 && size.refresh != 0;
         }
         sourceinfo::set_sourceonline_pixmap(sourcePixmap_[id], id, online ? 1 : 0);
         sourcePixmap_[id]->setScaledContents(true);
