@@ -31,7 +31,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -48,6 +47,7 @@
 #include "core/utils.h"
 #include "inputs/velmosource.h"
 #include "screens/screen_hooks.h"
+#include "tests/support/free_port.h"
 #include "tests/system/pc_client.h"
 #include "ui/lockwindow.h"
 #include "ui/mainwindow.h"
@@ -200,23 +200,6 @@ protected:
         return false;
     }
 };
-
-uint16_t freePort(int type) {
-    std::mt19937 pick(static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(::time(nullptr)) ^
-                      static_cast<unsigned>(type));
-    std::uniform_int_distribution<int> below(20000, 32000);
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const uint16_t port = static_cast<uint16_t>(below(pick));
-        int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
-        sockaddr_in addr = test::loopback(port);
-        addr.sin_addr.s_addr = htonl(INADDR_ANY);
-        const bool ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-        ::close(fd);
-        if (ok)
-            return port;
-    }
-    return 0;
-}
 
 // ---- the phases, run on a thread of their own while the GUI thread runs its event loop
 
@@ -490,10 +473,10 @@ int main(int argc, char** argv) {
         std::perror("mkdtemp");
         return 1;
     }
-    bench.udpPort = freePort(SOCK_DGRAM);
+    bench.udpPort = test::freePort(SOCK_DGRAM);
     setenv("KRX_UDP_PORT", std::to_string(bench.udpPort).c_str(), 1);
-    setenv("KRX_TCP_PORT", std::to_string(freePort(SOCK_STREAM)).c_str(), 1);
-    setenv("KRX_WIFI_PORT", std::to_string(freePort(SOCK_DGRAM) + 1).c_str(), 1);
+    setenv("KRX_TCP_PORT", std::to_string(test::freePort(SOCK_STREAM)).c_str(), 1);
+    setenv("KRX_WIFI_PORT", std::to_string(test::freePort(SOCK_DGRAM) + 1).c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     sim::reset();
     sim::setScene(QJsonObject{

@@ -19,6 +19,7 @@
 #include "remote/uart_inout_4G.h"
 #include "remote/udpnetmanage.h"
 #include "tests/remote/remote_test.h"
+#include "tests/support/free_port.h"
 #include "tests/support/loopback.h"
 
 using namespace remotetest;
@@ -340,15 +341,6 @@ TEST_F(Transport, WifiAddressThatIsNoAddressNeverReachesTheShell) {
 }
 
 TEST_F(Transport, TcpPortChangedByThePcTakesEffectAfterTheReply) {
-    auto freePort = [] {
-        int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a = loopback(0);
-        socklen_t len = sizeof a;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        ::close(fd);
-        return ntohs(a.sin_port);
-    };
     auto connectTo = [](u16 port) {
         int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in to = loopback(port);
@@ -358,7 +350,7 @@ TEST_F(Transport, TcpPortChangedByThePcTakesEffectAfterTheReply) {
         }
         return fd;
     };
-    u16 before = freePort(), after = freePort();
+    u16 before = test::freePort(SOCK_STREAM), after = test::freePort(SOCK_STREAM);
     g_port = before;
     networkManage tcp;
     ASSERT_EQ(tcp.initialize(), 0);

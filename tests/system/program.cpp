@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 
 #include "board/sim/fpga_model.h"
 #include "board/sim/sim.h"
+#include "tests/support/free_port.h"
 #include "tests/support/sim_test.h"
 #include "ui/startup.h"
 #include "ui/syncupdate.h"
@@ -19,38 +19,14 @@
 namespace systest {
 namespace {
 
-bool canBind(int type, uint16_t port) {
-    int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    sockaddr_in addr = test::loopback(port);
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    bool ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// A port nobody uses now, below the range the system hands out for sockets bound to port 0:
-// between the probe and the program's own bind, a client socket of this or another test
-// could otherwise be given the same port.
-uint16_t freePort(int type) {
-    static std::mt19937 pick(static_cast<unsigned>(::getpid()) ^
-                             static_cast<unsigned>(::time(nullptr)));
-    std::uniform_int_distribution<int> below(20000, 32000);
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        uint16_t port = static_cast<uint16_t>(below(pick));
-        if (canBind(type, port))
-            return port;
-    }
-    return 0;
-}
-
 void start(Program& p) {
     std::string base = std::filesystem::temp_directory_path() / "krx-system-XXXXXX";
     if (!mkdtemp(base.data()))
         return;
     p.root = base;
-    p.tcpPort = freePort(SOCK_STREAM);
-    p.udpPort = freePort(SOCK_DGRAM);
-    p.wifiPort = freePort(SOCK_DGRAM);
+    p.tcpPort = test::freePort(SOCK_STREAM);
+    p.udpPort = test::freePort(SOCK_DGRAM);
+    p.wifiPort = test::freePort(SOCK_DGRAM);
     setenv("KRX_TCP_PORT", std::to_string(p.tcpPort).c_str(), 1);
     setenv("KRX_UDP_PORT", std::to_string(p.udpPort).c_str(), 1);
     setenv("KRX_WIFI_PORT", std::to_string(p.wifiPort).c_str(), 1);
