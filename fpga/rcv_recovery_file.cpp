@@ -248,6 +248,11 @@ u64 rcvRecovery::card_blocks_at() const {
     return u64{base_of(RCV_PACKED_XY)} + screen_info.rcv_xy_offset + net_para.net_para_offset;
 }
 
+u64 rcvRecovery::smart_block_at(bool smart) const {
+    return smart ? u64{kStandAloneBlock}
+                 : u64{base_of(RCV_PACKED_SMART)} + screen_info.rcv_para_offset;
+}
+
 int rcvRecovery::update_rcvXYrcvOperateTimes(QString file, unsigned char c, bool smart) {
     if (smart || c >= net_para.net_rcv_num)
         return 1;
@@ -294,8 +299,7 @@ int rcvRecovery::update_smartDebugingHead(QString file) {
 }
 
 int rcvRecovery::update_smartDebugingOperateTimes(QString file, bool smart) {
-    const u64 at = smart ? u64{kStandAloneBlock}
-                         : u64{base_of(RCV_PACKED_SMART)} + screen_info.rcv_para_offset;
+    const u64 at = smart_block_at(smart);
     u8 b[2];
     const bool ok = read_at(file, at, b, sizeof b);
     trace("smart-debugging operations", file, at, sizeof b, ok);
@@ -309,9 +313,7 @@ int rcvRecovery::update_smartDebugingOperateTimes(QString file, bool smart) {
 int rcvRecovery::update_smartDebugingOperatepara(QString file, unsigned char r, bool smart) {
     if (r >= operate_times)
         return 1;
-    const u64 block = smart ? u64{kStandAloneBlock}
-                            : u64{base_of(RCV_PACKED_SMART)} + screen_info.rcv_para_offset;
-    const u64 at = block + kBlockRecords + u64{RCV_OPERATE_PARA::kSize} * r;
+    const u64 at = smart_block_at(smart) + kBlockRecords + u64{RCV_OPERATE_PARA::kSize} * r;
     u8 b[RCV_OPERATE_PARA::kSize];
     const bool ok = read_at(file, at, b, sizeof b);
     trace("smart-debugging operation", file, at, sizeof b, ok);

@@ -188,6 +188,8 @@ private:
     u32 base_of(u8 type) const;
     // Where the current card's block starts in the file.
     u64 card_blocks_at() const;
+    // Where the smart-debugging block starts: its own file's, or the package's.
+    u64 smart_block_at(bool smart) const;
 
     mutable std::mutex list_mutex;
     QStringList recovery_list;
