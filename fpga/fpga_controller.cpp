@@ -708,7 +708,10 @@ int fpga_manage::controller_register_read(unsigned char fpga, unsigned char reg,
                                           unsigned char* value) {
     if (fpga >= kFpgaCount || !value || !(shadowed_from_fpga(reg) || shadow_only(reg)))
         return 0;
-    if (shadowed_from_fpga(reg))
+    // An FPGA whose link was never opened (FPGA 1 is not fitted) answers from its copy: a
+    // transfer would route the shared bus away from the c331 only to fail on the closed
+    // link, printing an error for every register the PC asks for.
+    if (shadowed_from_fpga(reg) && fpga_driven(fpga))
         read_from_register(reg, fpga);
     *value = reg_shadow[fpga][reg].load();
     return 1;

@@ -320,11 +320,11 @@ public:
     int store_para_ram();
 
     // The controller as the PC sees it (remote protocol). Register reads refresh the
-    // shadow first where the register lives in the FPGA; 1 done, 0 refused (FPGA index,
-    // or a register that does not exist; a write also for an FPGA whose link is not open,
-    // as FPGA 1's never is). Area accesses copy under the area lock: 1 done,
-    // 0 refused (FPGA index, or the range passes the area's end). The parameter RAM lives in
-    // the FPGA (RAM block 1): a write changes the image only once the FPGA took the bytes.
+    // shadow first where the register lives in an FPGA whose link is open; 1 done, 0 refused (FPGA
+    // index, or a register that does not exist; a write also for an FPGA whose link is not open, as
+    // FPGA 1's never is). Area accesses copy under the area lock: 1 done, 0 refused (FPGA index, or
+    // the range passes the area's end). The parameter RAM lives in the FPGA (RAM block 1): a write
+    // changes the image only once the FPGA took the bytes.
     int controller_register_read(unsigned char fpga, unsigned char reg, unsigned char* value);
     // The FPGA's link is open: what is written to it can reach it.
     bool fpga_driven(unsigned char fpga) const {

@@ -44,6 +44,11 @@ public:
     u8 fileSelect() const { return file_select_; }
     u8 fileDowning() const { return file_downing_; }
 
+signals:
+    // The progress signal every job screen offers; the installer reports through the log
+    // and the update dialog instead, so nothing emits it.
+    void sig_qround_bar_update(int value);
+
 public slots:
     void slot_Button_back_clicked() override;
     // A touch on a row, a page arrow or the OK button. A touch on OK only shows the log.

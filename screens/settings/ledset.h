@@ -25,6 +25,10 @@ public:
     void syncUpdate();
     void on_Button_apply1_clicked();
 
+signals:
+    // Declared for the screen's interface; nothing emits it or listens to it.
+    void clicked();
+
 public slots:
     void slot_Button_back_clicked() override;
     void show_numberkeyboard_ui(QString);

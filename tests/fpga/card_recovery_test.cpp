@@ -347,17 +347,22 @@ TEST_F(CardRecovery, QueryOfABrokenPackageEndsWithAnError) {
 }
 
 // Nets on FPGA 1 (port 6 and above) cannot be asked: the query passes over them and asks
-// the nets after them, and the run recovers the card it found.
+// the nets after them (port 5, the last of FPGA 0, included), and the run recovers the card
+// it found.
 TEST_F(CardRecovery, QueryPassesOverTheNetsOfFpga1AndAsksTheRest) {
     plugScreen();
     Screen s = screen();
-    Net far6 = s.nets[0], far7 = s.nets[1];
+    Net far6 = s.nets[0], far5 = s.nets[0], far7 = s.nets[1];
     far6.port = 6;
+    far5.port = 5;
     far7.port = 7;
-    s.nets = {far6, s.nets[0], far7, s.nets[1]};
+    s.nets = {far6, far5, s.nets[0], far7, s.nets[1]};
     writeFile(kPackage, package({s}));
     forgetSent();
     ASSERT_TRUE(runJob(SEND_PARA_JOB_RECOVERY_QUERY));
+    EXPECT_EQ(framesOn(5, 0x10).size(), 1u);
+    EXPECT_EQ(framesOn(6, 0x10).size(), 0u);
+    EXPECT_EQ(framesOn(7, 0x10).size(), 0u);
     EXPECT_EQ(framesOn(0, 0x10).size(), 1u);
     EXPECT_EQ(framesOn(1, 0x10).size(), 1u);
     EXPECT_EQ(result.result_list, QStringList{"01/02/04/10"}) << "port 1 names card 4";

@@ -47,6 +47,12 @@ TEST_F(MonitorSize, LineMasksKeepEveryLineOrMOfNSpreadAndInverted) {
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 128), Bytes(128, 0xFF)) << "1024 / 8 bytes";
     EXPECT_EQ(out[128], 0x33);
 
+    // Exactly as many lines as shown: every line kept.
+    std::fill(out.begin(), out.end(), 0x33);
+    fpga_manage::row_col_calcul_ram(768, 768, out.data(), 300);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 96), Bytes(96, 0xFF)) << "768 / 8 bytes";
+    EXPECT_EQ(out[96], 0x33);
+
     // Twice as many lines as shown: every other line kept (bits 0, 2, 4, 6), inverted.
     std::fill(out.begin(), out.end(), 0x33);
     fpga_manage::row_col_calcul_ram(2048, 1024, out.data(), 300);

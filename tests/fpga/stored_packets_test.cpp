@@ -54,6 +54,14 @@ TEST_F(StoredPackets, EachModeSendsItsPacketWithThePortBitsAndACheckByte) {
     ASSERT_EQ(manager->Send_rcv_card_cmd(3, 0, 0), 1);
     EXPECT_EQ(lastOn(3), closed({0xFE, 0x3F, 0x00, 0xF0, 0x10, 0xAA, 0xFF, 0x00, 0x00, 0x10, 0x00,
                                  0x00, 0x00, 0x00, 0x00}));
+    // Above port 3 only the port's two low bits go into bits 4..5 of byte 1, as in every
+    // card address; the byte's other bits stay as stored.
+    ASSERT_EQ(manager->Send_rcv_card_cmd(5, 0, 0), 1);
+    EXPECT_EQ(lastOn(5), closed({0xFE, 0x1F, 0x00, 0xF0, 0x10, 0xAA, 0xFF, 0x00, 0x00, 0x10, 0x00,
+                                 0x00, 0x00, 0x00, 0x00}));
+    ASSERT_EQ(manager->Send_rcv_card_cmd(14, 3, 0), 1);
+    EXPECT_EQ(lastOn(14), closed({0xFE, 0x2F, 0x00, 0xF0, 0x10, 0x66, 0x01, 0x00, 0x00, 0x81, 0x09,
+                                  0x00, 0x00}));
     EXPECT_EQ(manager->Send_rcv_card_cmd(2, 4, 0), 0) << "no fifth packet";
     EXPECT_EQ(manager->Send_rcv_card_cmd(16, 0, 0), 0) << "no port 16";
     EXPECT_EQ(sentOn(2).size(), 3u);

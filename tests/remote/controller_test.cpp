@@ -1,11 +1,14 @@
 // The emulated controller as the PC reaches it through the processor's address map: the
 // FPGA manager's RAM areas and registers, checked against the simulated FPGA.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "board/board.h"
 #include "board/sim/fpga_model.h"
+#include "board/sim/soc_window.h"
+#include "board/sim/spi_bus.h"
 #include "board/sim/spi_nor_flash.h"
 #include "fpga/fpga_manage.h"
 #include "remote/message_deal.h"
@@ -193,4 +196,41 @@ TEST_F(Controller, RegisterWritesToFpga1AreRefusedAndLeaveTheScreenAlone) {
     EXPECT_EQ(status(frame(kProcessor, 0xA0, mem(reg0, 1, {0x04}, 0x04))), 0);
     EXPECT_EQ(read(0x61, 0x21000 + 29, 1), Bytes{0});
     EXPECT_EQ(read(0x61, 2116, 2), (Bytes{1, 0}));
+}
+
+// FPGA 1 is not fitted: a PC's read of its registers answers from the device's copy of
+// them and leaves the shared bus alone (no routing store, no transfer, no error printed),
+// where a read of FPGA 0 reaches the chip.
+TEST_F(Controller, RegisterReadsOfFpga1AnswerFromTheCopyAndLeaveTheBusAlone) {
+    auto window = sim::get<sim::SocWindow>("/dev/mem");
+    auto bus = sim::get<sim::SpiBus>("spi-bus");
+    fpga_manage::MCU_REG_func[1][3].store(0x5A);
+    sim::get<sim::FpgaModel>("fpga1")->setReg(3, 0x77);
+
+    // Sixteen registers of FPGA 1 from register 0, as a PC tool sends it.
+    Bytes f = {0x00, 0xF1, 0x10, 0xF0, 0x10, 0x01, 0x00, 0x00, 0x00,
+               0xA1, 0x00, 0x11, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00};
+    f.push_back(xorOf(f, f.size()));
+    const size_t stores = window->changes().size();
+    const uint64_t messages = bus->messages().size();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    Bytes r = send(f);
+    const std::string printed =
+        testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr();
+
+    ASSERT_EQ(replyStatus(f, r), 0);
+    ASSERT_EQ(r.size(), 36u);
+    Bytes values(16, 0);
+    values[3] = 0x5A;
+    EXPECT_EQ(Bytes(r.begin() + 19, r.end() - 1), values);
+    EXPECT_EQ(window->changes().size(), stores) << "the bus stays routed to the c331";
+    EXPECT_EQ(bus->messages().size(), messages);
+    EXPECT_THAT(printed, testing::Not(testing::HasSubstr("spi")));
+
+    // FPGA 0's registers still come from the chip.
+    fpga0()->setReg(3, 0x66);
+    EXPECT_EQ(read(0xA1, 0x1000, 16)[3], 0x66);
+    EXPECT_GT(window->changes().size(), stores);
+    EXPECT_GT(bus->messages().size(), messages);
 }
