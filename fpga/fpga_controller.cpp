@@ -697,7 +697,10 @@ int fpga_manage::controller_area_write(Area area, unsigned char fpga, unsigned i
     u8* base = area_base(area, fpga, &size);
     if (!base || (n && !in) || static_cast<u64>(offset) + n > size)
         return 0;
-    if (area == Area::ParaRam && n > 0 && write_fpga_ram(in, offset, n, 1, fpga) != 1)
+    // FPGA 1's link is never opened: its parameter RAM is refused before the bus is routed
+    // to a transfer that can only fail.
+    if (area == Area::ParaRam && n > 0 &&
+        (!fpga_driven(fpga) || write_fpga_ram(in, offset, n, 1, fpga) != 1))
         return 0;
     std::lock_guard<std::mutex> lock(area_mutex);
     std::memcpy(base + offset, in, n);

@@ -199,9 +199,9 @@ TEST_F(Controller, RegisterWritesToFpga1AreRefusedAndLeaveTheScreenAlone) {
 }
 
 // FPGA 1 is not fitted: a PC's read of its registers answers from the device's copy of
-// them and leaves the shared bus alone (no routing store, no transfer, no error printed),
-// where a read of FPGA 0 reaches the chip.
-TEST_F(Controller, RegisterReadsOfFpga1AnswerFromTheCopyAndLeaveTheBusAlone) {
+// them, and a write to its parameter RAM is refused, both leaving the shared bus alone (no
+// routing store, no transfer, no error printed), where a read of FPGA 0 reaches the chip.
+TEST_F(Controller, Fpga1AnswersFromTheCopyAndRefusesRamWritesWithoutTouchingTheBus) {
     auto window = sim::get<sim::SocWindow>("/dev/mem");
     auto bus = sim::get<sim::SpiBus>("spi-bus");
     fpga_manage::MCU_REG_func[1][3].store(0x5A);
@@ -227,6 +227,16 @@ TEST_F(Controller, RegisterReadsOfFpga1AnswerFromTheCopyAndLeaveTheBusAlone) {
     EXPECT_EQ(window->changes().size(), stores) << "the bus stays routed to the c331";
     EXPECT_EQ(bus->messages().size(), messages);
     EXPECT_THAT(printed, testing::Not(testing::HasSubstr("spi")));
+
+    // Its parameter RAM is refused the same way, before the bus is touched.
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(status(frame(kProcessor, 0x60, mem(0x31000, 2, {0x12, 0x34}))), 1);
+    EXPECT_THAT(testing::internal::GetCapturedStdout() + testing::internal::GetCapturedStderr(),
+                testing::Not(testing::HasSubstr("spi")));
+    EXPECT_EQ(read(0x61, 0x31000, 2), (Bytes{0, 0}));
+    EXPECT_EQ(window->changes().size(), stores);
+    EXPECT_EQ(bus->messages().size(), messages);
 
     // FPGA 0's registers still come from the chip.
     fpga0()->setReg(3, 0x66);
