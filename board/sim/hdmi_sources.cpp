@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include "board/sim/bounded_log.h"
+
 namespace sim {
 namespace {
 
@@ -229,7 +231,7 @@ void HdmiSources::setHotPlug(int input, bool high) {
     if (hotPlug_[input] == high)
         return;
     hotPlug_[input] = high;
-    edges_[input].push_back({nowMs(), high});
+    appendBounded(edges_[input], HotPlugEdge{nowMs(), high});
 }
 
 bool HdmiSources::hotPlug(int input) const {

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include "board/sim/bounded_log.h"
 #include "board/sim/hdmi_sources.h"
 #include "tests/support/sim_test.h"
 
@@ -101,6 +102,30 @@ TEST_F(HdmiSourcesTest, HotPlugLineRecordsItsEdges) {
     EXPECT_FALSE(edges[1].high);
     EXPECT_LE(edges[0].timeMs, edges[1].timeMs);
     EXPECT_TRUE(sources->hotPlugEdges(7).empty());
+}
+
+// A receiver that keeps toggling its hot-plug line leaves only the latest edges.
+TEST_F(HdmiSourcesTest, HotPlugEdgesKeepTheNewestWithinTheLimit) {
+    struct LimitRestore {
+        size_t saved = sim::logLimit();
+        ~LimitRestore() { sim::logLimit() = saved; }
+    } restore;
+    sim::logLimit() = 8;
+    auto sources = sim::get<sim::HdmiSources>("hdmi-sources");
+    for (int i = 0; i < 40; ++i)
+        sources->setHotPlug(1, i % 2 == 0);
+    double beforeLast = sim::nowMs();
+    sources->setHotPlug(1, true);  // edge 41, rising
+    auto edges = sources->hotPlugEdges(1);
+    ASSERT_FALSE(edges.empty());
+    EXPECT_LE(edges.size(), 8u);
+    EXPECT_TRUE(edges.back().high);
+    EXPECT_GE(edges.back().timeMs, beforeLast);
+    for (size_t i = 1; i < edges.size(); ++i) {
+        EXPECT_NE(edges[i].high, edges[i - 1].high) << "edges alternate, none lost in between";
+        EXPECT_LE(edges[i - 1].timeMs, edges[i].timeMs);
+    }
+    EXPECT_TRUE(sources->hotPlugEdges(0).empty()) << "each input keeps its own";
 }
 
 }  // namespace
