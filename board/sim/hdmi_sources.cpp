@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include "board/sim/bounded_log.h"
+
 namespace sim {
 namespace {
 
@@ -52,6 +54,27 @@ VideoTiming::Colour colourNamed(const QString& name) {
     return VideoTiming::Colour::Rgb;
 }
 
+struct ColorimetryName {
+    const char* name;
+    VideoTiming::Colorimetry colorimetry;
+};
+
+constexpr ColorimetryName kColorimetryNames[] = {
+    {"bt601", VideoTiming::Colorimetry::Bt601},
+    {"bt709", VideoTiming::Colorimetry::Bt709},
+    {"xvycc601", VideoTiming::Colorimetry::XvYcc601},
+    {"xvycc709", VideoTiming::Colorimetry::XvYcc709},
+    {"bt2020c", VideoTiming::Colorimetry::Bt2020Constant},
+    {"bt2020", VideoTiming::Colorimetry::Bt2020},
+};
+
+VideoTiming::Colorimetry colorimetryNamed(const QString& name) {
+    for (const ColorimetryName& row : kColorimetryNames)
+        if (name == row.name)
+            return row.colorimetry;
+    return VideoTiming::Colorimetry::Default;
+}
+
 uint16_t field16(const QJsonObject& o, const char* key) {
     return static_cast<uint16_t>(o.value(key).toInt());
 }
@@ -85,7 +108,9 @@ std::optional<VideoTiming> sceneSource(const QJsonObject& entry) {
     if (entry.value("fractional").toBool(false))
         timing->pixelClockKHz = timing->pixelClockKHz * 1000 / 1001;
     timing->colour = colourNamed(entry.value("colour").toString());
+    timing->colorimetry = colorimetryNamed(entry.value("colorimetry").toString());
     timing->dvi = entry.value("dvi").toBool(false);
+    timing->tmdsAbove1GHz = entry.value("tmdsAbove1GHz").toBool(false);
     return timing;
 }
 
@@ -104,6 +129,38 @@ uint32_t VideoTiming::refreshMilliHz() const {
     if (interlaced)
         hz1000 *= 2;
     return static_cast<uint32_t>((hz1000 + pixelsPerFrame / 2) / pixelsPerFrame);
+}
+
+uint8_t VideoTiming::aviColorimetry() const {
+    switch (colorimetry) {
+        case Colorimetry::Default:
+            break;
+        case Colorimetry::Bt601:
+            return 1;
+        case Colorimetry::Bt709:
+            return 2;
+        case Colorimetry::XvYcc601:
+        case Colorimetry::XvYcc709:
+        case Colorimetry::Bt2020Constant:
+        case Colorimetry::Bt2020:
+            return 3;
+    }
+    if (colour == Colour::Rgb)
+        return 0;
+    return vActiveFrame() >= 720 ? 2 : 1;
+}
+
+uint8_t VideoTiming::aviExtendedColorimetry() const {
+    switch (colorimetry) {
+        case Colorimetry::XvYcc709:
+            return 1;
+        case Colorimetry::Bt2020Constant:
+            return 5;
+        case Colorimetry::Bt2020:
+            return 6;
+        default:
+            return 0;
+    }
 }
 
 std::optional<VideoTiming> VideoTiming::cta861(int vic) {
@@ -174,7 +231,7 @@ void HdmiSources::setHotPlug(int input, bool high) {
     if (hotPlug_[input] == high)
         return;
     hotPlug_[input] = high;
-    edges_[input].push_back({nowMs(), high});
+    appendBounded(edges_[input], HotPlugEdge{nowMs(), high});
 }
 
 bool HdmiSources::hotPlug(int input) const {

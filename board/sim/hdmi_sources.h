@@ -6,8 +6,12 @@
 // does), and drive the hot-plug line of their input, which a test or the scene watches.
 //
 // Scene: "hdmi": [{"input": 1, "vic": 16}, {"input": 3, "vic": 97, "colour": "420"},
-//                 {"input": 0, "timing": {"hActive": 1280, ...}, "dvi": true}].
+//                 {"input": 0, "timing": {"hActive": 1280, ...}, "dvi": true},
+//                 {"input": 3, "vic": 16, "colour": "444", "colorimetry": "bt2020",
+//                  "tmdsAbove1GHz": true}].
 // A "vic" names a timing of CTA-861; "timing" gives every field of VideoTiming by name.
+// "colorimetry" is what the AVI InfoFrame announces (below); "tmdsAbove1GHz" makes the
+// receiver's clock detector find the link above 1 GHz (HDMI 2.0 rates always are).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +26,11 @@ namespace sim {
 
 struct VideoTiming {
     enum class Colour { Rgb, YCbCr444, YCbCr422, YCbCr420 };
+    // The AVI InfoFrame's colorimetry (CTA-861 C) and extended colorimetry (EC):
+    // Default: none for RGB, BT.709 for YCbCr of 720 lines or more, BT.601 below;
+    // Bt601 C=1, Bt709 C=2, XvYcc601 C=3 EC=0, XvYcc709 C=3 EC=1,
+    // Bt2020Constant (Y'cC'bcC'rc) C=3 EC=5, Bt2020 C=3 EC=6.
+    enum class Colorimetry { Default, Bt601, Bt709, XvYcc601, XvYcc709, Bt2020Constant, Bt2020 };
 
     uint16_t hActive = 0, hFront = 0, hSync = 0, hBack = 0;
     // Lines of a frame; for an interlaced timing, of one field (vTotal() counts the frame).
@@ -30,7 +39,9 @@ struct VideoTiming {
     bool interlaced = false;
     uint32_t pixelClockKHz = 0;
     Colour colour = Colour::Rgb;
+    Colorimetry colorimetry = Colorimetry::Default;
     bool dvi = false;  // no HDMI framing: no AVI infoframe, no audio
+    bool tmdsAbove1GHz = false;
 
     uint32_t hTotal() const { return hActive + hFront + hSync + hBack; }
     // Lines of a whole frame: both fields of an interlaced timing, with their half line.
@@ -39,6 +50,9 @@ struct VideoTiming {
     uint32_t vActiveFrame() const { return interlaced ? 2u * vActive : vActive; }
     // Frames (progressive) or fields (interlaced) per second, times 1000.
     uint32_t refreshMilliHz() const;
+    // The AVI InfoFrame's C (data byte 2 bits 7..6) and EC (data byte 3 bits 6..4).
+    uint8_t aviColorimetry() const;
+    uint8_t aviExtendedColorimetry() const;
 
     // A timing of CTA-861 by its video identification code; nullopt for codes not known here.
     static std::optional<VideoTiming> cta861(int vic);

@@ -88,8 +88,7 @@ uint8_t vicOf(const VideoTiming& t) {
 }
 
 // AVI infoframe checksum and data bytes 1..5 as an HDMI source sends them: colour format,
-// ITU-R BT.709 colorimetry for YCbCr of 720 lines or more (BT.601 below), 16:9, default
-// quantisation, the code of the timing.
+// the source's colorimetry, 16:9, default quantisation, the code of the timing.
 std::array<uint8_t, kAviBytes> aviOf(const VideoTiming& t) {
     std::array<uint8_t, kAviBytes> avi{};
     uint8_t y = 0;
@@ -107,9 +106,9 @@ std::array<uint8_t, kAviBytes> aviOf(const VideoTiming& t) {
             y = 3;
             break;
     }
-    uint8_t c = y == 0 ? 0 : (t.vActiveFrame() >= 720 ? 2 : 1);
     avi[1] = static_cast<uint8_t>(y << 5);
-    avi[2] = static_cast<uint8_t>(c << 6 | 2 << 4 | 8);
+    avi[2] = static_cast<uint8_t>(t.aviColorimetry() << 6 | 2 << 4 | 8);
+    avi[3] = static_cast<uint8_t>(t.aviExtendedColorimetry() << 4);
     avi[4] = vicOf(t);
     unsigned sum = 0x82 + 0x02 + 0x0D;
     for (unsigned i = 1; i < kAviBytes; ++i)

@@ -149,8 +149,8 @@ bool lateRevision(uint8_t chipId) {
     return chipId == 0x10 || chipId == 0xE0;
 }
 
-// The AVI InfoFrame a source sends with a timing: colour format, colorimetry (BT.709 for
-// HD YCbCr, BT.601 for SD), 16:9 with the same active format, and its CTA-861 code.
+// The AVI InfoFrame a source sends with a timing: colour format, the source's colorimetry,
+// 16:9 with the same active format, and its CTA-861 code.
 std::array<uint8_t, 5> aviFor(const VideoTiming& t) {
     uint8_t y = 0;
     switch (t.colour) {
@@ -167,7 +167,6 @@ std::array<uint8_t, 5> aviFor(const VideoTiming& t) {
             y = 3;
             break;
     }
-    uint8_t c = y == 0 ? 0 : (t.vActiveFrame() >= 720 ? 2 : 1);
     uint8_t vic = 0;
     for (int code = 1; code < 128 && !vic; ++code) {
         std::optional<VideoTiming> row = VideoTiming::cta861(code);
@@ -180,7 +179,8 @@ std::array<uint8_t, 5> aviFor(const VideoTiming& t) {
         if (std::fabs(ratio - 1) < 0.002)
             vic = static_cast<uint8_t>(code);
     }
-    return {static_cast<uint8_t>(y << 5), static_cast<uint8_t>((c << 6) | 0x28), 0, vic, 0};
+    return {static_cast<uint8_t>(y << 5), static_cast<uint8_t>((t.aviColorimetry() << 6) | 0x28),
+            static_cast<uint8_t>(t.aviExtendedColorimetry() << 4), vic, 0};
 }
 
 std::string hex(unsigned value) {
@@ -265,6 +265,7 @@ It6805Model::Link It6805Model::observeLocked() const {
     link.timing = t;
     link.charRateKHz = t.pixelClockKHz;
     link.hdmi20 = link.charRateKHz > kHdmi20CharRateKHz;
+    link.above1GHz = link.hdmi20 || source->tmdsAbove1GHz;
     if (!link.hdmi)
         return link;
     if (aviGeneration_ != link.generation) {
@@ -462,9 +463,10 @@ uint8_t It6805Model::statusLocked(unsigned bank, unsigned index) const {
                                             (l.tmds && l.hdmi ? 0x02 : 0) | (l.tmds ? 0x18 : 0) |
                                             (l.tmds && allLockedLocked() ? 0xA4 : 0));
             case 0x14:
-                return l.tmds ? static_cast<uint8_t>(0x02 | eq_.lockBits(regs_[3]) |
-                                                     (l.hdmi20 ? 0x41 : 0))
-                              : 0;
+                return l.tmds
+                           ? static_cast<uint8_t>(0x02 | eq_.lockBits(regs_[3]) |
+                                                  (l.hdmi20 ? 0x40 : 0) | (l.above1GHz ? 0x01 : 0))
+                           : 0;
             case 0x19:
                 return static_cast<uint8_t>((l.tmds ? 0x80 : 0) |
                                             (outputRunningLocked() ? 0x02 : 0));

@@ -14,8 +14,9 @@
 //   revisions, which keep the timing registers at their own addresses;
 // - the input: 5 V from the source in input 3 of sim::HdmiSources; the source sends TMDS
 //   only while the hot-plug line is high (and sync is not lost); SCDT (0x19 bit 7) follows
-//   the TMDS; port status 0x13/0x14; the TMDS count 0x48 with its range in 0x43 bits 7..5
-//   and the latched pixel-clock count 0x99/0x9A (latched when 0x9A bit 7 goes to 0), both
+//   the TMDS; port status 0x13/0x14 (0x14 bit 6 HDMI 2.0 above 340 MHz, bit 0 a TMDS clock
+//   above 1 GHz: HDMI 2.0 or a source that says so); the TMDS count 0x48 with its range in 0x43
+//   bits 7..5 and the latched pixel-clock count 0x99/0x9A (latched when 0x9A bit 7 goes to 0), both
 //   against the reference clock, scattering so that their average is exact; the measured
 //   timing in one of two register maps and the deep-colour code (0x98 bits 7..4); the AVI
 //   InfoFrame (bank 2 0x15..0x19), N and CTS (bank 2 0xBE..0xC2) and the audio status;
@@ -159,6 +160,7 @@ private:
         bool tmds = false;
         bool hdmi = true;
         bool hdmi20 = false;
+        bool above1GHz = false;  // the clock detector's finding, 0x14 bit 0
         uint64_t generation = 0;
         VideoTiming timing;  // as the chip measures it (4:2:0 halved)
         uint32_t charRateKHz = 0;

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include "board/sim/bounded_log.h"
 #include "board/sim/hdmi_sources.h"
 #include "tests/support/sim_test.h"
 
@@ -54,6 +55,41 @@ TEST_F(HdmiSourcesTest, SceneAndRunTimePlugging) {
     EXPECT_EQ(sources->source(1)->hActive, 1280);
 }
 
+// The AVI InfoFrame's C and EC codes of CTA-861 for each named colorimetry; without a name
+// YCbCr announces BT.709 from 720 lines on and BT.601 below, RGB nothing.
+TEST_F(HdmiSourcesTest, SceneColorimetryAndTmdsClock) {
+    struct Case {
+        const char* colorimetry;
+        int vic;
+        const char* colour;
+        uint8_t c, ec;
+    };
+    const Case cases[] = {
+        {"bt2020", 16, "444", 3, 6},  {"bt2020c", 16, "422", 3, 5}, {"xvycc709", 16, "444", 3, 1},
+        {"xvycc601", 2, "444", 3, 0}, {"bt709", 2, "444", 2, 0},    {"bt601", 16, "", 1, 0},
+        {"", 16, "422", 2, 0},        {"", 2, "444", 1, 0},         {"", 16, "", 0, 0},
+        {"rec2020", 16, "", 0, 0}};
+    for (const Case& c : cases) {
+        sim::reset();
+        QJsonObject entry{{"input", 2}, {"vic", c.vic}, {"colour", c.colour}};
+        if (*c.colorimetry)
+            entry.insert("colorimetry", c.colorimetry);
+        sim::setScene(QJsonObject{{"hdmi", QJsonArray{entry}}});
+        auto source = sim::get<sim::HdmiSources>("hdmi-sources")->source(2);
+        ASSERT_TRUE(source) << c.colorimetry;
+        EXPECT_EQ(source->aviColorimetry(), c.c) << c.colorimetry << " vic " << c.vic;
+        EXPECT_EQ(source->aviExtendedColorimetry(), c.ec) << c.colorimetry << " vic " << c.vic;
+        EXPECT_FALSE(source->tmdsAbove1GHz);
+    }
+    sim::reset();
+    QJsonObject fast{{"input", 3}, {"vic", 16}, {"tmdsAbove1GHz", true}};
+    sim::setScene(QJsonObject{{"hdmi", QJsonArray{fast}}});
+    auto source = sim::get<sim::HdmiSources>("hdmi-sources")->source(3);
+    ASSERT_TRUE(source);
+    EXPECT_TRUE(source->tmdsAbove1GHz);
+    EXPECT_EQ(source->pixelClockKHz, 148500u);
+}
+
 TEST_F(HdmiSourcesTest, HotPlugLineRecordsItsEdges) {
     auto sources = sim::get<sim::HdmiSources>("hdmi-sources");
     EXPECT_FALSE(sources->hotPlug(2));
@@ -66,6 +102,30 @@ TEST_F(HdmiSourcesTest, HotPlugLineRecordsItsEdges) {
     EXPECT_FALSE(edges[1].high);
     EXPECT_LE(edges[0].timeMs, edges[1].timeMs);
     EXPECT_TRUE(sources->hotPlugEdges(7).empty());
+}
+
+// A receiver that keeps toggling its hot-plug line leaves only the latest edges.
+TEST_F(HdmiSourcesTest, HotPlugEdgesKeepTheNewestWithinTheLimit) {
+    struct LimitRestore {
+        size_t saved = sim::logLimit();
+        ~LimitRestore() { sim::logLimit() = saved; }
+    } restore;
+    sim::logLimit() = 8;
+    auto sources = sim::get<sim::HdmiSources>("hdmi-sources");
+    for (int i = 0; i < 40; ++i)
+        sources->setHotPlug(1, i % 2 == 0);
+    double beforeLast = sim::nowMs();
+    sources->setHotPlug(1, true);  // edge 41, rising
+    auto edges = sources->hotPlugEdges(1);
+    ASSERT_FALSE(edges.empty());
+    EXPECT_LE(edges.size(), 8u);
+    EXPECT_TRUE(edges.back().high);
+    EXPECT_GE(edges.back().timeMs, beforeLast);
+    for (size_t i = 1; i < edges.size(); ++i) {
+        EXPECT_NE(edges[i].high, edges[i - 1].high) << "edges alternate, none lost in between";
+        EXPECT_LE(edges[i - 1].timeMs, edges[i].timeMs);
+    }
+    EXPECT_TRUE(sources->hotPlugEdges(0).empty()) << "each input keeps its own";
 }
 
 }  // namespace

@@ -84,6 +84,35 @@ TEST_F(It6602Test, OnlyFramePackingInATwelveByteFrameGetsFrameTiming) {
     }
 }
 
+// The receiver takes the frame timing from a frame of exactly 12 data bytes: one byte more
+// is no longer the frame it knows.
+TEST_F(It6602Test, FramePackingIn12DataBytesGetsFrameTimingAndIn13None) {
+    chip(1).setVendorInfoFrame(vendorFrame(0, 12));
+    chip(2).setVendorInfoFrame(vendorFrame(0, 13));
+    sources->plug(1, framePacked1080p24());
+    sources->plug(2, framePacked1080p24());
+    ASSERT_TRUE(pictureOn(1));
+    ASSERT_TRUE(pictureOn(2));
+    ASSERT_TRUE(passUntil([&] { return driver(1).frame_3d == 1; })) << "12 data bytes";
+    EXPECT_EQ(chip(1).reg(0, 0x66) & 0x10, 0x10);
+    EXPECT_EQ(chip(1).reg(0, 0x85) & 0x20, 0x20);
+    EXPECT_EQ(chip(1).reg(1, 0x8F) & 0x01, 0x01);
+    auto vTotal = [&](int channel) {
+        u8 b[2] = {chip(channel).reg(1, 0x90), chip(channel).reg(1, 0x91)};
+        return get_u16(b);
+    };
+    EXPECT_EQ(vTotal(1), 2250);
+    pass(5);
+    EXPECT_EQ(chip(2).reg(2, 0x32), 13) << "the frame arrived";
+    EXPECT_EQ(chip(2).reg(0, 0x08) & 0x04, 0) << "and its interrupt was taken";
+    EXPECT_EQ(driver(2).frame_3d, 0) << "13 data bytes";
+    EXPECT_EQ(chip(2).reg(0, 0x66) & 0x10, 0);
+    EXPECT_EQ(chip(2).reg(0, 0x85) & 0x20, 0);
+    EXPECT_EQ(chip(2).reg(1, 0x8F), 0);
+    EXPECT_EQ(vTotal(2), 0) << "no 3D frame timing";
+    EXPECT_TRUE(sim::allProtocolErrors().empty());
+}
+
 // From the 23rd ECC error interrupt on, the port is reset for 300 ms with hot-plug low.
 TEST_F(It6602Test, PersistentEccErrorsResetTheLinkBehindALowHotPlug) {
     sources->plug(1, cta(16));

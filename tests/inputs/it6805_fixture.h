@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonObject>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -90,6 +91,7 @@ class It6805Test : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
+        sim::setScene(boardScene());
         sim::setSleepDivisor(1000);
         g_debugSwitch = getenv("IT_DEBUG") ? 254 : 0;
         G_timeTicks = 1000;
@@ -124,6 +126,9 @@ protected:
         g_debugSwitch = 254;
         SimTest::TearDown();
     }
+
+    // What is plugged in when the board starts (nothing by default).
+    virtual QJsonObject boardScene() const { return QJsonObject(); }
 
     ite6805_sys& driver() { return *source->ite6805; }
     void pass(int n = 1) {
