@@ -184,7 +184,8 @@ void reset() {
     std::vector<std::string> errors = errorsOf(dropped);
     {
         std::lock_guard<std::recursive_mutex> lock(r.mutex);
-        r.droppedErrors.insert(r.droppedErrors.end(), errors.begin(), errors.end());
+        for (std::string& error : errors)
+            appendBounded(r.droppedErrors, std::move(error));
     }
     dropped.clear();  // parts may lock the registry while they go
     boardStart = Clock::now().time_since_epoch().count();

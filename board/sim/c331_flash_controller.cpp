@@ -172,7 +172,7 @@ uint8_t C331FlashController::status(const C331Chip& chip, uint8_t address) {
             value = chip.stored(kBank, address) & 0x5F;
             if (busy(Busy::Read) || stuck(Stuck::ReadPending))
                 value |= 0x80;
-            const bool pending = !queue_.empty() || busy(Busy::Program);
+            const bool pending = queued_ > 0 || busy(Busy::Program);
             if (!pending && !stuck(Stuck::ProgramPending))
                 value |= 0x20;
             break;
@@ -239,15 +239,15 @@ void C331FlashController::written(C331Chip& chip, uint8_t bank, uint8_t address,
     switch (address) {
         case kMode:
             if (value == kModeReset) {
-                if (!queue_.empty())
-                    error(std::to_string(queue_.size()) +
-                          " queued bytes dropped by a controller reset");
+                if (queued_ > 0)
+                    error(std::to_string(queued_) + " queued bytes dropped by a controller reset");
                 queue_.clear();
+                queued_ = 0;
                 reading_ = false;
             }
             return;
         case kAddress:
-            if (!queue_.empty())
+            if (queued_ > 0)
                 commit();
             return;
         case kData:
@@ -286,7 +286,7 @@ bool C331FlashController::mode(const C331Chip& chip, uint8_t access, uint8_t con
 }
 
 void C331FlashController::queueByte(const C331Chip& chip, uint8_t value) {
-    if (queue_.empty()) {
+    if (queued_ == 0) {
         if (!idle("program data") || !pinsReady(chip, "program data") ||
             !mode(chip, kAccessDirect, kModeDirect, "program data"))
             return;
@@ -299,14 +299,18 @@ void C331FlashController::queueByte(const C331Chip& chip, uint8_t value) {
         }
         queueStart_ = chip.storedField(kBank, kAddress, 4);
     }
-    queue_.push_back(value);
+    // Only a page of what is queued is programmed: bytes past it are counted, not kept.
+    if (queue_.size() < kPage)
+        queue_.push_back(value);
+    ++queued_;
 }
 
 void C331FlashController::commit() {
-    const uint32_t n = static_cast<uint32_t>(queue_.size());
+    const uint32_t n = queued_;
     const uint32_t at = queueStart_;
     std::vector<uint8_t> bytes;
     bytes.swap(queue_);
+    queued_ = 0;
     if (!flash_.holds(at, n)) {
         error("page program of " + std::to_string(n) + " bytes at " + hex(at) +
               ", outside the flash");

@@ -134,7 +134,8 @@ private:
     C331Blitter blitter_;
     C331Palette palette_;
 
-    std::vector<uint8_t> queue_;
+    std::vector<uint8_t> queue_;  // the first page of what is queued
+    uint32_t queued_ = 0;         // bytes queued
     uint32_t queueStart_ = 0;
     bool reading_ = false;
     uint32_t readAt_ = 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "board/board.h"
+#include "board/sim/bounded_log.h"
 #include "board/sim/sim.h"
 
 namespace fs = std::filesystem;
@@ -281,7 +282,7 @@ int runCommand(const std::string& line) {
             status = rule.second << 8;
         }
     }
-    r.log.push_back(Command{line, status, allFileCommands});
+    appendBounded(r.log, Command{line, status, allFileCommands});
     return status;
 }
 

@@ -33,8 +33,6 @@ constexpr uint8_t kLinksLow = 128;
 constexpr uint8_t kLinksHigh = 144;
 constexpr uint8_t kImageFirst = 28;
 
-// The access log keeps the newest entries of a long run.
-
 }  // namespace
 
 FpgaModel::FpgaModel(int index) : index_(index) {
@@ -214,7 +212,7 @@ void FpgaModel::updateService() {
 void FpgaModel::error(const std::string& what) {
     char text[128];
     std::snprintf(text, sizeof text, "FPGA %d: %s", index_, what.c_str());
-    errors_.push_back(text);
+    appendBounded(errors_, std::string(text));
 }
 
 void FpgaModel::record(Access access) {

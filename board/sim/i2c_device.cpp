@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "board/sim/bounded_log.h"
+
 namespace sim {
 
 bool I2cDevice::select(bool read, double nowMs) {
@@ -63,7 +65,7 @@ bool I2cRegisterFile::received(uint8_t value, bool first, double) {
     }
     if (pointer_ >= regs_.size())
         return false;
-    writes_.emplace_back(static_cast<uint8_t>(pointer_), value);
+    appendBounded(writes_, std::make_pair(static_cast<uint8_t>(pointer_), value));
     if (!readOnly_[pointer_])
         regs_[pointer_] = value;
     ++pointer_;
@@ -84,7 +86,7 @@ bool I2cSwitch::received(uint8_t value, bool, double) {
 
 void I2cSwitch::stopped(double) {
     if (written_)
-        history_.push_back(control_);
+        appendBounded(history_, control_);
     written_ = false;
 }
 

@@ -58,7 +58,7 @@ public:
     void setReg(unsigned index, uint8_t value) { regs_.at(index) = value; }
     void setReadOnly(unsigned first, unsigned count);
     unsigned size() const { return static_cast<unsigned>(regs_.size()); }
-    // Every data byte written, as (register, value), in order.
+    // The data bytes written, as (register, value), in order (the newest of a long run).
     const std::vector<std::pair<uint8_t, uint8_t>>& writes() const { return writes_; }
     void clearWrites() { writes_.clear(); }
 
@@ -80,7 +80,8 @@ private:
 class I2cSwitch : public I2cDevice {
 public:
     uint8_t control() const { return control_; }
-    // The control value each write transfer left behind, in order.
+    // The control value each write transfer left behind, in order (the newest of a long
+    // run).
     const std::vector<uint8_t>& history() const { return history_; }
     void clearHistory() { history_.clear(); }
 

@@ -220,7 +220,8 @@ void It6805CecModel::fireLocked() {
         errorLocked("transmission of " + std::to_string(length) + " bytes");
         return;
     }
-    transmitted_.emplace_back(regs_ + kTxBuffer, regs_ + kTxBuffer + length);
+    appendBounded(transmitted_,
+                  std::vector<uint8_t>(regs_ + kTxBuffer, regs_ + kTxBuffer + length));
     txStatus_ = acknowledged_ ? 0 : kNotAcknowledged;
     interrupts_ |= acknowledged_ ? kIntSent : kIntFailed;
 }

@@ -55,7 +55,7 @@ public:
     // A frame on the CEC line (header, opcode, operands) as the engine takes it in; error
     // flags mark it damaged (bits 6..5 of its length byte). False when the engine is off.
     bool receive(const std::vector<uint8_t>& frame, uint8_t errorFlags = 0);
-    // Frames the engine sent, in order.
+    // Frames the engine sent, in order (the newest of a long run).
     std::vector<std::vector<uint8_t>> transmitted() const;
     void clearTransmitted();
     // Whether the next transmissions are acknowledged (default yes).

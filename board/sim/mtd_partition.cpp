@@ -13,6 +13,7 @@
 #include <iterator>
 
 #include "board/board.h"
+#include "board/sim/bounded_log.h"
 
 namespace sim {
 namespace {
@@ -76,11 +77,11 @@ int MtdPartition::erase(const void* arg, bool unlockOnly) {
     }
     for (uint64_t block = start; block < start + length; block += eraseSize_) {
         if (unlockOnly) {
-            unlocked_.push_back(static_cast<uint32_t>(block));
+            appendBounded(unlocked_, static_cast<uint32_t>(block));
             continue;
         }
         data_.erase(block, eraseSize_);
-        erased_.push_back(static_cast<uint32_t>(block));
+        appendBounded(erased_, static_cast<uint32_t>(block));
     }
     if (!unlockOnly)
         persist(static_cast<uint32_t>(start), static_cast<uint32_t>(length));
@@ -134,7 +135,7 @@ ssize_t MtdPartition::pwrite(int, const void* buf, size_t count, off_t offset) {
             char text[96];
             std::snprintf(text, sizeof text, "%s: programmed 0x%02x over 0x%02x at 0x%lx",
                           node_.c_str(), in[i], cell, static_cast<unsigned long>(offset + i));
-            errors_.push_back(text);
+            appendBounded(errors_, std::string(text));
         }
         data_.set(offset + i, cell & in[i]);
     }

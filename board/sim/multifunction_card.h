@@ -55,7 +55,7 @@ public:
     bool output(int n) const;
     void setOutputs(bool on);
     const std::vector<Switch>& switches() const { return switches_; }
-    // Every frame the card took, in order.
+    // The frames the card took, in order (the newest of a long run).
     const std::vector<Frame>& frames() const { return frames_; }
 
     Faults faults;

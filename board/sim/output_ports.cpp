@@ -312,9 +312,17 @@ void OutputPorts::schedule(int port, const Frame& frame, const CardFaults& fault
     if (port >= kAnsweringPorts)
         return;
     const double due = nowMs + std::max(0.0, faults.lateMs);
-    pending_.push_back({due, port / 2, frame});
+    queue(due, port / 2, frame);
     if (faults.duplicate)
-        pending_.push_back({due, port / 2, frame});
+        queue(due, port / 2, frame);
+}
+
+void OutputPorts::queue(double dueMs, int buffer, const Frame& frame) {
+    if (pending_.size() >= kAnswersOnTheWay) {
+        ++dropped_;
+        return;
+    }
+    pending_.push_back({dueMs, buffer, frame});
 }
 
 bool OutputPorts::advance(double nowMs) {
@@ -323,8 +331,15 @@ bool OutputPorts::advance(double nowMs) {
                      [](const Pending& a, const Pending& b) { return a.dueMs < b.dueMs; });
     auto due = std::find_if(pending_.begin(), pending_.end(),
                             [nowMs](const Pending& p) { return p.dueMs > nowMs; });
-    for (auto it = pending_.begin(); it != due; ++it)
-        buffers_[it->buffer].waiting.push_back(std::move(it->frame));
+    for (auto it = pending_.begin(); it != due; ++it) {
+        std::deque<Frame>& waiting = buffers_[it->buffer].waiting;
+        if (waiting.size() >= kWaitingAnswers) {
+            ++dropped_;
+            continue;
+        }
+        waiting.push_back(std::move(it->frame));
+        land();
+    }
     pending_.erase(pending_.begin(), due);
     land();
     const bool arrived = arrived_;
@@ -532,6 +547,11 @@ std::vector<OutputPorts::Sent> OutputPorts::sent() const {
 int OutputPorts::cutAnswers() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return cut_;
+}
+
+uint64_t OutputPorts::droppedAnswers() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return dropped_;
 }
 
 void OutputPorts::clearSent() {

@@ -15,10 +15,12 @@
 // (131 bit k), and the index of its frame's check byte in a low register (24, 133, 135)
 // and two bits of register 25 (bits 2k, 2k + 1). The program gives a buffer back by
 // setting its bit in register 130 and then clearing it in register 131; answers that come
-// meanwhile wait their turn. Answers of ports 6..15 are not collected. A buffer takes 1024
-// bytes (what its 10-bit length field can name): of a longer answer, such as a card's
-// answer to a RAM read of more than about 1000 bytes, it keeps the first 1024, which end
-// without the answer's check byte.
+// meanwhile wait their turn, up to 16 per buffer: one that comes while 16 wait is lost, and
+// so is the answer of a late card that finds 64 others still on their way (both counted).
+// Answers of ports 6..15 are not collected. A buffer takes 1024 bytes (what its 10-bit
+// length field can name): of a longer answer, such as a card's answer to a RAM read of
+// more than about 1000 bytes, it keeps the first 1024, which end without the answer's
+// check byte.
 //
 // Protocol errors: a write to a register the program only reads (24, 25, 129, 133, 135,
 // 137, 145, 149..153) or to a receive block; a pair loaded or strobed while it sends; a
@@ -58,6 +60,11 @@ public:
     static constexpr int kPairs = 8;
     static constexpr int kBuffers = 3;
     static constexpr uint32_t kBlockSize = 4096;
+    // Answers that wait behind a full receive buffer, per buffer, and answers on their way
+    // (those of late cards): a program that leaves a buffer unread, or a card late for
+    // ever, would otherwise have every answer kept.
+    static constexpr size_t kWaitingAnswers = 16;
+    static constexpr size_t kAnswersOnTheWay = 64;
 
     using Frame = std::vector<uint8_t>;
     struct Sent {
@@ -118,6 +125,9 @@ public:
     void clearSent();
     // Answers longer than a receive buffer, cut to its size, since the board started.
     int cutAnswers() const;
+    // Answers lost for want of room (kWaitingAnswers, kAnswersOnTheWay) since the board
+    // started.
+    uint64_t droppedAnswers() const;
     std::vector<std::string> errors() const;
     void clearErrors();
 
@@ -150,6 +160,7 @@ private:
     void search(int port, const Frame& request, double nowMs);
     void multifunctionAnswer(int port, const Frame& request, double nowMs);
     void schedule(int port, const Frame& frame, const CardFaults& faults, double nowMs);
+    void queue(double dueMs, int buffer, const Frame& frame);
     void land();
     Frame& block(uint8_t number);
     void error(const std::string& what);
@@ -164,6 +175,7 @@ private:
     std::vector<Pending> pending_;
     bool arrived_ = false;
     int cut_ = 0;
+    uint64_t dropped_ = 0;
     std::array<Chain, kPorts> chains_;
     std::vector<Sent> sent_;
     std::vector<std::string> errors_;

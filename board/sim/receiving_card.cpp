@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "board/sim/bounded_log.h"
+
 namespace sim {
 namespace {
 
@@ -40,7 +42,7 @@ uint16_t ReceivingCard::address() const {
 }
 
 std::string ReceivingCard::take(const Frame& frame) {
-    frames_.push_back(frame);
+    appendBounded(frames_, frame);
     const uint8_t opcode = frame[kOpcode];
     const Frame payload(frame.begin() + kPayload, frame.end() - 1);
     switch (opcode) {
@@ -52,8 +54,7 @@ std::string ReceivingCard::take(const Frame& frame) {
             if (kRamData + n + 1 != frame.size())
                 return "RAM write of " + std::to_string(n) + " bytes in a frame of " +
                        std::to_string(frame.size());
-            for (uint16_t i = 0; i < n; ++i)
-                ram_[at + i] = frame[kRamData + i];
+            ram_.write(at, frame.data() + kRamData, n);
             return {};
         }
         case kReadRam:
@@ -63,12 +64,12 @@ std::string ReceivingCard::take(const Frame& frame) {
             ++saves_;
             return {};
         case kWriteRegister:
-            registers_.push_back(payload);
+            appendBounded(registers_, payload);
             if (payload.size() >= 4 && std::equal(kMapping, kMapping + 3, payload.begin()))
                 mapping_ = payload[3];
             return {};
         default:
-            operations_.push_back(Frame(frame.begin() + kOpcode, frame.end() - 1));
+            appendBounded(operations_, Frame(frame.begin() + kOpcode, frame.end() - 1));
             return {};
     }
 }
@@ -99,25 +100,13 @@ void ReceivingCard::seal(Frame& answer) const {
 }
 
 std::vector<uint8_t> ReceivingCard::ram(uint32_t address, uint32_t count) const {
-    std::vector<uint8_t> out(count, 0);
-    for (uint32_t i = 0; i < count; ++i) {
-        auto found = ram_.find(address + i);
-        if (found != ram_.end())
-            out[i] = found->second;
-    }
-    return out;
+    return ram_.read(address, count);
 }
 
 std::vector<uint8_t> ReceivingCard::flash(uint32_t address, uint32_t count) const {
     if (!saves_)
         return {};
-    std::vector<uint8_t> out(count, 0);
-    for (uint32_t i = 0; i < count; ++i) {
-        auto found = flash_.find(address + i);
-        if (found != flash_.end())
-            out[i] = found->second;
-    }
-    return out;
+    return flash_.read(address, count);
 }
 
 }  // namespace sim

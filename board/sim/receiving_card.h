@@ -10,6 +10,8 @@
 //   0xA0 write register: the payload is kept; 03 0F 01 v sets the mapping state to v
 //   anything else (reconfigure, firmware, user-defined, load search) is kept as an
 //        operation
+// The frames, register writes and operations a card keeps are logs of the newest
+// entries (bounded_log.h). Its RAM and flash read 0 where nothing was written.
 // It answers to the request's source with the request's kind, routing byte, port
 // selector and opcode, its own address as the source (port bits and index) and status 0;
 // a RAM read (0x61) gets the bytes asked for after the status.
@@ -20,9 +22,10 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
+
+#include "board/sim/sparse_bytes.h"
 
 namespace sim {
 
@@ -59,7 +62,7 @@ public:
     uint8_t mapping() const { return mapping_; }
     const std::vector<Frame>& registerWrites() const { return registers_; }
     const std::vector<Frame>& operations() const { return operations_; }
-    // Every frame the card took, in order.
+    // The frames the card took, in order (the newest of a long run).
     const std::vector<Frame>& frames() const { return frames_; }
 
     CardFaults faults;
@@ -67,8 +70,8 @@ public:
 private:
     int port_;
     int index_;
-    std::map<uint32_t, uint8_t> ram_;
-    std::map<uint32_t, uint8_t> flash_;
+    SparseBytes ram_;
+    SparseBytes flash_;
     int saves_ = 0;
     uint8_t mapping_ = 0;
     std::vector<Frame> registers_;

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "board/board.h"
+#include "board/sim/bounded_log.h"
 
 namespace sim {
 namespace {
@@ -108,7 +109,7 @@ int SerialPort::ioctl(int fd, unsigned long request, void* arg) {
     else if (*bits & TIOCM_RTS)
         rts = request == TIOCMBIS;
     if (rts != rts_)
-        events_.push_back({rts ? Event::RtsOn : Event::RtsOff, nowMs(), 0, 0});
+        appendBounded(events_, Event{rts ? Event::RtsOn : Event::RtsOff, nowMs(), 0, 0});
     rts_ = rts;
     return 0;
 }
@@ -124,7 +125,7 @@ ssize_t SerialPort::write(int fd, const void* buf, size_t count) {
         std::lock_guard<std::mutex> lock(mutex_);
         const double now = nowMs();
         lineFreeMs_ = std::max(lineFreeMs_, now) + perByte * static_cast<double>(n);
-        events_.push_back({Event::Write, now, static_cast<size_t>(n), lineFreeMs_});
+        appendBounded(events_, Event{Event::Write, now, static_cast<size_t>(n), lineFreeMs_});
     }
     return n;
 }

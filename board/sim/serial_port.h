@@ -4,7 +4,8 @@
 // The program holds the master side; the line settings it makes there apply to the
 // terminal as a whole. The other side, the PC's, is reached through a symlink under the
 // root ("<root>/dev/ttyS2"), so that a tool such as socat can connect, or through pcFd().
-// The modem lines are kept here: RTS changes and every write are logged with their time.
+// The modem lines are kept here: RTS changes and writes are logged with their time (the
+// newest of a long run).
 //
 // The port shifts its bytes out one after another at the speed the program set (start bit,
 // data bits, parity, stop bits each take a bit time): a write is logged with the time its

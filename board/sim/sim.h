@@ -61,7 +61,7 @@ std::shared_ptr<T> get(const std::string& name) {
 }
 
 // Every protocol error of the parts created so far, each prefixed with its part's name;
-// those of parts a reset dropped stay listed until they are cleared.
+// those of parts a reset dropped (the newest of them) stay listed until they are cleared.
 std::vector<std::string> allProtocolErrors();
 void clearAllProtocolErrors();
 
@@ -101,6 +101,7 @@ struct Command {
     int status;     // what system() returned
     bool executed;  // carried out under the root (file commands) or only recorded
 };
+// The commands run, in order (the newest of a long run).
 std::vector<Command> commands();
 void clearCommands();
 // Commands starting with prefix exit with this code from now on (system() then returns

@@ -72,7 +72,7 @@ void SpiNorFlash::persist(uint32_t address, uint32_t count) {
 void SpiNorFlash::error(const std::string& what) {
     char text[160];
     std::snprintf(text, sizeof text, "flash %d: %s", index_, what.c_str());
-    errors_.push_back(text);
+    appendBounded(errors_, std::string(text));
 }
 
 void SpiNorFlash::transfer(const std::vector<uint8_t>& tx, std::vector<uint8_t>& rx) {
