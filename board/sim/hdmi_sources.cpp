@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <cmath>
 
 #include "board/sim/bounded_log.h"
 
@@ -75,6 +76,53 @@ VideoTiming::Colorimetry colorimetryNamed(const QString& name) {
     return VideoTiming::Colorimetry::Default;
 }
 
+// The AVI InfoFrame's codes (CTA-861): Y of the colour format, C, and EC.
+uint8_t colourFormat(VideoTiming::Colour colour) {
+    switch (colour) {
+        case VideoTiming::Colour::Rgb:
+            return 0;
+        case VideoTiming::Colour::YCbCr422:
+            return 1;
+        case VideoTiming::Colour::YCbCr444:
+            return 2;
+        case VideoTiming::Colour::YCbCr420:
+            return 3;
+    }
+    return 0;
+}
+
+uint8_t colorimetryCode(const VideoTiming& t) {
+    switch (t.colorimetry) {
+        case VideoTiming::Colorimetry::Default:
+            break;
+        case VideoTiming::Colorimetry::Bt601:
+            return 1;
+        case VideoTiming::Colorimetry::Bt709:
+            return 2;
+        case VideoTiming::Colorimetry::XvYcc601:
+        case VideoTiming::Colorimetry::XvYcc709:
+        case VideoTiming::Colorimetry::Bt2020Constant:
+        case VideoTiming::Colorimetry::Bt2020:
+            return 3;
+    }
+    if (t.colour == VideoTiming::Colour::Rgb)
+        return 0;
+    return t.vActiveFrame() >= 720 ? 2 : 1;
+}
+
+uint8_t extendedColorimetryCode(VideoTiming::Colorimetry colorimetry) {
+    switch (colorimetry) {
+        case VideoTiming::Colorimetry::XvYcc709:
+            return 1;
+        case VideoTiming::Colorimetry::Bt2020Constant:
+            return 5;
+        case VideoTiming::Colorimetry::Bt2020:
+            return 6;
+        default:
+            return 0;
+    }
+}
+
 uint16_t field16(const QJsonObject& o, const char* key) {
     return static_cast<uint16_t>(o.value(key).toInt());
 }
@@ -131,36 +179,23 @@ uint32_t VideoTiming::refreshMilliHz() const {
     return static_cast<uint32_t>((hz1000 + pixelsPerFrame / 2) / pixelsPerFrame);
 }
 
-uint8_t VideoTiming::aviColorimetry() const {
-    switch (colorimetry) {
-        case Colorimetry::Default:
-            break;
-        case Colorimetry::Bt601:
-            return 1;
-        case Colorimetry::Bt709:
-            return 2;
-        case Colorimetry::XvYcc601:
-        case Colorimetry::XvYcc709:
-        case Colorimetry::Bt2020Constant:
-        case Colorimetry::Bt2020:
-            return 3;
-    }
-    if (colour == Colour::Rgb)
-        return 0;
-    return vActiveFrame() >= 720 ? 2 : 1;
+std::array<uint8_t, 5> VideoTiming::aviData() const {
+    return {static_cast<uint8_t>(colourFormat(colour) << 5),
+            static_cast<uint8_t>(colorimetryCode(*this) << 6 | 0x28),
+            static_cast<uint8_t>(extendedColorimetryCode(colorimetry) << 4), vic(), 0};
 }
 
-uint8_t VideoTiming::aviExtendedColorimetry() const {
-    switch (colorimetry) {
-        case Colorimetry::XvYcc709:
-            return 1;
-        case Colorimetry::Bt2020Constant:
-            return 5;
-        case Colorimetry::Bt2020:
-            return 6;
-        default:
-            return 0;
+uint8_t VideoTiming::vic() const {
+    for (const CtaRow& row : kCta861) {
+        if (row.hActive != hActive || row.hFront != hFront || row.hSync != hSync ||
+            row.hBack != hBack || row.vActive != vActive || row.vFront != vFront ||
+            row.vSync != vSync || row.vBack != vBack || row.interlaced != interlaced)
+            continue;
+        const double ratio = static_cast<double>(pixelClockKHz) / row.pixelClockKHz;
+        if (std::fabs(ratio - 1) < 0.002)
+            return static_cast<uint8_t>(row.vic);
     }
+    return 0;
 }
 
 std::optional<VideoTiming> VideoTiming::cta861(int vic) {

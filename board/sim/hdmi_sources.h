@@ -14,6 +14,7 @@
 // receiver's clock detector find the link above 1 GHz (HDMI 2.0 rates always are).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -50,9 +51,13 @@ struct VideoTiming {
     uint32_t vActiveFrame() const { return interlaced ? 2u * vActive : vActive; }
     // Frames (progressive) or fields (interlaced) per second, times 1000.
     uint32_t refreshMilliHz() const;
-    // The AVI InfoFrame's C (data byte 2 bits 7..6) and EC (data byte 3 bits 6..4).
-    uint8_t aviColorimetry() const;
-    uint8_t aviExtendedColorimetry() const;
+    // The AVI InfoFrame's data bytes 1..5 as the source sends them: colour format (Y,
+    // byte 1 bits 6..5), colorimetry (C, byte 2 bits 7..6) with 16:9 and the same active
+    // format, extended colorimetry (EC, byte 3 bits 6..4), the CTA-861 code, 0.
+    std::array<uint8_t, 5> aviData() const;
+    // The CTA-861 code of the timing, 0 when it is none of them (a 1000/1001 rate is the
+    // same code).
+    uint8_t vic() const;
 
     // A timing of CTA-861 by its video identification code; nullopt for codes not known here.
     static std::optional<VideoTiming> cta861(int vic);

@@ -71,45 +71,11 @@ bool bit(uint8_t value, uint8_t mask) {
     return (value & mask) != 0;
 }
 
-// The CTA-861 code of a timing, 0 when it is none of them (a 1000/1001 rate is the same
-// code).
-uint8_t vicOf(const VideoTiming& t) {
-    for (int vic = 1; vic < 128; ++vic) {
-        std::optional<VideoTiming> c = VideoTiming::cta861(vic);
-        if (!c || c->hActive != t.hActive || c->hFront != t.hFront || c->hSync != t.hSync ||
-            c->hBack != t.hBack || c->vActive != t.vActive || c->vFront != t.vFront ||
-            c->vSync != t.vSync || c->vBack != t.vBack || c->interlaced != t.interlaced)
-            continue;
-        if (std::abs(static_cast<double>(c->pixelClockKHz) - t.pixelClockKHz) <
-            c->pixelClockKHz * 0.002)
-            return static_cast<uint8_t>(vic);
-    }
-    return 0;
-}
-
-// AVI infoframe checksum and data bytes 1..5 as an HDMI source sends them: colour format,
-// the source's colorimetry, 16:9, default quantisation, the code of the timing.
+// AVI infoframe checksum and data bytes 1..5 as the source sends them.
 std::array<uint8_t, kAviBytes> aviOf(const VideoTiming& t) {
     std::array<uint8_t, kAviBytes> avi{};
-    uint8_t y = 0;
-    switch (t.colour) {
-        case VideoTiming::Colour::Rgb:
-            y = 0;
-            break;
-        case VideoTiming::Colour::YCbCr422:
-            y = 1;
-            break;
-        case VideoTiming::Colour::YCbCr444:
-            y = 2;
-            break;
-        case VideoTiming::Colour::YCbCr420:
-            y = 3;
-            break;
-    }
-    avi[1] = static_cast<uint8_t>(y << 5);
-    avi[2] = static_cast<uint8_t>(t.aviColorimetry() << 6 | 2 << 4 | 8);
-    avi[3] = static_cast<uint8_t>(t.aviExtendedColorimetry() << 4);
-    avi[4] = vicOf(t);
+    const std::array<uint8_t, 5> data = t.aviData();
+    std::copy(data.begin(), data.end(), avi.begin() + 1);
     unsigned sum = 0x82 + 0x02 + 0x0D;
     for (unsigned i = 1; i < kAviBytes; ++i)
         sum += avi[i];

@@ -149,40 +149,6 @@ bool lateRevision(uint8_t chipId) {
     return chipId == 0x10 || chipId == 0xE0;
 }
 
-// The AVI InfoFrame a source sends with a timing: colour format, the source's colorimetry,
-// 16:9 with the same active format, and its CTA-861 code.
-std::array<uint8_t, 5> aviFor(const VideoTiming& t) {
-    uint8_t y = 0;
-    switch (t.colour) {
-        case VideoTiming::Colour::Rgb:
-            y = 0;
-            break;
-        case VideoTiming::Colour::YCbCr422:
-            y = 1;
-            break;
-        case VideoTiming::Colour::YCbCr444:
-            y = 2;
-            break;
-        case VideoTiming::Colour::YCbCr420:
-            y = 3;
-            break;
-    }
-    uint8_t vic = 0;
-    for (int code = 1; code < 128 && !vic; ++code) {
-        std::optional<VideoTiming> row = VideoTiming::cta861(code);
-        if (!row || row->hActive != t.hActive || row->hFront != t.hFront || row->hSync != t.hSync ||
-            row->hBack != t.hBack || row->vActive != t.vActive || row->vFront != t.vFront ||
-            row->vSync != t.vSync || row->vBack != t.vBack || row->interlaced != t.interlaced)
-            continue;
-        // The 59.94 Hz variant of a code divides its clock by 1.001.
-        double ratio = static_cast<double>(t.pixelClockKHz) / row->pixelClockKHz;
-        if (std::fabs(ratio - 1) < 0.002)
-            vic = static_cast<uint8_t>(code);
-    }
-    return {static_cast<uint8_t>(y << 5), static_cast<uint8_t>((t.aviColorimetry() << 6) | 0x28),
-            static_cast<uint8_t>(t.aviExtendedColorimetry() << 4), vic, 0};
-}
-
 std::string hex(unsigned value) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", value);
@@ -269,7 +235,7 @@ It6805Model::Link It6805Model::observeLocked() const {
     if (!link.hdmi)
         return link;
     if (aviGeneration_ != link.generation) {
-        aviCache_ = aviFor(*source);
+        aviCache_ = source->aviData();
         aviGeneration_ = link.generation;
     }
     link.avi = aviCache_;

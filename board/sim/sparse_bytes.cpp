@@ -6,10 +6,7 @@
 namespace sim {
 
 SparseBytes::Page& SparseBytes::page(uint32_t number) {
-    auto [at, made] = pages_.try_emplace(number);
-    if (made)
-        at->second.fill(fill_);
-    return at->second;
+    return pages_.try_emplace(number, Page{}).first->second;
 }
 
 void SparseBytes::write(uint32_t address, const uint8_t* bytes, size_t count) {
@@ -24,7 +21,7 @@ void SparseBytes::write(uint32_t address, const uint8_t* bytes, size_t count) {
 }
 
 std::vector<uint8_t> SparseBytes::read(uint32_t address, size_t count) const {
-    std::vector<uint8_t> out(count, fill_);
+    std::vector<uint8_t> out(count, 0);
     size_t done = 0;
     while (done < count) {
         const uint32_t offset = address % kPage;

@@ -77,8 +77,12 @@ TEST_F(HdmiSourcesTest, SceneColorimetryAndTmdsClock) {
         sim::setScene(QJsonObject{{"hdmi", QJsonArray{entry}}});
         auto source = sim::get<sim::HdmiSources>("hdmi-sources")->source(2);
         ASSERT_TRUE(source) << c.colorimetry;
-        EXPECT_EQ(source->aviColorimetry(), c.c) << c.colorimetry << " vic " << c.vic;
-        EXPECT_EQ(source->aviExtendedColorimetry(), c.ec) << c.colorimetry << " vic " << c.vic;
+        // CTA-861: C in data byte 2 bits 7..6 beside 16:9 and the same active format, EC
+        // in data byte 3 bits 6..4.
+        const auto avi = source->aviData();
+        EXPECT_EQ(avi[1], c.c << 6 | 0x28) << c.colorimetry << " vic " << c.vic;
+        EXPECT_EQ(avi[2], c.ec << 4) << c.colorimetry << " vic " << c.vic;
+        EXPECT_EQ(avi[3], c.vic) << c.colorimetry;
         EXPECT_FALSE(source->tmdsAbove1GHz);
     }
     sim::reset();
